@@ -1,0 +1,29 @@
+// Loads a document file (JSON) into a BaseDocument.
+//
+// Loading is strict: an unknown key, a value of the wrong shape, a link to an
+// id that does not exist, a polygon index outside the point array, a UVW or
+// selection entry outside the polygon array, malformed JSON: the load raises
+// DocumentError whose message names the JSON path and the problem, e.g.
+// `objects[0].children[2].tags[1].material: no material with id "wood"`, and
+// no document is made. The document's directory defaults to the folder that
+// holds the file.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "host/document.h"
+
+namespace host {
+
+class DocumentError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path);
+// `text` is the JSON; `directory` is the document's default directory.
+std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text, const std::string& directory);
+
+}  // namespace host
