@@ -10,10 +10,14 @@
 // destructor delete the writer, then close the stream. When the stream did
 // not take every byte (a full disk), or the close fails, closeApi() writes
 // "closing file" and the reason to stderr, removes the incomplete file and
-// raises std::runtime_error("could not close file"). The destructor never
-// raises: callers that want to hear of a failed close call closeApi() first.
+// raises std::runtime_error("could not close file"). Only a regular file that
+// this factory opened, still at its path, is removed: never a device (such as
+// /dev/full) and never the standard output. The destructor never raises (it
+// still reports and removes): callers that want to hear of a failed close
+// call closeApi() first.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -33,10 +37,17 @@ public:
     void closeApi() override;
 
 private:
+    void rememberFileIdentity();
+    void removeIncompleteFile() const;
+
     std::unique_ptr<talScene_api_file> writer_;
     std::FILE* stream_ = nullptr;
     std::string path_;
     bool toStdout_ = false;
+    // Identity of the regular file opened at path_, checked before removal.
+    bool removable_ = false;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
 };
 
 }  // namespace tal
