@@ -1,0 +1,152 @@
+// Arrays: text layouts and line breaks, the binary block (byte layout and
+// round trips), and array statements in both forms.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sstream>
+#include <vector>
+
+#include "test_support.h"
+
+namespace tal::test {
+namespace {
+
+template <class T>
+std::string arrayText(int base, const std::vector<T>& values, std::int32_t count,
+                      bool binary = false) {
+    MemoryScene scene(binary);
+    const ArrayValue array{values.data(), count};
+    scene.api.setParameter("a", base | kArrayBit, &array);
+    const std::string text = scene.text();
+    return text.substr(4, text.size() - 6);  // between "a"  and ,\n
+}
+
+template <class T>
+std::string arrayText(int base, const std::vector<T>& values, bool binary = false) {
+    return arrayText(base, values, static_cast<std::int32_t>(values.size()), binary);
+}
+
+std::string block(char kind, std::uint32_t count, const void* values, std::size_t bytes) {
+    std::string b = {'\x01', '\x02', '\x03', kind};
+    for (int i = 0; i < 4; ++i) b += static_cast<char>((count >> (8 * i)) & 0xFF);
+    return b + std::string(static_cast<const char*>(values), bytes);
+}
+
+// Reads "[ <block>] " back into values of type T, checking kind and count.
+template <class T>
+std::vector<T> readBack(const std::string& text, char kind) {
+    EXPECT_EQ(text.substr(0, 6), std::string("[ \x01\x02\x03") + kind);
+    std::uint32_t count = 0;
+    for (int i = 0; i < 4; ++i) count |= std::uint32_t{static_cast<unsigned char>(text[6 + i])} << (8 * i);
+    EXPECT_EQ(text.size(), 10 + count * sizeof(T) + 2);
+    EXPECT_EQ(text.substr(text.size() - 2), "] ");
+    std::vector<T> values(count);
+    std::memcpy(values.data(), text.data() + 10, count * sizeof(T));
+    return values;
+}
+
+TEST(TextArrays, NineElementsOnTheFirstLineEightOnTheNext) {
+    EXPECT_EQ(arrayText(kFloat, std::vector<float>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}),
+              "[ 0,1,2,3,4,5,6,7,8,\n9 ] ");
+    std::vector<std::int32_t> seventeen(17, 1);
+    EXPECT_EQ(arrayText(kInt, seventeen), "[ 1,1,1,1,1,1,1,1,1,\n1,1,1,1,1,1,1,1 \n] ");
+    EXPECT_EQ(arrayText(kInt, std::vector<std::int32_t>{}), "[ ] ");
+}
+
+TEST(TextArrays, ElementForms) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(arrayText(kFloat, std::vector<float>{0.5f, nan, -FLT_MAX}), "[ 0.5,-1,-1 ] ");
+    EXPECT_EQ(arrayText(kDouble, std::vector<double>{0.5, std::nan(""), 1e39}),
+              "[ 0.5000000000000000,-1.0000000000000000,-1.0000000000000000 ] ");
+    EXPECT_EQ(arrayText(kBool, std::vector<std::int32_t>{3, 0}), "[ 1,0 ] ");
+    EXPECT_EQ(arrayText(kFloat3, std::vector<float>{1, 2, 3, 4, 5, 6}, 2), "[ 1 2 3,4 5 6 ] ");
+    EXPECT_EQ(arrayText(kFloat4, std::vector<float>{1, 2, 3, 4}, 1), "[ 1 2 3 4 ] ");
+    EXPECT_EQ(arrayText(kDouble3, std::vector<double>{1, 2, 3}, 1), "[ 1 2 3 ] ");
+}
+
+TEST(TextArrays, MatricesAndTextsStandOnLinesOfTheirOwn) {
+    std::vector<double> two(32, 0.0);
+    two[0] = 0.1;  // matrices in arrays keep double precision
+    two[31] = 1;
+    EXPECT_EQ(arrayText(kMatrix, two, 2),
+              "[ 0.1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 ,\n0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 1 \n] ");
+    const std::vector<const char*> texts = {"a", "b\n"};
+    EXPECT_EQ(arrayText(kString, texts), "[ \"a\",\nxX620a \n] ");
+    EXPECT_EQ(arrayText(kStringRef, texts), "[ \"a\",\nxX620a \n] ");
+}
+
+TEST(TextArrays, LongArrayReadsBackWhole) {
+    std::vector<std::int32_t> values(400000);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::int32_t>(i * 7919 % 1000003) - 500000;
+    std::string text = arrayText(kInt, values);
+    std::size_t lines = 0;
+    for (char& c : text) {
+        if (c == '\n') ++lines;
+        if (c == ',' || c == '[' || c == ']') c = ' ';
+    }
+    EXPECT_EQ(lines, (values.size() - 1) / 8);
+    std::istringstream in(text);
+    std::vector<std::int32_t> back;
+    for (std::int32_t v; in >> v;) back.push_back(v);
+    EXPECT_EQ(back, values);
+}
+
+TEST(BinaryArrays, TwoTriplesAreMarkerCountAndTwentyFourBytes) {
+    const std::vector<float> p = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(arrayText(kFloat3, p, 2, true), "[ " + block('c', 6, p.data(), 24) + "] ");
+}
+
+TEST(BinaryArrays, RoundTrip) {
+    const std::vector<float> f = {0.5f, -1e30f, std::numeric_limits<float>::quiet_NaN()};
+    const auto fb = readBack<float>(arrayText(kFloat, f, true), 'f');
+    ASSERT_EQ(fb.size(), 3u);
+    EXPECT_EQ(fb[0], 0.5f);
+    EXPECT_EQ(fb[1], -1e30f);  // binary values are written as they are
+    EXPECT_TRUE(std::isnan(fb[2]));
+    const std::vector<double> d = {1e300, -0.25};
+    EXPECT_EQ(readBack<double>(arrayText(kDouble, d, true), 'r'), d);
+    const std::vector<std::int32_t> i = {-1, 2147483647, 0};
+    EXPECT_EQ(readBack<std::int32_t>(arrayText(kInt, i, true), 'i'), i);
+    EXPECT_EQ(readBack<std::int32_t>(arrayText(kInt23, i, true), 'i'), i);
+    EXPECT_EQ(readBack<std::int32_t>(arrayText(kInt, std::vector<std::int32_t>{}, true), 'i'),
+              std::vector<std::int32_t>{});
+    // Other kinds keep the text form.
+    EXPECT_EQ(arrayText(kBool, std::vector<std::int32_t>{1, 0}, true), "[ 1,0 ] ");
+}
+
+TEST(ArrayStatements, TextFormSixValuesOrTwoTriplesPerLine) {
+    MemoryScene scene;
+    auto& api = scene.api;
+    api.beginArray("idx");
+    for (std::int32_t i = 1; i <= 7; ++i) api.addArrayElement(kInt, &i);
+    api.endArray();
+    const float t[3] = {1, 2, 3};
+    api.beginArray("P");
+    for (int i = 0; i < 3; ++i) api.addArrayElement(kFloat3, t);
+    api.endArray();
+    EXPECT_EQ(scene.text(), "\"idx\" [\n1, 2, 3, 4, 5, 6,\n7 ],\n"
+                            "\"P\" [\n1 2 3, 1 2 3,\n1 2 3 ],\n");
+}
+
+TEST(ArrayStatements, BinaryFormCollectsUntilTheEnd) {
+    MemoryScene scene(true);
+    auto& api = scene.api;
+    const float t[6] = {1, 2, 3, 4, 5, 6};
+    api.beginArray("P");
+    api.addArrayElement(kFloat3, t);
+    api.addArrayElement(kFloat3, t + 3);
+    api.endArray();
+    api.beginArray("mixed");
+    const double half = 0.5;
+    api.addArrayElement(kDouble, &half);  // doubles are not collected
+    api.addArrayElement(kFloat, t);
+    api.endArray();
+    api.beginArray("empty");
+    api.endArray();
+    EXPECT_EQ(scene.text(), "\"P\" [\n" + block('c', 6, t, 24) + " ],\n" +
+                                "\"mixed\" [\n0.5000000000000000" + block('f', 1, t, 4) +
+                                " ],\n\"empty\" [\n ],\n");
+}
+
+}  // namespace
+}  // namespace tal::test
