@@ -25,11 +25,15 @@ void ArrayStatement::begin(OutputPaths& out, const char* name) {
 
 void ArrayStatement::collect(char kind, const void* values, std::size_t count) {
     if (pending_.size() + count > pending_.capacity()) {
-        pending_.reserve(std::max(2 * pending_.capacity() + kPendingGrowth, pending_.size() + count));
+        pending_.reserve(
+            std::max(2 * pending_.capacity() + kPendingGrowth, pending_.size() + count));
     }
-    const std::size_t at = pending_.size();
-    pending_.resize(at + count);
-    std::memcpy(pending_.data() + at, values, count * sizeof(std::uint32_t));
+    const auto* bytes = static_cast<const unsigned char*>(values);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, bytes + i * sizeof bits, sizeof bits);
+        pending_.push_back(bits);
+    }
     pendingKind_ = kind;
 }
 
@@ -42,8 +46,7 @@ void ArrayStatement::add(OutputPaths& out, int code, const void* value, bool bin
         return;
     }
     if (elementCount_ > 0) {
-        const bool lineBreak =
-            code == kFloat3 ? elementCount_ % 2 == 0 : elementCount_ % 6 == 0;
+        const bool lineBreak = code == kFloat3 ? elementCount_ % 2 == 0 : elementCount_ % 6 == 0;
         if (lineBreak) {
             out.plain(",\n");
             out.indentOnly();

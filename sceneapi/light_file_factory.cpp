@@ -35,8 +35,7 @@ std::FILE* openStandardOutput() {
 
 }  // namespace
 
-LightFileFactory::LightFileFactory(const std::string& path)
-    : path_(path), toStdout_(path == "-") {
+LightFileFactory::LightFileFactory(const std::string& path) : path_(path), toStdout_(path == "-") {
     // "wb+": created or emptied, and binary, so line ends stay single line feeds.
     stream_ = toStdout_ ? openStandardOutput() : std::fopen(path.c_str(), "wb+");
     if (stream_ == nullptr) {

@@ -15,7 +15,7 @@
 namespace tal {
 
 class NeutralNumericLocale {
-public:
+  public:
     NeutralNumericLocale();
     ~NeutralNumericLocale();
 
@@ -25,7 +25,7 @@ public:
     // True when the neutral numeric locale is in force for this thread.
     bool active() const { return neutral_ != locale_t{}; }
 
-private:
+  private:
     locale_t previous_{};
     locale_t neutral_{};
 };

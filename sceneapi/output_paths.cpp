@@ -38,7 +38,7 @@ std::size_t boundFormattedText(const char* text, std::size_t length) {
 // each line feed that more text follows. A text longer than the buffer is
 // handed on in buffer-sized pieces, so nothing is cut and nothing overruns.
 class OutputPaths::Assembler {
-public:
+  public:
     Assembler(OutputPaths& out, int width)
         : out_(out), buffer_(out.lineBuffer_.get()), width_(static_cast<std::size_t>(width)) {}
     ~Assembler() { out_.sink(buffer_, used_); }
@@ -69,7 +69,7 @@ public:
         }
     }
 
-private:
+  private:
     std::size_t room() {
         if (used_ == kOutputBufferSize) {
             out_.sink(buffer_, used_);
@@ -232,6 +232,7 @@ void PlainBatch::flush() {
 }
 
 void PlainBatch::text(std::string_view text) {
+    if (text.empty()) return;
     if (text.size() > kOutputBufferSize - used_) {
         flush();
         if (text.size() > kOutputBufferSize) {

@@ -46,16 +46,16 @@ inline constexpr int kDefaultFormatFlags = 0x400001;
 std::size_t boundFormattedText(const char* text, std::size_t length);
 
 class OutputPaths {
-public:
+  public:
     explicit OutputPaths(std::FILE* stream);
     OutputPaths(const OutputPaths&) = delete;
     OutputPaths& operator=(const OutputPaths&) = delete;
 
     // Writer state read by the paths (owned by the writer, kept here).
-    int depth = 0;                   // block depth = indentation width
+    int depth = 0;  // block depth = indentation width
     int formatFlags = kDefaultFormatFlags;
-    bool capturing = false;          // output goes to `current`
-    ShaderText* current = nullptr;   // the current shader text
+    bool capturing = false;         // output goes to `current`
+    ShaderText* current = nullptr;  // the current shader text
 
     // K: the pieces as one text, never cut.
     void indented(std::initializer_list<std::string_view> pieces);
@@ -89,7 +89,7 @@ public:
 
     int writeError() const { return error_; }
 
-private:
+  private:
     friend class PlainBatch;
     class Assembler;
 
@@ -111,7 +111,7 @@ private:
 // single P and indentation-only K writes it stands for. While a batch lives,
 // no other call may be made on its OutputPaths; the destructor flushes.
 class PlainBatch {
-public:
+  public:
     explicit PlainBatch(OutputPaths& out);
     ~PlainBatch() { flush(); }
     PlainBatch(const PlainBatch&) = delete;
@@ -123,7 +123,7 @@ public:
     void indentOnly();
     void flush();
 
-private:
+  private:
     OutputPaths& out_;
     char* buffer_;
     std::size_t used_ = 0;

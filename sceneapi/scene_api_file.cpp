@@ -275,8 +275,9 @@ bool talScene_api_file::beginShaderWithId(const char* type, int shaderId) {
     out_.capturing = false;
     char number[16];
     const auto end = std::to_chars(number, number + sizeof number, shaderId).ptr;
-    out_.indented({"#define shader ", std::string_view(number, static_cast<std::size_t>(end - number)),
-                   " ", orEmpty(type), " {\n"});
+    out_.indented({"#define shader ",
+                   std::string_view(number, static_cast<std::size_t>(end - number)), " ",
+                   orEmpty(type), " {\n"});
     ++out_.depth;
     return true;
 }

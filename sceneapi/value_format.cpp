@@ -173,12 +173,23 @@ void writeArray(OutputPaths& out, int base, const ArrayValue& array, bool binary
         std::size_t perElement = 1;
         std::size_t size = 4;
         switch (base) {
-            case kFloat3: kind = 'c'; perElement = 3; break;
-            case kFloat: kind = 'f'; break;
-            case kDouble: kind = 'r'; size = 8; break;
+            case kFloat3:
+                kind = 'c';
+                perElement = 3;
+                break;
+            case kFloat:
+                kind = 'f';
+                break;
+            case kDouble:
+                kind = 'r';
+                size = 8;
+                break;
             case kInt:
-            case kInt23: kind = 'i'; break;
-            default: break;
+            case kInt23:
+                kind = 'i';
+                break;
+            default:
+                break;
         }
         if (kind != 0) {
             // The count field holds values, not elements; an array whose value
@@ -226,10 +237,14 @@ void writeValue(OutputPaths& out, int code, const void* value, bool binaryArrays
 
 void writeBinaryArray(OutputPaths& out, char kind, const void* values, std::uint32_t count,
                       std::size_t valueSize) {
-    const unsigned char head[8] = {
-        0x01, 0x02, 0x03, static_cast<unsigned char>(kind),
-        static_cast<unsigned char>(count), static_cast<unsigned char>(count >> 8),
-        static_cast<unsigned char>(count >> 16), static_cast<unsigned char>(count >> 24)};
+    const unsigned char head[8] = {0x01,
+                                   0x02,
+                                   0x03,
+                                   static_cast<unsigned char>(kind),
+                                   static_cast<unsigned char>(count),
+                                   static_cast<unsigned char>(count >> 8),
+                                   static_cast<unsigned char>(count >> 16),
+                                   static_cast<unsigned char>(count >> 24)};
     out.raw(head, sizeof head);
     if (values == nullptr || count == 0) return;
     const auto* bytes = static_cast<const unsigned char*>(values);

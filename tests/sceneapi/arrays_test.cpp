@@ -37,11 +37,12 @@ template <class T>
 std::vector<T> readBack(const std::string& text, char kind) {
     EXPECT_EQ(text.substr(0, 6), std::string("[ \x01\x02\x03") + kind);
     std::uint32_t count = 0;
-    for (int i = 0; i < 4; ++i) count |= std::uint32_t{static_cast<unsigned char>(text[6 + i])} << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        count |= std::uint32_t{static_cast<unsigned char>(text[6 + i])} << (8 * i);
     EXPECT_EQ(text.size(), 10 + count * sizeof(T) + 2);
     EXPECT_EQ(text.substr(text.size() - 2), "] ");
     std::vector<T> values(count);
-    std::memcpy(values.data(), text.data() + 10, count * sizeof(T));
+    if (count > 0) std::memcpy(values.data(), text.data() + 10, count * sizeof(T));
     return values;
 }
 
@@ -77,7 +78,8 @@ TEST(TextArrays, MatricesAndTextsStandOnLinesOfTheirOwn) {
 
 TEST(TextArrays, LongArrayReadsBackWhole) {
     std::vector<std::int32_t> values(400000);
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::int32_t>(i * 7919 % 1000003) - 500000;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::int32_t>(i * 7919 % 1000003) - 500000;
     std::string text = arrayText(kInt, values);
     std::size_t lines = 0;
     for (char& c : text) {
@@ -124,8 +126,9 @@ TEST(ArrayStatements, TextFormSixValuesOrTwoTriplesPerLine) {
     api.beginArray("P");
     for (int i = 0; i < 3; ++i) api.addArrayElement(kFloat3, t);
     api.endArray();
-    EXPECT_EQ(scene.text(), "\"idx\" [\n1, 2, 3, 4, 5, 6,\n7 ],\n"
-                            "\"P\" [\n1 2 3, 1 2 3,\n1 2 3 ],\n");
+    EXPECT_EQ(scene.text(),
+              "\"idx\" [\n1, 2, 3, 4, 5, 6,\n7 ],\n"
+              "\"P\" [\n1 2 3, 1 2 3,\n1 2 3 ],\n");
 }
 
 TEST(ArrayStatements, BinaryFormCollectsUntilTheEnd) {

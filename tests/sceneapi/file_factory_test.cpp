@@ -92,8 +92,7 @@ TEST(FileFactory, UnopenablePathIsReportedAndRaised) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "could not open file: \"" + path + "\"");
     }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "opening file: No such file or directory\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "opening file: No such file or directory\n");
 }
 
 TEST(FileFactory, FullDeviceFailsTheCloseAndIsLeftInPlace) {
@@ -107,8 +106,7 @@ TEST(FileFactory, FullDeviceFailsTheCloseAndIsLeftInPlace) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "could not close file");
     }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "closing file: No space left on device\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "closing file: No space left on device\n");
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
     EXPECT_NO_THROW(factory.closeApi());
 }

@@ -2,6 +2,7 @@
 // 1,048,574 bytes and never inside a UTF-8 character; names, print texts and
 // hex forms go out whole at any length, indented or not.
 #include "sceneapi/output_paths.h"
+
 #include "test_support.h"
 
 namespace tal::test {
@@ -21,7 +22,7 @@ TEST(FormattedText, CutOnlyPastTheLimitAndBeforeACharacter) {
     EXPECT_EQ(formatted(pad + "\xc3\xa9" + "tail"), pad);  // 2-byte character on the limit
     const std::string pad3(kMaxFormattedText - 3, 'a');
     EXPECT_EQ(formatted(pad3 + "\xf0\x9f\x98\x80"), pad3);  // 4-byte character on the limit
-    EXPECT_EQ(formatted(pad + "bc"), pad + "b");             // plain ASCII: cut at the limit
+    EXPECT_EQ(formatted(pad + "bc"), pad + "b");            // plain ASCII: cut at the limit
 }
 
 TEST(LongTexts, NamesAreNeverCut) {

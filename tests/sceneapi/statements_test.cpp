@@ -31,33 +31,88 @@ INSTANTIATE_TEST_SUITE_P(
     Scene, StatementBytes,
     testing::Values(
         Statement{"group", [](auto& a) { a.beginGroup("g", true); }, "\ngroup \"g\" {\n"},
-        Statement{"group definition", [](auto& a) { a.beginGroup("g", false); a.endGroup(); },
+        Statement{"group definition",
+                  [](auto& a) {
+                      a.beginGroup("g", false);
+                      a.endGroup();
+                  },
                   "\n#define group \"g\" {\n}\n"},
-        Statement{"object", [](auto& a) { a.beginObject("o", true); a.endObject(); },
+        Statement{"object",
+                  [](auto& a) {
+                      a.beginObject("o", true);
+                      a.endObject();
+                  },
                   "object \"o\" {\n}\n"},
         Statement{"object definition", [](auto& a) { a.beginObject("o", false); },
                   "#define object \"o\" {\n"},
-        Statement{"geometry", [](auto& a) { a.beginGeometry("triangles"); a.endGeometry(); },
+        Statement{"geometry",
+                  [](auto& a) {
+                      a.beginGeometry("triangles");
+                      a.endGeometry();
+                  },
                   "geometry \"triangles\" {\n}\n"},
-        Statement{"animation", [](auto& a) { a.beginAnimation("walk", "fbx"); a.endAnimation(); },
+        Statement{"animation",
+                  [](auto& a) {
+                      a.beginAnimation("walk", "fbx");
+                      a.endAnimation();
+                  },
                   "animation \"walk\" \"fbx\" {\n}\n"},
-        Statement{"load", [](auto& a) { a.beginLoad("m.so"); a.endLoad(); }, "load \"m.so\" {\n}\n"},
-        Statement{"options", [](auto& a) { a.beginOptions(); a.endOptions(); }, "\noptions {\n}\n"},
-        Statement{"camera", [](auto& a) { a.beginCamera("cam"); a.endCamera(); },
+        Statement{"load",
+                  [](auto& a) {
+                      a.beginLoad("m.so");
+                      a.endLoad();
+                  },
+                  "load \"m.so\" {\n}\n"},
+        Statement{"options",
+                  [](auto& a) {
+                      a.beginOptions();
+                      a.endOptions();
+                  },
+                  "\noptions {\n}\n"},
+        Statement{"camera",
+                  [](auto& a) {
+                      a.beginCamera("cam");
+                      a.endCamera();
+                  },
                   "\ncamera \"cam\" {\n}\n"},
-        Statement{"camera without name", [](auto& a) { a.beginCamera(nullptr); },
-                  "\ncamera {\n"},
+        Statement{"camera without name", [](auto& a) { a.beginCamera(nullptr); }, "\ncamera {\n"},
         Statement{"modify camera", [](auto& a) { a.modifyCamera("cam"); },
                   "#modify \ncamera \"cam\" {\n"},
-        Statement{"image", [](auto& a) { a.beginImage(); a.endImage(); }, "\nimage {\n}\n"},
-        Statement{"output", [](auto& a) { a.beginOutput("a", "b", ""); a.endOutput(); },
+        Statement{"image",
+                  [](auto& a) {
+                      a.beginImage();
+                      a.endImage();
+                  },
+                  "\nimage {\n}\n"},
+        Statement{"output",
+                  [](auto& a) {
+                      a.beginOutput("a", "b", "");
+                      a.endOutput();
+                  },
                   "output \"a\" \"b\" \"\" {\n}\n"},
-        Statement{"light", [](auto& a) { a.beginLight("l"); a.endLight(); }, "\nlight \"l\" {\n}\n"},
-        Statement{"accel", [](auto& a) { a.beginAccel("bvh"); a.endAccel(); },
+        Statement{"light",
+                  [](auto& a) {
+                      a.beginLight("l");
+                      a.endLight();
+                  },
+                  "\nlight \"l\" {\n}\n"},
+        Statement{"accel",
+                  [](auto& a) {
+                      a.beginAccel("bvh");
+                      a.endAccel();
+                  },
                   "\naccel \"bvh\" {\n}\n"},
-        Statement{"matrix", [](auto& a) { a.beginMatrix("m"); a.endMatrix(); },
+        Statement{"matrix",
+                  [](auto& a) {
+                      a.beginMatrix("m");
+                      a.endMatrix();
+                  },
                   "#define matrix \"m\" {\n}\n"},
-        Statement{"material", [](auto& a) { a.beginMaterial("red", true); a.endMaterial(); },
+        Statement{"material",
+                  [](auto& a) {
+                      a.beginMaterial("red", true);
+                      a.endMaterial();
+                  },
                   "material \"red\" {\n}\n"},
         Statement{"material definition", [](auto& a) { a.beginMaterial("red", false); },
                   "\n#define material \"red\" {\n"},
@@ -67,20 +122,31 @@ INSTANTIATE_TEST_SUITE_P(
         Statement{"set transform", [](auto& a) { a.setTransform(kMatrix); },
                   "set transform 1 0 0 0 0 0.5 0 0 0 0 2 0 0.1 -3 1e+10 1\n"},
         Statement{"scale rotate translate",
-                  [](auto& a) { a.scale(&one, &two, &three); a.rotate(&one, &two, &three);
-                                a.translate(&one, &two, &three); },
+                  [](auto& a) {
+                      a.scale(&one, &two, &three);
+                      a.rotate(&one, &two, &three);
+                      a.translate(&one, &two, &three);
+                  },
                   "scale 1 2.5 -3\nrotate 1 2.5 -3\ntranslate 1 2.5 -3\n"},
         Statement{"attribute", [](auto& a) { a.attribute("source file", "a.c4d"); },
                   "attribute \"source file\" \"a.c4d\"\n"},
         Statement{"raw text", [](auto& a) { a.rawText("x=%d %s\n", 5, "y"); }, "x=5 y\n"},
-        Statement{"version", [](auto& a) { a.version(-1); a.version(7); },
+        Statement{"version",
+                  [](auto& a) {
+                      a.version(-1);
+                      a.version(7);
+                  },
                   "version 8\n\nversion 7\n\n"},
         Statement{"progress", [](auto& a) { a.progress("half", 0.5f); },
                   "progress \"half\" 0.500\n\n"},
         Statement{"icon", [](auto& a) { a.icon(blob, 3); }, "icon bX00ff1a\n"},
         Statement{"binary parameter", [](auto& a) { a.binaryParameter("data", blob, 2); },
                   "data bX00ff\n"},
-        Statement{"id and flags", [](auto& a) { a.id(7); a.flags(4294967295u); },
+        Statement{"id and flags",
+                  [](auto& a) {
+                      a.id(7);
+                      a.flags(4294967295u);
+                  },
                   "id 7\nflags 4294967295\n"},
         Statement{"render", [](auto& a) { a.render(); }, "\nrender\n"},
         // print and error texts are neither quoted nor escaped.

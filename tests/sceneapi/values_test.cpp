@@ -22,8 +22,8 @@ std::string valueOf(int code, const void* value) {
 }
 
 template <class T>
-    requires(!std::is_pointer_v<T> && !std::is_null_pointer_v<T>)
-std::string valueOf(int code, T value) {
+requires(!std::is_pointer_v<T> && !std::is_null_pointer_v<T>) std::string
+    valueOf(int code, T value) {
     return valueOf(code, static_cast<const void*>(&value));
 }
 
@@ -48,7 +48,7 @@ TEST(TypedValues, EachCodeHasItsText) {
     EXPECT_EQ(valueOf(kMatrix, m), "1 0 0 0 0 1 0 0 0 0 1 0 0.1 2 3 1");
     EXPECT_EQ(valueOf(kString, "a b"), "\"a b\"");
     EXPECT_EQ(valueOf(kStringRef, &text), "\"hi\"");
-    EXPECT_EQ(valueOf(8, i4), "");       // not a type code: the name alone
+    EXPECT_EQ(valueOf(8, i4), "");                    // not a type code: the name alone
     EXPECT_EQ(valueOf(kFloat2 | kArrayBit, i4), "");  // no array form
     EXPECT_EQ(valueOf(kInt, nullptr), "");
 }
