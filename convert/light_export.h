@@ -1,0 +1,23 @@
+// Light export: a host light becomes a small emissive mesh object, with a
+// mesh light material for area lights and a point light material otherwise.
+//
+// Contract. Called by the traversal inside the light's group, after the
+// group's transform, whatever the light's visibility and the Update
+// selection. `name` is the object's name as the traversal uses it.
+#pragma once
+
+#include <string>
+
+namespace host {
+class BaseObject;
+}
+namespace plugin {
+class ExportController;
+}
+
+namespace convert {
+
+void exportLight(plugin::ExportController& controller, const std::string& name,
+                 host::BaseObject& light);
+
+}  // namespace convert

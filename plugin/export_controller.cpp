@@ -1,0 +1,133 @@
+#include "plugin/export_controller.h"
+
+#include "convert/host_text.h"
+#include "convert/traversal.h"
+#include "host/document.h"
+#include "host/plugin_api.h"
+#include "sceneapi/default_rt_module.h"
+#include "sceneapi/light_file_factory.h"
+
+namespace plugin {
+
+namespace {
+
+// Renderer major versions the live link accepts.
+constexpr int kMinRendererVersion = 7;
+constexpr int kMaxRendererVersion = 8;
+constexpr int kUpVectorY = 1;
+constexpr float kMeterScale = 100.0f;
+
+// Stands in for the live link until it is built: it never gives a scene API,
+// so Render and Update end silently.
+class UnbuiltLinkFactory final : public tal::LinkFactory {
+public:
+    tal::talScene_api* openApi() override { return nullptr; }
+    void beginScene(tal::talSceneapi_oo& /*scene*/) override {}
+    void closeApi() override {}
+    void setSceneName(const std::string& /*name*/) override {}
+    void setPreferRunning(bool /*preferRunning*/) override {}
+    void setVersionRange(int /*minVersion*/, int /*maxVersion*/) override {}
+    bool sceneMatched() const override { return false; }
+    const std::string& errorText() const override { return error_; }
+
+private:
+    std::string error_ = "No live link to the renderer is built into this plug-in yet.";
+};
+
+// The object layer of one command: opened on the factory, deleted (and the
+// controller's pointer cleared) when the scope ends, before the factory goes.
+class SceneScope {
+public:
+    SceneScope(ExportController& controller, tal::LightFactory& factory) : controller_(controller) {
+        controller_.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+    }
+    ~SceneScope() { controller_.scene.reset(); }
+    SceneScope(const SceneScope&) = delete;
+    SceneScope& operator=(const SceneScope&) = delete;
+
+private:
+    ExportController& controller_;
+};
+
+// The document's name up to its last '.', "untitled" when it has none.
+std::string updateSceneName(const host::BaseDocument* doc) {
+    std::string name = "untitled";
+    if (doc) {
+        std::string documentName = convert::toUtf8(doc->GetName());
+        if (!documentName.empty()) name = std::move(documentName);
+    }
+    return convert::cutAtLastDot(name);
+}
+
+}  // namespace
+
+bool ExportController::runRender(host::BaseDocument* doc) {
+    updateOnly = false;
+    runLiveLink(doc, std::string(), false);
+    return true;
+}
+
+bool ExportController::runUpdate(host::BaseDocument* doc) {
+    updateOnly = true;
+    runLiveLink(doc, updateSceneName(doc), true);
+    return true;
+}
+
+bool ExportController::runExport(host::BaseDocument* doc) {
+    host::Filename file;
+    file.SetDirectory("%USERDATA%");
+    file.SetFile("untitled");
+    file.SetSuffix("vxs");
+    if (!host::FileSelect(file, host::FILESELECTTYPE::ANYTHING, host::FILESELECT::SAVE,
+                          "Export to .vxs", "vxs")) {
+        return false;
+    }
+    updateOnly = false;
+    const std::string path = convert::toUtf8(file.GetString());
+    if (path.empty()) return false;
+
+    const std::unique_ptr<tal::LightFactory> factory =
+        fileFactoryMaker ? fileFactoryMaker(path) : std::make_unique<tal::LightFileFactory>(path);
+    if (!factory) return true;
+    {
+        const SceneScope sceneScope(*this, *factory);
+        if (scene->api()) sendScene(doc, true);
+    }
+    // Closed here rather than by the destructor, so that a failed close (a
+    // full disk) reaches the command's edge instead of being swallowed.
+    factory->closeApi();
+    return true;
+}
+
+void ExportController::runLiveLink(host::BaseDocument* doc, const std::string& sceneName,
+                                   bool preferRunning) {
+    const std::unique_ptr<tal::LinkFactory> factory =
+        linkFactoryMaker ? linkFactoryMaker() : std::make_unique<UnbuiltLinkFactory>();
+    if (!factory) return;
+    factory->setSceneName(sceneName);
+    factory->setPreferRunning(preferRunning);
+    factory->setVersionRange(kMinRendererVersion, kMaxRendererVersion);
+    const SceneScope sceneScope(*this, *factory);
+    // The factory knows whether the renderer already shows this scene only
+    // once the layer has opened the link.
+    if (scene->api()) sendScene(doc, !factory->sceneMatched());
+}
+
+void ExportController::sendScene(host::BaseDocument* doc, bool adjustView) {
+    tal::DefaultRTModule options;
+    options.setImportMode(true);
+    options.setMergeGroups(false);
+    options.setMergeObjects(false);
+    options.setAdjustEnvironment(adjustView);
+    options.setAdjustCamera(adjustView);
+    options.setKeepOriginal(true);
+    options.setUpVector(kUpVectorY);
+    options.setMeterScale(kMeterScale);
+    options.setSnapToGround(false);
+    options.setCenterGeometry(false);
+    options.setExt(false);
+    scene->add(options);
+    convert::exportDocument(*this, doc);
+}
+
+}  // namespace plugin

@@ -1,0 +1,73 @@
+// ExportController: the one object behind the three commands. For each
+// command it makes the scene back end (the live link for Render and Update,
+// the scene file for Export), opens the scene object layer on it, sends the
+// import options, hands the document to the traversal and tears everything
+// down again: options module, then object layer (the `scene` member is none
+// again), then the factory, which alone owns the scene API and its file or
+// link.
+//
+// Contract. The controller lives as long as the plug-in module; between
+// commands it keeps only the conversion state below, which the conversion
+// in convert/ reads and writes while a command runs. A live link that gives
+// no scene API ends the command silently. A scene file that cannot be opened
+// or closed raises std::runtime_error out of runExport; the command's edge
+// shows it. Everything runs on the host's main thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "convert/material_name_table.h"
+#include "convert/mesh_buffers.h"
+#include "livelink/link_factory.h"
+#include "sceneapi/sceneapi_oo.h"
+
+namespace host {
+class BaseDocument;
+}
+
+namespace plugin {
+
+// Makers of the back-end factories, for tests and for the live link that is
+// plugged in later. An empty maker means the built-in one.
+using LinkFactoryMaker = std::function<std::unique_ptr<tal::LinkFactory>()>;
+using FileFactoryMaker = std::function<std::unique_ptr<tal::LightFactory>(const std::string& path)>;
+
+class ExportController {
+public:
+    ExportController() = default;
+    ExportController(const ExportController&) = delete;
+    ExportController& operator=(const ExportController&) = delete;
+
+    // Stream the document to a renderer as a new scene. Always true.
+    bool runRender(host::BaseDocument* doc);
+    // Stream the document to the renderer that holds its scene, meshes of
+    // the selection only. Always true.
+    bool runUpdate(host::BaseDocument* doc);
+    // Ask for a path and write the scene file there ("-": standard output).
+    // False when the dialog was cancelled or gave no path.
+    bool runExport(host::BaseDocument* doc);
+
+    // Conversion state, shared with convert/.
+    convert::MeshBuffers meshBuffers;
+    std::string documentDirectory;  // 8-bit; set by every traversal
+    convert::MaterialNameTable materialNameTable;
+    std::unique_ptr<tal::talSceneapi_oo> scene;  // current object layer, only while a command runs
+    float progressTotal = 0.0f;                  // grows by 1.0 per traversal
+    host::BaseDocument* document = nullptr;      // not owned; set by the traversal
+    bool updateOnly = false;                     // the last command started was Update
+    std::set<std::uint64_t> selectionKeys;       // keys of the selection (Update)
+
+    LinkFactoryMaker linkFactoryMaker;
+    FileFactoryMaker fileFactoryMaker;
+
+private:
+    void runLiveLink(host::BaseDocument* doc, const std::string& sceneName,
+                     bool preferRunning);
+    void sendScene(host::BaseDocument* doc, bool adjustView);
+};
+
+}  // namespace plugin

@@ -1,0 +1,40 @@
+#include "tests/support/memory_scene.h"
+
+#include <stdexcept>
+
+#include "sceneapi/scene_api_file.h"
+
+namespace vxtest {
+
+MemoryStream::MemoryStream() : stream_(open_memstream(&buffer_, &size_)) {
+    if (!stream_) throw std::runtime_error("open_memstream failed");
+}
+
+MemoryStream::~MemoryStream() {
+    std::fclose(stream_);
+    std::free(buffer_);
+}
+
+std::string MemoryStream::text() {
+    std::fflush(stream_);
+    return std::string(buffer_, size_);
+}
+
+MemoryFileFactory::MemoryFileFactory(bool binaryArrays)
+    : writer_(std::make_unique<tal::talScene_api_file>(stream_.stream(), binaryArrays)) {}
+
+MemoryFileFactory::~MemoryFileFactory() = default;
+
+tal::talScene_api* MemoryFileFactory::openApi() { return writer_.get(); }
+
+void MemoryFileFactory::beginScene(tal::talSceneapi_oo& /*scene*/) {}
+
+void MemoryFileFactory::closeApi() { writer_.reset(); }
+
+std::string afterOpening(const std::string& text) {
+    const std::string marker = "version 8\n\n";
+    const std::size_t at = text.find(marker);
+    return at == std::string::npos ? text : text.substr(at + marker.size());
+}
+
+}  // namespace vxtest
