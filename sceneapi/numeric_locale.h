@@ -1,16 +1,16 @@
-// NeutralNumericLocale: while it lives, the calling thread formats numbers in
-// the neutral "C" numeric locale, so printf-style output always carries a
+// NeutralNumericLocale: while one lives, the calling thread formats numbers
+// in the neutral "C" numeric locale, so printf-style output always carries a
 // decimal point, whatever LC_NUMERIC the host process set.
 //
 // Contract. The switch is made with uselocale() on the constructing thread
 // only: other threads of the host keep their locale, and the process-wide
-// setting is never touched. The destructor restores the thread's previous
-// locale, so scopes on one thread must end in reverse order of their start
-// (as scoped objects do). Should the neutral locale not be creatable (out of
-// memory), nothing is switched and numbers follow the current locale.
+// setting is never touched. Scopes on one thread share one switch: the first
+// makes it, the last to go (in any order) restores the thread's previous
+// locale. A scope must be destroyed on the thread that created it; one
+// destroyed elsewhere leaves its thread switched. Should the neutral locale
+// not be creatable (out of memory), nothing is switched and numbers follow
+// the current locale.
 #pragma once
-
-#include <locale.h>
 
 namespace tal {
 
@@ -23,11 +23,10 @@ class NeutralNumericLocale {
     NeutralNumericLocale& operator=(const NeutralNumericLocale&) = delete;
 
     // True when the neutral numeric locale is in force for this thread.
-    bool active() const { return neutral_ != locale_t{}; }
+    bool active() const;
 
   private:
-    locale_t previous_{};
-    locale_t neutral_{};
+    void* thread_;  // the creating thread's shared switch
 };
 
 }  // namespace tal

@@ -109,6 +109,7 @@ void writeElement(PlainBatch& text, int base, const void* data, std::size_t k) {
             text.formatted("%g", substituteOutOfRange(double{f[k]}));
             break;
         case kDouble:
+            // Substituted like floats, then formatted: -1 reads -1.0000000000000000.
             text.formatted("%16.16f", substituteOutOfRange(d[k]));
             break;
         case kDouble3:

@@ -1,9 +1,13 @@
 // Typed values, float substitution and the quoted and hex forms of texts.
+#include <locale.h>
+
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <type_traits>
 
+#include "sceneapi/numeric_locale.h"
 #include "sceneapi/shader_text.h"
 #include "test_support.h"
 
@@ -108,6 +112,19 @@ TEST(NumericLocale, DecimalPointEvenUnderACommaLocale) {
     std::snprintf(probe, sizeof probe, "%g", 0.5);
     EXPECT_STREQ(probe, "0,5");  // restored when the writer went
     std::setlocale(LC_NUMERIC, "C");
+}
+
+// Writers on one thread share the switch, whatever order they go in.
+TEST(NumericLocale, LastScopeRestoresTheThreadLocale) {
+    const locale_t before = uselocale(locale_t{});
+    auto first = std::make_unique<NeutralNumericLocale>();
+    auto second = std::make_unique<NeutralNumericLocale>();
+    EXPECT_TRUE(first->active());
+    first.reset();
+    EXPECT_TRUE(second->active());
+    EXPECT_NE(uselocale(locale_t{}), before);
+    second.reset();
+    EXPECT_EQ(uselocale(locale_t{}), before);
 }
 
 }  // namespace
