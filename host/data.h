@@ -4,7 +4,10 @@
 // A parameter read fills a GeData and answers whether the node has the value;
 // an absent parameter is a failed read, which the conversion treats as "the
 // host cannot supply it". Numbers keep whether they were written as integers;
-// reading a non-integral number as an integer truncates toward zero.
+// reading a non-integral number as an integer truncates toward zero. The two
+// text kinds read as each other: GetString of a file name gives its path and
+// GetFilename of a string the file name of that text. Any other read of the
+// wrong type gives the empty value (0, a zero vector, null).
 #pragma once
 
 #include <map>

@@ -66,6 +66,10 @@ Matrix MatrixRotZ(Float a);
 
 // Rotation matrix from the angle vector with the rotation order code (above).
 Matrix HPBToMatrix(const Vector& rotation, Int32 rotationOrder);
+// The angles whose HPBToMatrix with the same order gives the rotation part of
+// `m` (axes normalised first; a sheared matrix gives an approximation). At a
+// gimbal lock the middle factor is +-90 degrees and the last angle is 0.
+Vector MatrixToHPB(const Matrix& m, Int32 rotationOrder);
 
 constexpr Int32 ROTATIONORDER_DEFAULT = 6;
 

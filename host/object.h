@@ -7,7 +7,8 @@
 // generator or deformer produced. GetMl is the local matrix, GetMg the global
 // one (parent's global times local); both follow the last evaluation
 // (BaseDocument::ExecutePasses). Children, tags, tracks and caches are owned
-// by the object.
+// by the object. A cache or deform cache has the object that holds it as its
+// parent: GetUp answers that object and GetMg composes with its matrix.
 #pragma once
 
 #include <memory>
@@ -99,6 +100,7 @@ public:
     void setHairGuides(HairGuides guides) { hair_ = std::move(guides); }
 
 private:
+    friend class BaseDocument;  // links the top-level objects as siblings
     void link(BaseObject* child, BaseObject* up);
 
     BaseObject* next_ = nullptr;

@@ -105,6 +105,13 @@ bool FileSelect(Filename& inOut, FILESELECTTYPE type, FILESELECT mode, const Str
 using FileDialogHandler =
     std::function<std::optional<std::string>(const std::string& title, const std::string& suggested)>;
 void SetFileDialogHandler(FileDialogHandler handler);
+// Host side: the path the last confirmed FileSelect gave the plug-in (after
+// the forced suffix), or none when it was cancelled or not shown since the
+// last reset. A save dialog forces the suffix by appending it to a name that
+// does not already end in it; "-" (the standard output) and an empty answer
+// are passed on unchanged.
+std::optional<std::string> LastFileSelectPath();
+void ResetLastFileSelectPath();
 
 // The host console. Output goes to the installed sink (vxhost: stderr).
 void GePrint(const String& text);

@@ -1,0 +1,103 @@
+// vxhost: the stand-in host program. It loads the plug-in library, and lists
+// its commands or runs one of them on a document file or the built-in demo
+// document. Usage errors exit with 2, failures with 1 (session.h).
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+#include "host/demo_document.h"
+#include "host/vxhost/plugin_library.h"
+#include "host/vxhost/session.h"
+
+namespace {
+
+// The plug-in's command ids, for the short forms.
+constexpr const char* kRenderId = "1033591";
+constexpr const char* kUpdateId = "1034393";
+constexpr const char* kExportId = "1034420";
+
+int writeDemo(const std::string& out) {
+    const std::string& json = host::DemoDocumentJson();
+    if (out == "-") {
+        std::cout << json;
+        return std::cout.flush() ? 0 : 1;
+    }
+    std::ofstream file(out, std::ios::binary);
+    file << json;
+    file.close();
+    if (!file) {
+        std::cerr << "vxhost: cannot write " << out << '\n';
+        return 1;
+    }
+    std::cerr << "vxhost: wrote the demo document to " << out << " (" << json.size() << " bytes)\n";
+    return 0;
+}
+
+int run(int argc, char** argv) {
+    CLI::App app{"vxhost: runs the plug-in's commands on a document file (JSON) or the built-in demo document"};
+    app.require_subcommand(1);
+    std::string plugin;
+    app.add_option("--plugin", plugin, "plug-in library (default: $VXHOST_PLUGIN, else vantrix_c4d.so beside vxhost)");
+
+    auto* commands = app.add_subcommand("commands", "list the registered commands: id, menu name, help, icon");
+
+    vxhost::RunRequest runRequest;
+    auto* runCmd = app.add_subcommand("run", "run one command, named by id or menu name");
+    runCmd->add_option("COMMAND", runRequest.command, "command id or menu name")->required();
+    runCmd->add_option("DOCUMENT", runRequest.document, "document file (default: the demo document)");
+    runCmd->add_option("--save-path", runRequest.savePath, "answer to the save dialog (\"-\": standard output)");
+
+    vxhost::RunRequest exportRequest{kExportId, {}, {}};
+    auto* exportCmd = app.add_subcommand("export", "export the document to a scene file");
+    exportCmd->add_option("DOCUMENT", exportRequest.document, "document file (default: the demo document)");
+    exportCmd->add_option("-o,--output", exportRequest.savePath, "scene file to write (\"-\": standard output)");
+
+    vxhost::RunRequest renderRequest{kRenderId, {}, {}};
+    auto* renderCmd = app.add_subcommand("render", "render the document in the renderer");
+    renderCmd->add_option("DOCUMENT", renderRequest.document, "document file (default: the demo document)");
+
+    vxhost::RunRequest updateRequest{kUpdateId, {}, {}};
+    auto* updateCmd = app.add_subcommand("update", "update the renderer's scene of the document");
+    updateCmd->add_option("DOCUMENT", updateRequest.document, "document file (default: the demo document)");
+
+    std::string demoOut = "-";
+    auto* demoCmd = app.add_subcommand("demo-document", "write the built-in demo document as JSON");
+    demoCmd->add_option("-o,--output", demoOut, "file to write (default: standard output)");
+
+    for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    if (demoCmd->parsed()) return writeDemo(demoOut);
+
+    try {
+        vxhost::PluginLibrary library(vxhost::pluginPath(plugin));
+        if (commands->parsed()) return vxhost::listCommands(std::cout);
+        if (runCmd->parsed()) return vxhost::runCommand(runRequest);
+        if (exportCmd->parsed()) return vxhost::runCommand(exportRequest);
+        if (renderCmd->parsed()) return vxhost::runCommand(renderRequest);
+        if (updateCmd->parsed()) return vxhost::runCommand(updateRequest);
+    } catch (const vxhost::PluginError& e) {
+        std::cerr << "vxhost: " << e.what() << '\n';
+        return 1;
+    }
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "vxhost: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "vxhost: unknown failure\n";
+    }
+    return 1;
+}

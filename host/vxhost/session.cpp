@@ -1,0 +1,118 @@
+// Running one registered command on a document, as the host would.
+#include "host/vxhost/session.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "host/demo_document.h"
+#include "host/document_loader.h"
+#include "host/plugin_api.h"
+
+namespace vxhost {
+
+namespace {
+
+const host::RegisteredCommand* findCommand(const std::string& key) {
+    const auto& commands = host::RegisteredCommands();
+    for (const auto& c : commands)
+        if (std::to_string(c.id) == key || c.name.utf8() == key) return &c;
+    return nullptr;
+}
+
+// Installs vxhost's answers to the plug-in's user interface for one command
+// and removes them again, so that no handler outlives what it refers to.
+class Handlers {
+public:
+    Handlers(const RunRequest& request, bool& messageShown, bool& dialogShown) {
+        host::SetConsoleSink([](const std::string& text) { std::cerr << text << '\n'; });
+        host::SetMessageBoxHandler([&messageShown](const std::string& text, host::Int32) {
+            messageShown = true;
+            std::cerr << "vxhost: " << text << '\n';
+        });
+        const std::optional<std::string> savePath = request.savePath;
+        host::SetFileDialogHandler([savePath, &dialogShown](const std::string& title, const std::string& suggested)
+                                       -> std::optional<std::string> {
+            dialogShown = true;
+            if (savePath) return savePath;
+            if (!::isatty(STDIN_FILENO)) return std::nullopt;  // nobody to ask: cancelled
+            std::cerr << title << " - save as (suggested " << suggested << ", empty cancels): " << std::flush;
+            std::string answer;
+            if (!std::getline(std::cin, answer) || answer.empty()) return std::nullopt;
+            return answer;
+        });
+        host::ResetLastFileSelectPath();
+    }
+    ~Handlers() {
+        host::SetConsoleSink(nullptr);
+        host::SetMessageBoxHandler(nullptr);
+        host::SetFileDialogHandler(nullptr);
+    }
+    Handlers(const Handlers&) = delete;
+    Handlers& operator=(const Handlers&) = delete;
+};
+
+std::string outcome(bool dialogShown) {
+    const std::optional<std::string> path = host::LastFileSelectPath();
+    if (!path) return dialogShown ? "save dialog cancelled, nothing written" : "done";
+    if (*path == "-") return "wrote the scene to the standard output";
+    struct stat info {};
+    if (path->empty() || ::stat(path->c_str(), &info) != 0) return "nothing written to \"" + *path + "\"";
+    return "wrote " + *path + " (" + std::to_string(info.st_size) + " bytes)";
+}
+
+}  // namespace
+
+int listCommands(std::ostream& out) {
+    for (const auto& c : host::RegisteredCommands())
+        out << c.id << '\t' << c.name.utf8() << '\t' << c.help.utf8() << '\t'
+            << (c.icon ? c.icon->GetString().utf8() : std::string("(no icon)")) << '\n';
+    return 0;
+}
+
+int runCommand(const RunRequest& request) {
+    const host::RegisteredCommand* command = findCommand(request.command);
+    if (!command) {
+        std::cerr << "vxhost: no command \"" << request.command << "\" (vxhost commands lists them)\n";
+        return 1;
+    }
+    const std::string label = request.document ? *request.document : std::string("the demo document");
+    std::unique_ptr<host::BaseDocument> doc;
+    try {
+        doc = request.document ? host::LoadDocumentFile(*request.document) : host::LoadDemoDocument();
+    } catch (const std::exception& e) {
+        std::cerr << "vxhost: " << label << ": " << e.what() << '\n';
+        return 1;
+    }
+
+    bool messageShown = false, dialogShown = false, ok = false;
+    std::string failure;
+    {
+        Handlers handlers(request, messageShown, dialogShown);
+        try {
+            ok = command->command->Execute(doc.get());
+        } catch (const std::exception& e) {
+            failure = e.what();
+        } catch (...) {
+            failure = "the command failed with an unknown exception";
+        }
+    }
+    std::fflush(stdout);
+    std::cout.flush();
+    const std::string name = command->name.utf8() + " (" + std::to_string(command->id) + ")";
+    if (!failure.empty()) {
+        std::cerr << "vxhost: " << failure << '\n';
+        return 1;
+    }
+    if (messageShown) return 1;
+    if (!ok) {
+        std::cerr << "vxhost: " << name << " on " << label << " answered failure\n";
+        return 1;
+    }
+    std::cerr << "vxhost: " << name << " on " << label << ": " << outcome(dialogShown) << '\n';
+    return 0;
+}
+
+}  // namespace vxhost
