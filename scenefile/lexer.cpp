@@ -1,0 +1,330 @@
+#include "scenefile/lexer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace scenefile::detail {
+
+namespace {
+
+bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Bytes that end a run: blanks, line feeds, punctuation, quotes and control
+// bytes (a binary array may follow a text element directly).
+bool endsRun(unsigned char c) {
+    switch (c) {
+    case '{': case '}': case '[': case ']': case ',': case '!': case '"': return true;
+    default: return c < 0x20 || c == 0x7f;
+    }
+}
+
+int hexValue(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool allHex(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return hexValue(static_cast<unsigned char>(c)) >= 0; });
+}
+
+// Bytes that may begin a line of statements.
+bool canStartLine(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' || c == '"' || c == '}' ||
+           c == '/' || c == '\n' || isBlank(c) || c >= 0x80;
+}
+
+bool looksNumeric(std::string_view s) {
+    unsigned char c = static_cast<unsigned char>(s.front());
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || s == "nan" || s == "inf";
+}
+
+Token makeToken(TokenKind kind, std::size_t begin, std::size_t end) {
+    Token t;
+    t.kind = kind;
+    t.begin = begin;
+    t.end = end;
+    return t;
+}
+
+std::string shorten(std::string_view s) {
+    std::string out;
+    for (unsigned char c : s.substr(0, 40)) {
+        if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+        }
+    }
+    if (s.size() > 40) out += "...";
+    return out;
+}
+
+}  // namespace
+
+std::size_t binaryValueSize(char kind) {
+    switch (kind) {
+    case 'c': case 'f': case 'i': return 4;
+    case 'r': return 8;
+    default: return 0;
+    }
+}
+
+std::string decodeHex(std::string_view digits) {
+    std::string out(digits.size() / 2, '\0');
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(hexValue(static_cast<unsigned char>(digits[2 * i])) * 16 +
+                                   hexValue(static_cast<unsigned char>(digits[2 * i + 1])));
+    return out;
+}
+
+SourcePos Lexer::position(std::size_t at) const {
+    at = std::min(at, data_.size());
+    auto lines = [&](std::size_t from, std::size_t to) {
+        return static_cast<std::uint64_t>(std::count(data_.begin() + static_cast<std::ptrdiff_t>(from),
+                                                     data_.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
+    };
+    if (at < markPos_) return SourcePos{base_ + at, baseLine_ + lines(0, at)};
+    markLine_ += lines(markPos_, at);
+    markPos_ = at;
+    return SourcePos{base_ + at, markLine_};
+}
+
+void Lexer::fail(std::size_t at, const std::string& problem) const { throw ParseError(position(at), problem); }
+
+void Lexer::needMore(std::size_t needed) const { throw NeedMore{std::max(needed, data_.size() + 1)}; }
+
+std::string Lexer::describe(const Token& t) const {
+    switch (t.kind) {
+    case TokenKind::End: return "end of input";
+    case TokenKind::Newline: return "end of line";
+    case TokenKind::Word: return "'" + shorten(t.text) + "'";
+    case TokenKind::Number: return "number " + shorten(t.text);
+    case TokenKind::Text: return "text \"" + shorten(t.text) + "\"";
+    case TokenKind::HexText: return "hex text xX" + shorten(t.text);
+    case TokenKind::Blob: return "hex blob bX" + shorten(t.text);
+    case TokenKind::LBrace: return "'{'";
+    case TokenKind::RBrace: return "'}'";
+    case TokenKind::LBracket: return "'['";
+    case TokenKind::RBracket: return "']'";
+    case TokenKind::Comma: return "','";
+    case TokenKind::Bang: return "'!'";
+    case TokenKind::Binary: return std::string("binary array '") + t.binaryKind + "' of " + std::to_string(t.binaryCount) + " values";
+    case TokenKind::Comment: return "comment";
+    case TokenKind::Print: return "#print";
+    case TokenKind::Error: return "#error";
+    }
+    return "?";
+}
+
+void Lexer::expected(const std::string& what, const Token& found) const {
+    fail(found.begin, "expected " + what + ", found " + describe(found));
+}
+
+void Lexer::skipBlanks() {
+    while (pos_ < data_.size() && isBlank(static_cast<unsigned char>(data_[pos_]))) ++pos_;
+}
+
+void Lexer::skipBlankLines() {
+    while (pos_ < data_.size() && (isBlank(static_cast<unsigned char>(data_[pos_])) || data_[pos_] == '\n')) ++pos_;
+}
+
+Token Lexer::peek() {
+    std::size_t saved = pos_;
+    Token t = next();
+    pos_ = saved;
+    return t;
+}
+
+Token Lexer::nextSkippingNewlines() {
+    skipBlankLines();
+    return next();
+}
+
+Token Lexer::peekSkippingNewlines() {
+    std::size_t saved = pos_;
+    Token t = nextSkippingNewlines();
+    pos_ = saved;
+    return t;
+}
+
+Token Lexer::next() {
+    skipBlanks();
+    std::size_t start = pos_;
+    if (start >= data_.size()) {
+        if (!final_) needMore(data_.size() + 1);
+        return makeToken(TokenKind::End, start, start);
+    }
+    auto c = static_cast<unsigned char>(data_[start]);
+    auto single = [&](TokenKind kind) {
+        pos_ = start + 1;
+        return makeToken(kind, start, start + 1);
+    };
+    switch (c) {
+    case '\n': return single(TokenKind::Newline);
+    case '{': return single(TokenKind::LBrace);
+    case '}': return single(TokenKind::RBrace);
+    case '[': return single(TokenKind::LBracket);
+    case ']': return single(TokenKind::RBracket);
+    case ',': return single(TokenKind::Comma);
+    case '!': return single(TokenKind::Bang);
+    case '"': return quoted(start);
+    case 0x01: return binary(start);
+    default: break;
+    }
+    if (c == '/') {
+        if (start + 1 >= data_.size() && !final_) needMore(start + 2);
+        if (start + 1 < data_.size() && data_[start + 1] == '/') return comment(start);
+    }
+    if (endsRun(c)) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "unexpected byte 0x%02x", c);
+        fail(start, buf);
+    }
+    return run(start);
+}
+
+Token Lexer::quoted(std::size_t start) {
+    const char* begin = data_.data() + start + 1;
+    std::size_t left = data_.size() - start - 1;
+    const void* q = std::memchr(begin, '"', left);
+    std::size_t stop = q ? static_cast<std::size_t>(static_cast<const char*>(q) - begin) : left;
+    if (const void* lf = std::memchr(begin, '\n', stop))
+        fail(static_cast<std::size_t>(static_cast<const char*>(lf) - data_.data()),
+             "line feed inside a quoted text (a text with a line feed is written in hex, xX...)");
+    if (!q) {
+        if (!final_) needMore(data_.size() + 1);
+        fail(start, "quoted text without its closing quote");
+    }
+    Token t = makeToken(TokenKind::Text, start, start + 1 + stop + 1);
+    t.text = std::string_view(begin, stop);
+    pos_ = t.end;
+    return t;
+}
+
+Token Lexer::binary(std::size_t start) {
+    constexpr std::size_t kHeader = 8;  // marker (4) + count (4)
+    if (data_.size() - start < kHeader) {
+        if (!final_) needMore(start + kHeader);
+        fail(start, "binary array header cut short by the end of input");
+    }
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data_[start + i]); };
+    if (byte(1) != 0x02 || byte(2) != 0x03) fail(start, "byte 0x01 that does not start a binary array marker (01 02 03)");
+    char kind = static_cast<char>(byte(3));
+    std::size_t size = binaryValueSize(kind);
+    if (size == 0) {
+        char buf[80];
+        std::snprintf(buf, sizeof buf, "unknown binary array kind 0x%02x (expected c, f, r or i)", byte(3));
+        fail(start + 3, buf);
+    }
+    std::uint32_t count = static_cast<std::uint32_t>(byte(4)) | static_cast<std::uint32_t>(byte(5)) << 8 |
+                          static_cast<std::uint32_t>(byte(6)) << 16 | static_cast<std::uint32_t>(byte(7)) << 24;
+    std::size_t bytes = static_cast<std::size_t>(count) * size;
+    std::size_t available = data_.size() - start - kHeader;
+    if (bytes > available) {
+        if (!final_) needMore(start + kHeader + bytes);
+        fail(start, "binary array of " + std::to_string(count) + " values needs " + std::to_string(bytes) +
+                        " bytes, but only " + std::to_string(available) + " remain");
+    }
+    Token t = makeToken(TokenKind::Binary, start, start + kHeader + bytes);
+    t.binaryKind = kind;
+    t.binaryCount = count;
+    pos_ = t.end;
+    return t;
+}
+
+Token Lexer::comment(std::size_t start) {
+    const char* from = data_.data() + start + 2;
+    const void* lf = std::memchr(from, '\n', data_.size() - start - 2);
+    if (!lf && !final_) needMore(data_.size() + 1);
+    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data_.data()) : data_.size();
+    Token t = makeToken(TokenKind::Comment, start, end);
+    t.text = data_.substr(start + 2, end - start - 2);
+    pos_ = end;
+    return t;
+}
+
+// #print and #error: the writer neither quotes nor escapes the text, so its
+// end is the first quote that a line feed follows where the next line can
+// begin a statement (a letter, '_', '#', '"', '}', '/', a blank or the end);
+// failing that, the first quote that a line feed follows.
+Token Lexer::message(std::size_t start, std::size_t runEnd, TokenKind kind) {
+    pos_ = runEnd;
+    skipBlanks();
+    if (pos_ >= data_.size()) {
+        if (!final_) needMore(data_.size() + 1);
+        fail(pos_, "expected '\"' after #print or #error, found end of input");
+    }
+    if (data_[pos_] != '"') fail(pos_, "expected '\"' after #print or #error");
+    std::size_t from = pos_ + 1;
+    auto finish = [&](std::size_t quote) {
+        Token t = makeToken(kind, start, quote + 1);
+        t.text = data_.substr(from, quote - from);
+        pos_ = quote + 1;
+        return t;
+    };
+    std::size_t firstCandidate = 0;
+    for (std::size_t q = from;;) {
+        const void* hit = std::memchr(data_.data() + q, '"', data_.size() - q);
+        if (!hit) break;
+        q = static_cast<std::size_t>(static_cast<const char*>(hit) - data_.data());
+        if (q + 1 >= data_.size()) {
+            if (final_) return finish(q);
+            needMore(q + 2);
+        }
+        if (data_[q + 1] == '\n') {
+            if (q + 2 >= data_.size()) {
+                if (final_) return finish(q);
+                needMore(q + 3);
+            }
+            if (canStartLine(static_cast<unsigned char>(data_[q + 2]))) return finish(q);
+            if (firstCandidate == 0) firstCandidate = q;
+        }
+        ++q;
+    }
+    if (!final_) needMore(data_.size() + 1);
+    if (firstCandidate != 0) return finish(firstCandidate);
+    fail(start, "message text without a closing quote at the end of a line");
+}
+
+Token Lexer::run(std::size_t start) {
+    std::size_t end = start;
+    while (end < data_.size() && !endsRun(static_cast<unsigned char>(data_[end])) &&
+           !isBlank(static_cast<unsigned char>(data_[end])))
+        ++end;
+    if (end >= data_.size() && !final_) needMore(data_.size() + 1);
+    std::string_view s = data_.substr(start, end - start);
+    if (s == "#print") return message(start, end, TokenKind::Print);
+    if (s == "#error") return message(start, end, TokenKind::Error);
+    pos_ = end;
+    Token t = makeToken(TokenKind::Word, start, end);
+    t.text = s;
+    if (s.size() >= 2 && (s[0] == 'x' || s[0] == 'b') && s[1] == 'X' && allHex(s.substr(2)) &&
+        (s[0] == 'b' || s.size() > 2)) {
+        t.kind = s[0] == 'x' ? TokenKind::HexText : TokenKind::Blob;
+        t.text = s.substr(2);
+        if (t.text.size() % 2 != 0) fail(start, "odd number of hex digits in " + describe(t));
+        return t;
+    }
+    if (looksNumeric(s)) {
+        std::string_view digits = s.front() == '+' ? s.substr(1) : s;
+        double value = 0;
+        auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (ec == std::errc() && ptr == digits.data() + digits.size() && !digits.empty()) {
+            t.kind = TokenKind::Number;
+            t.number = value;
+            t.integral = std::all_of(digits.begin(), digits.end(),
+                                     [](char ch) { return (ch >= '0' && ch <= '9') || ch == '-'; });
+        } else if (ec == std::errc::result_out_of_range && ptr == digits.data() + digits.size()) {
+            fail(start, "number out of range: " + std::string(shorten(s)));
+        }
+    }
+    return t;
+}
+
+}  // namespace scenefile::detail

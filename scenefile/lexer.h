@@ -1,0 +1,108 @@
+// Lexer: splits scene file bytes into tokens, for the statement parser.
+//
+// Contract. The lexer reads a window of bytes (`data`) that starts at the
+// absolute stream offset `base` on line `baseLine`. Blanks (space, tab, CR,
+// VT, FF) separate tokens; a line feed is a token of its own, because it ends
+// statement-style parameters. When a token might continue past the window and
+// the input is not final, the lexer throws NeedMore (the caller retries the
+// whole statement once more bytes arrived); when the input is final, the end
+// is the End token, or a ParseError inside a token that is cut short (a
+// quoted text without its closing quote, a binary array whose count runs past
+// the end). It never reads outside `data`.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "scenefile/parse_error.h"
+
+namespace scenefile::detail {
+
+// Thrown when the window ends inside a statement and more input may come.
+// `needed`: the window size (from the window's start) below which a retry
+// cannot succeed; at least one byte more than the window had.
+struct NeedMore {
+    std::size_t needed;
+};
+
+enum class TokenKind : std::uint8_t {
+    End,       // final end of input
+    Newline,   // a line feed
+    Word,      // a run of other bytes: keywords, bare names, "on", "off"
+    Number,    // a run that reads as a number ("%g", "%d", "%.3f", nan, inf)
+    Text,      // "..." (text = the bytes between the quotes)
+    HexText,   // xX and hex digits (text = the digits)
+    Blob,      // bX and hex digits (text = the digits)
+    LBrace,
+    RBrace,
+    LBracket,
+    RBracket,
+    Comma,
+    Bang,
+    Binary,    // 01 02 03 kind, count, values
+    Comment,   // "//" to the end of the line (text = after the slashes)
+    Print,     // #print "..." (text = between the quotes)
+    Error,     // #error "..."
+};
+
+struct Token {
+    TokenKind kind = TokenKind::End;
+    std::size_t begin = 0;  // in the window
+    std::size_t end = 0;
+    std::string_view text;
+    double number = 0;
+    bool integral = false;
+    char binaryKind = 0;
+    std::uint32_t binaryCount = 0;  // scalar values; they start at end - count * size
+};
+
+// Size in bytes of one value of a binary array kind, 0 for an unknown kind.
+std::size_t binaryValueSize(char kind);
+// Decodes an even number of hex digits (validated by the lexer).
+std::string decodeHex(std::string_view digits);
+
+class Lexer {
+public:
+    Lexer(std::string_view data, std::uint64_t base, std::uint64_t baseLine, bool final)
+        : data_(data), base_(base), baseLine_(baseLine), final_(final), markLine_(baseLine) {}
+
+    std::size_t pos() const { return pos_; }
+    void seek(std::size_t pos) { pos_ = pos; }
+    std::string_view data() const { return data_; }
+    bool final() const { return final_; }
+
+    Token next();                 // after blanks; a line feed is a token
+    Token peek();
+    Token nextSkippingNewlines();  // after blanks and line feeds
+    Token peekSkippingNewlines();
+    void skipBlankLines();         // blanks and line feeds
+
+    SourcePos position(std::size_t at) const;
+    [[noreturn]] void fail(std::size_t at, const std::string& problem) const;
+    // "expected <what>, found <token>".
+    [[noreturn]] void expected(const std::string& what, const Token& found) const;
+    std::string describe(const Token& token) const;
+
+private:
+    [[noreturn]] void needMore(std::size_t needed) const;
+    void skipBlanks();
+    Token quoted(std::size_t start);
+    Token binary(std::size_t start);
+    Token comment(std::size_t start);
+    Token message(std::size_t start, std::size_t runEnd, TokenKind kind);
+    Token run(std::size_t start);
+
+    std::string_view data_;
+    std::size_t pos_ = 0;
+    std::uint64_t base_;
+    std::uint64_t baseLine_;
+    bool final_;
+    // Line counting resumes from the last position asked for, so positions
+    // asked for in increasing order cost one pass over the window in all.
+    mutable std::size_t markPos_ = 0;
+    mutable std::uint64_t markLine_ = 0;
+};
+
+}  // namespace scenefile::detail

@@ -1,0 +1,163 @@
+#include "scenefile/reader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "scenefile/statement_parser.h"
+
+namespace scenefile {
+
+using detail::Head;
+using detail::HeadKind;
+using detail::Lexer;
+using detail::NeedMore;
+using detail::StatementParser;
+
+StreamReader::StreamReader(SceneSink& sink, ReaderLimits limits) : sink_(sink), limits_(limits) {}
+
+void StreamReader::checkUsable() const {
+    if (spent_) throw std::logic_error("scene reader used after a parse error or after finish");
+}
+
+void StreamReader::feed(std::string_view bytes) {
+    checkUsable();
+    if (buffer_.size() + bytes.size() < retryAt_) {
+        buffer_.append(bytes);
+        return;
+    }
+    spent_ = true;  // until this call returns normally
+    if (buffer_.empty()) {
+        // Parse in place; keep only the unfinished tail.
+        std::size_t used = parse(bytes, false);
+        buffer_.assign(bytes.substr(used));
+    } else {
+        buffer_.append(bytes);
+        std::size_t used = parse(buffer_, false);
+        buffer_.erase(0, used);
+    }
+    spent_ = false;
+}
+
+void StreamReader::finish() {
+    checkUsable();
+    spent_ = true;
+    parse(buffer_, true);
+    buffer_.clear();
+}
+
+void StreamReader::readAll(std::string_view bytes) {
+    checkUsable();
+    if (!buffer_.empty()) {
+        feed(bytes);
+        finish();
+        return;
+    }
+    spent_ = true;
+    parse(bytes, true);
+}
+
+std::size_t StreamReader::parse(std::string_view window, bool final) {
+    Lexer lex(window, base_, line_, final);
+    StatementParser parser(lex, limits_.maxDepth);
+    std::size_t committed = 0;
+    try {
+        for (;;) {
+            if (pendingArray_) {
+                bool more = parser.parseArrayStep(*pendingArray_, open_.size());
+                committed = lex.pos();
+                if (!more) {
+                    Node done = std::move(*pendingArray_);
+                    pendingArray_.reset();
+                    sink_.statement(std::move(done));
+                }
+                continue;
+            }
+            Head h = parser.parseHead(open_.size(), true);
+            switch (h.kind) {
+            case HeadKind::End:
+                if (!open_.empty()) {
+                    const Node& b = open_.back();
+                    lex.fail(lex.pos(), "end of input inside the " + std::string(b.word) + " block \"" +
+                                            std::string(b.name()) + "\" that began on line " +
+                                            std::to_string(b.pos.line) + " (" + std::to_string(open_.size()) +
+                                            " block(s) left open)");
+                }
+                committed = lex.pos();
+                consume(lex, committed);
+                return committed;
+            case HeadKind::Leaf: sink_.statement(std::move(h.node)); break;
+            case HeadKind::Open:
+                if (open_.size() >= limits_.maxDepth)
+                    lex.fail(h.node.pos.offset - base_, "blocks nested deeper than " + std::to_string(limits_.maxDepth));
+                sink_.beginBlock(h.node);
+                open_.push_back(std::move(h.node));
+                break;
+            case HeadKind::Close:
+                if (open_.empty()) lex.fail(h.node.pos.offset - base_, "'}' without an open block");
+                sink_.endBlock(open_.back(), h.node.pos);
+                open_.pop_back();
+                break;
+            case HeadKind::OpenArray: pendingArray_ = std::move(h.node); break;
+            }
+            committed = lex.pos();
+        }
+    } catch (const NeedMore& more) {
+        retryAt_ = more.needed - committed;
+    }
+    consume(lex, committed);
+    return committed;
+}
+
+void StreamReader::consume(const Lexer& lex, std::size_t count) {
+    line_ = lex.position(count).line;
+    base_ += count;
+}
+
+void TreeBuilder::beginBlock(const Node& header) {
+    Node& n = top().emplace_back(header);
+    stack_.push_back(&n.children);
+}
+
+void TreeBuilder::statement(Node&& node) { top().push_back(std::move(node)); }
+
+void TreeBuilder::endBlock(const Node&, SourcePos) {
+    if (!stack_.empty()) stack_.pop_back();
+}
+
+Document TreeBuilder::take() {
+    stack_.clear();
+    return std::move(doc_);
+}
+
+Document readScene(std::string_view bytes, ReaderLimits limits) {
+    TreeBuilder tree;
+    StreamReader reader(tree, limits);
+    reader.readAll(bytes);
+    return tree.take();
+}
+
+std::string readFileBytes(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
+    std::string bytes;
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(f.get());
+        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
+        std::rewind(f.get());
+    }
+    char chunk[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.append(chunk, n);
+    if (std::ferror(f.get())) throw std::runtime_error("cannot read \"" + path + "\": " + std::strerror(errno));
+    return bytes;
+}
+
+Document readSceneFile(const std::string& path, ReaderLimits limits) {
+    std::string bytes = readFileBytes(path);
+    return readScene(bytes, limits);
+}
+
+}  // namespace scenefile

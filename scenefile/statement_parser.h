@@ -1,0 +1,81 @@
+// StatementParser: reads one statement at a time from a Lexer.
+//
+// Contract. The parser does not know in which block it stands or in which
+// parameter style the writer was: a parameter is read as a bare name (words up
+// to the value, ending at the line feed) or as a quoted name (ending at the
+// comma), whichever the text has, and every statement is accepted in every
+// block. Keywords win over bare parameter names ("id 5" is an id statement);
+// a keyword whose statement does not fit ("scale 2") is read as a parameter.
+// A statement is parsed whole or not at all: NeedMore or ParseError may leave
+// the lexer anywhere, and the caller retries from where the statement began.
+// Blocks are reported as heads (open / close) so that a stream of any size
+// is read with an explicit stack; only inline shaders, which stand inside a
+// value, are read recursively, at most `maxDepth` deep.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+
+#include "scenefile/lexer.h"
+#include "scenefile/tree.h"
+
+namespace scenefile::detail {
+
+enum class HeadKind {
+    End,        // final end of input
+    Leaf,       // a complete statement
+    Open,       // a block's header: `node` without children
+    Close,      // "}"
+    OpenArray,  // a parameter whose value is an array: `node` holds an empty Array
+};
+
+struct Head {
+    HeadKind kind = HeadKind::End;
+    Node node;
+};
+
+class StatementParser {
+public:
+    StatementParser(Lexer& lex, std::size_t maxDepth) : lex_(lex), maxDepth_(maxDepth) {}
+
+    // The next statement; `depth` is the number of open blocks. With
+    // `arraysByItem`, a parameter's array is not read here: the head is
+    // OpenArray and the caller reads the items with parseArrayStep.
+    Head parseHead(std::size_t depth, bool arraysByItem);
+
+    // One item of the array that OpenArray began: answers true with the item
+    // appended, or false when the closing bracket and the parameter's end
+    // were read (the parameter is then complete).
+    bool parseArrayStep(Node& parameter, std::size_t depth);
+
+private:
+    // statement_parser.cpp: statements.
+    std::optional<Head> parseKeyword(const Token& word, std::size_t start, std::size_t depth,
+                                     bool arraysByItem);
+    Head parseBlockHeader(const std::string& keyword, std::size_t start, bool define, bool modify);
+    Head parseParameter(const Token& first, std::size_t start, std::size_t depth, bool arraysByItem);
+    Value parseNumbers(std::size_t count, const char* after);
+    Value parseName(const char* what);
+    Value parseInteger(const char* after);
+    void expectLineEnd(const char* after);
+    void parseTerminator(Node& parameter);
+
+    // value_parser.cpp: values, arrays and inline shaders.
+    Value parseValue(std::size_t depth);
+    Value parseTextOrShader(const Token& text, std::size_t depth);
+    Value parseInlineShader(const Token& type, std::size_t depth);
+    Array parseArray(std::size_t depth);
+    // One array item or the closing bracket (nullopt); nothing is consumed for good
+    // until the item's separator was seen.
+    std::optional<Value> parseArrayItem(std::size_t depth);
+    Value parseElement(const Token& first, std::size_t depth);
+    Value decodeBinary(const Token& binary) const;
+    void parseBody(Node& block, std::size_t depth);
+
+    Lexer& lex_;
+    std::size_t maxDepth_;
+};
+
+Value textValue(const Token& token);
+
+}  // namespace scenefile::detail

@@ -1,0 +1,120 @@
+#include "scenefile/tree.h"
+
+#include <cmath>
+
+namespace scenefile {
+
+std::size_t BinaryArray::count() const {
+    return std::visit([](const auto& v) { return v.size(); }, values);
+}
+
+const Node* Value::shader() const {
+    const auto* s = std::get_if<InlineShader>(&v);
+    return s ? s->block.get() : nullptr;
+}
+
+const Node* Node::parameter(std::string_view paramName) const {
+    for (const Node& c : children)
+        if (c.kind == NodeKind::Parameter && c.word == paramName) return &c;
+    return nullptr;
+}
+
+std::string_view Node::name() const {
+    if (args.empty()) return {};
+    const Text* t = args.front().text();
+    return t ? std::string_view(t->bytes) : std::string_view{};
+}
+
+const char* nodeKindName(NodeKind kind) {
+    switch (kind) {
+    case NodeKind::Header: return "header";
+    case NodeKind::Comment: return "comment";
+    case NodeKind::Print: return "#print";
+    case NodeKind::Error: return "#error";
+    case NodeKind::Version: return "version";
+    case NodeKind::Block: return "block";
+    case NodeKind::Parameter: return "parameter";
+    case NodeKind::Transform: return "transform";
+    case NodeKind::SetTransform: return "set transform";
+    case NodeKind::Scale: return "scale";
+    case NodeKind::Rotate: return "rotate";
+    case NodeKind::Translate: return "translate";
+    case NodeKind::Attribute: return "attribute";
+    case NodeKind::Progress: return "progress";
+    case NodeKind::Icon: return "icon";
+    case NodeKind::Id: return "id";
+    case NodeKind::Flags: return "flags";
+    case NodeKind::Render: return "render";
+    case NodeKind::UseMaterial: return "material";
+    case NodeKind::UseShader: return "shader use";
+    }
+    return "?";
+}
+
+namespace {
+
+// Appends the scalars of `value` converted by `convert`; false on content
+// that is not numeric.
+template <typename T, typename Convert>
+bool flatten(const Value& value, std::vector<T>& out, Convert convert) {
+    if (const auto* nums = value.numbers()) {
+        for (const Number& n : *nums) out.push_back(convert(n.value));
+        return true;
+    }
+    if (const auto* bin = value.binary()) {
+        std::visit(
+            [&](const auto& vec) {
+                out.reserve(out.size() + vec.size());
+                for (auto x : vec) out.push_back(convert(static_cast<double>(x)));
+            },
+            bin->values);
+        return true;
+    }
+    if (const auto* arr = value.array()) {
+        for (const Value& item : arr->items)
+            if (!flatten(item, out, convert)) return false;
+        return true;
+    }
+    return false;
+}
+
+template <typename T, typename Convert>
+bool flattenTop(const Value& value, std::vector<T>& out, Convert convert) {
+    out.clear();
+    if (flatten(value, out, convert)) return true;
+    out.clear();
+    return false;
+}
+
+}  // namespace
+
+bool flattenNumbers(const Value& value, std::vector<double>& out) {
+    return flattenTop(value, out, [](double d) { return d; });
+}
+
+bool flattenFloats(const Value& value, std::vector<float>& out) {
+    // Binary float arrays take the fast path: no round trip through double.
+    if (const auto* bin = value.binary()) {
+        if (const auto* f = std::get_if<std::vector<float>>(&bin->values)) {
+            out = *f;
+            return true;
+        }
+    }
+    return flattenTop(value, out, [](double d) { return static_cast<float>(d); });
+}
+
+bool flattenInts(const Value& value, std::vector<std::int64_t>& out) {
+    // Non-integral numbers are not indices: a NaN or 1.5 makes the value non-integer.
+    bool integral = true;
+    bool ok = flattenTop(value, out, [&](double d) {
+        if (!(std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9.0e15)) {
+            integral = false;
+            return std::int64_t{0};
+        }
+        return static_cast<std::int64_t>(d);
+    });
+    if (!integral) out.clear();
+    return ok && integral;
+}
+
+}  // namespace scenefile
