@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -31,7 +32,16 @@ public:
             posix_spawn_file_actions_destroy(&actions);
             return false;
         }
-        // No inherited files beyond the standard streams.
+        // No inherited files: nothing beyond the standard streams, no input,
+        // and output only to a terminal. A pipe or file the host writes to is
+        // not shared, so that whoever reads the host's output is not kept
+        // waiting by a renderer that runs on after the host has finished.
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        for (const int stream : {1, 2}) {
+            if (::isatty(stream) != 1) {
+                posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", O_WRONLY, 0);
+            }
+        }
 #if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
         posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 #endif

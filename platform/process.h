@@ -2,7 +2,10 @@
 //
 // Contract. startDetached runs the executable at `path` with no arguments
 // (its argument zero is the path), the caller's environment and current
-// folder, and none of the caller's files other than the standard streams.
+// folder, and none of the caller's files: its input is empty, and its output
+// and error streams are the caller's only where those are a terminal (else
+// they are discarded), so a pipe reading the host's output is never held open
+// by a renderer that outlives the host.
 // True when the program was started (it was found and could be executed);
 // what it does afterwards is not observed.
 //

@@ -23,25 +23,6 @@ TEST_F(LogTest, LineNamesTheFileLineTimeAndLevel) {
               "/top.cpp:1 - 14:03:07.000 ERROR:  x\n");
 }
 
-TEST_F(LogTest, EveryLevelUpToDebug4IsWrittenWithItsWord) {
-    for (int level = tal::logERROR; level <= tal::logDEBUG4; ++level) {
-        TAL_FILE_LOG_AT(static_cast<tal::TLogLevel>(level), "f.cpp", level) << "m";
-    }
-    int written = 0;
-    bool noneWritten = true;
-    TAL_FILE_LOG_AT(tal::logNONE, "f.cpp", 8) << (noneWritten = false, "m");
-    const auto lines = logLines();
-    const char* words[] = {"ERROR", "WARNING", "INFO", "DEBUG", "DEBUG1", "DEBUG2", "DEBUG3",
-                           "DEBUG4"};
-    ASSERT_EQ(lines.size(), 8u);
-    for (const std::string& line : lines) {
-        EXPECT_NE(line.find(std::string(" ") + words[written] + ":  m"), std::string::npos)
-            << line;
-        ++written;
-    }
-    EXPECT_TRUE(noneWritten);
-}
-
 TEST_F(LogTest, MillisecondsCountFromTheFirstStampModuloAThousand) {
     clock.ticks = 0xFFFFFE00u;  // 512 ms before the tick count wraps
     EXPECT_EQ(tal::NowTime(), "14:03:07.000");

@@ -144,17 +144,6 @@ TEST(VersionFromPath, TakesTheNumberAfterTheLastProductLetter) {
     EXPECT_EQ(livelink::versionFromPath(""), -1);
 }
 
-TEST(ParseLeadingInt, ReadsLikeTheRegistryReaders) {
-    bool digits = false;
-    EXPECT_EQ(livelink::parseLeadingInt("  5000x", &digits), 5000);
-    EXPECT_TRUE(digits);
-    EXPECT_EQ(livelink::parseLeadingInt("abc", &digits), 0);
-    EXPECT_FALSE(digits);
-    EXPECT_EQ(livelink::parseLeadingInt("-7"), -7);
-    EXPECT_EQ(livelink::parseLeadingInt("99999999999999999999"), 2147483647);
-    EXPECT_EQ(livelink::parseLeadingInt("-99999999999999999999"), -2147483647 - 1);
-}
-
 class PortsTest : public InstallationTest {
 protected:
     int read(const json& port, const json& maxPort) {
