@@ -23,7 +23,8 @@ I truncate(Float v) {
 }  // namespace
 
 BaseTime::BaseTime(Float seconds)
-    : num_(std::isfinite(seconds) ? truncate<Int64>(std::round(seconds * 1e6)) : 0), den_(1000000) {}
+    : num_(std::isfinite(seconds) ? truncate<Int64>(std::round(seconds * 1e6)) : 0),
+      den_(1000000) {}
 
 const GradientKnot* Gradient::GetKnot(Int32 i) const {
     if (i < 0 || i >= GetKnotCount()) return nullptr;
@@ -79,7 +80,9 @@ Filename GeData::GetFilename() const {
 
 BaseTime GeData::GetTime() const { return type_ == Type::Time ? time_ : BaseTime(); }
 
-BaseList2D* GeData::GetLink(const BaseDocument*) const { return type_ == Type::Link ? link_ : nullptr; }
+BaseList2D* GeData::GetLink(const BaseDocument*) const {
+    return type_ == Type::Link ? link_ : nullptr;
+}
 
 const Gradient* GeData::GetCustomDataType(Int32 typeId) const {
     if (type_ != Type::Gradient || typeId != CUSTOMDATATYPE_GRADIENT) return nullptr;

@@ -102,6 +102,8 @@ const std::string& DemoDocumentJson() {
     return json;
 }
 
-std::unique_ptr<BaseDocument> LoadDemoDocument() { return LoadDocumentText(DemoDocumentJson(), ""); }
+std::unique_ptr<BaseDocument> LoadDemoDocument() {
+    return LoadDocumentText(DemoDocumentJson(), "");
+}
 
 }  // namespace host

@@ -4,7 +4,6 @@
 // deform cache, then its children, depth first; top-level objects in order.
 #include "host/document.h"
 
-#include <algorithm>
 #include <functional>
 
 namespace host {
@@ -31,7 +30,8 @@ void animate(BaseObject* object, const BaseDocument* doc, const BaseTime& time) 
         const DescID& id = track->GetDescriptionID();
         const Int32 channel = id[0] - ID_BASEOBJECT_REL_POSITION;
         const Int32 component = id[1] - VECTOR_X;
-        if (id.GetDepth() < 2 || channel < 0 || channel > 2 || component < 0 || component > 2) continue;
+        if (id.GetDepth() < 2 || channel < 0 || channel > 2 || component < 0 || component > 2)
+            continue;
         if (track->GetCurve()->GetKeyCount() == 0) continue;
         GeData on;
         if (track->GetParameter(DescID(904), on) && on.GetInt32() == 0) continue;
@@ -98,14 +98,13 @@ void BaseDocument::SetTime(const BaseTime& t) { SetParameter(DescID(DOCUMENT_TIM
 
 void BaseDocument::SetSelected(BaseList2D* node, bool selected) {
     if (!node) return;
-    const auto it = std::find(selected_.begin(), selected_.end(), node);
-    if (selected && it == selected_.end()) selected_.push_back(node);
-    if (!selected && it != selected_.end()) selected_.erase(it);
+    if (selected)
+        selected_.insert(node);
+    else
+        selected_.erase(node);
 }
 
-bool BaseDocument::IsSelected(const BaseList2D* node) const {
-    return std::find(selected_.begin(), selected_.end(), node) != selected_.end();
-}
+bool BaseDocument::IsSelected(const BaseList2D* node) const { return selected_.count(node) != 0; }
 
 void BaseDocument::GetSelection(AtomArray& out) const {
     if (selected_.empty()) return;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "host/list2d.h"
@@ -74,7 +75,7 @@ private:
     std::vector<std::unique_ptr<BaseObject>> objects_;
     std::vector<std::unique_ptr<BaseMaterial>> materials_;
     std::vector<std::unique_ptr<LayerObject>> layers_;
-    std::vector<const BaseList2D*> selected_;
+    std::unordered_set<const BaseList2D*> selected_;
     Int32 fps_ = 30;
     Int32 evaluations_ = 0;
 };

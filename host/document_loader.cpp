@@ -31,12 +31,13 @@ std::string location(const std::string& text, std::size_t byte) {
             ++column;
         }
     }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (byte " + std::to_string(byte) + ")";
+    return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (byte " +
+           std::to_string(byte) + ")";
 }
 
 // Tracks the JSON path while the parser runs, to name a duplicate key.
 class KeyChecker {
-public:
+  public:
     bool operator()(int, Json::parse_event_t event, Json& parsed) {
         switch (event) {
             case Json::parse_event_t::object_start:
@@ -45,19 +46,23 @@ public:
                 frames_.push_back({event == Json::parse_event_t::array_start, -1, {}, {}});
                 break;
             case Json::parse_event_t::object_end:
-            case Json::parse_event_t::array_end: frames_.pop_back(); break;
+            case Json::parse_event_t::array_end:
+                frames_.pop_back();
+                break;
             case Json::parse_event_t::key: {
                 Frame& f = frames_.back();
                 f.key = parsed.get<std::string>();
                 if (!f.keys.insert(f.key).second) throw DocumentError(path() + ": duplicate key");
                 break;
             }
-            case Json::parse_event_t::value: enterValue(); break;
+            case Json::parse_event_t::value:
+                enterValue();
+                break;
         }
         return true;
     }
 
-private:
+  private:
     struct Frame {
         bool array;
         long index;
@@ -100,7 +105,8 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
         doc.SetName(String(name));
         doc.SetParameter(DescID(DOCUMENT_FILENAME), GeData(Filename(String(name))));
     }
-    const std::string dir = j.contains("directory") ? ctx.string(j["directory"], "directory") : directory;
+    const std::string dir =
+        j.contains("directory") ? ctx.string(j["directory"], "directory") : directory;
     doc.SetParameter(DescID(DOCUMENT_PATH), GeData(Filename(String(dir))));
     if (j.contains("fps")) doc.SetFps(static_cast<Int32>(ctx.integer(j["fps"], "fps", 1, 100000)));
     if (j.contains("time")) {
@@ -108,11 +114,13 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
         ctx.object(t, "time", {"current", "start"});
         if (t.contains("current")) doc.SetTime(BaseTime(ctx.number(t["current"], "time.current")));
         if (t.contains("start"))
-            doc.SetParameter(DescID(DOCUMENT_MINTIME), GeData(BaseTime(ctx.number(t["start"], "time.start"))));
+            doc.SetParameter(DescID(DOCUMENT_MINTIME),
+                             GeData(BaseTime(ctx.number(t["start"], "time.start"))));
     }
     if (j.contains("layers")) {
         const Json& layers = ctx.array(j["layers"], "layers");
-        for (std::size_t i = 0; i < layers.size(); ++i) doc.InsertLayer(loader::loadLayer(ctx, layers[i], indexPath("layers", i)));
+        for (std::size_t i = 0; i < layers.size(); ++i)
+            doc.InsertLayer(loader::loadLayer(ctx, layers[i], indexPath("layers", i)));
     }
     if (j.contains("materials")) {
         const Json& materials = ctx.array(j["materials"], "materials");
@@ -128,7 +136,8 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
 
 }  // namespace
 
-std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text, const std::string& directory) {
+std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,
+                                               const std::string& directory) {
     const Json j = parse(text);
     auto doc = std::make_unique<BaseDocument>();
     loader::Context ctx(*doc);
@@ -140,7 +149,8 @@ std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text, const st
 
 std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
     std::error_code dirError;
-    if (std::filesystem::is_directory(path, dirError)) throw DocumentError("cannot read the file: it is a folder");
+    if (std::filesystem::is_directory(path, dirError))
+        throw DocumentError("cannot read the file: it is a folder");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw DocumentError(std::string("cannot read the file: ") + std::strerror(errno));
     std::ostringstream text;

@@ -35,7 +35,8 @@ void setHostDefaults(BaseObject& o) {
 void loadPoints(Context& ctx, PolygonObject& o, const Json& j, const std::string& path) {
     const Json& points = ctx.array(j, path);
     o.points().reserve(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) o.points().push_back(ctx.vector(points[i], indexPath(path, i)));
+    for (std::size_t i = 0; i < points.size(); ++i)
+        o.points().push_back(ctx.vector(points[i], indexPath(path, i)));
 }
 
 void loadPolygons(Context& ctx, PolygonObject& o, const Json& j, const std::string& path) {
@@ -45,13 +46,15 @@ void loadPolygons(Context& ctx, PolygonObject& o, const Json& j, const std::stri
     for (std::size_t i = 0; i < polygons.size(); ++i) {
         const std::string at = indexPath(path, i);
         const Json& p = polygons[i];
-        if (!p.is_array() || (p.size() != 3 && p.size() != 4)) ctx.fail(at, "expected [a, b, c] or [a, b, c, d] (point indices)");
+        if (!p.is_array() || (p.size() != 3 && p.size() != 4))
+            ctx.fail(at, "expected [a, b, c] or [a, b, c, d] (point indices)");
         Int32 idx[4] = {0, 0, 0, 0};
         for (std::size_t k = 0; k < p.size(); ++k) {
             const std::string ak = indexPath(at, k);
             const Int64 v = ctx.integer(p[k], ak, std::numeric_limits<Int32>::min(), kInt32Max);
             if (v < 0 || v >= count)
-                ctx.fail(ak, "point index " + std::to_string(v) + " outside the " + std::to_string(count) + " points");
+                ctx.fail(ak, "point index " + std::to_string(v) + " outside the " +
+                                 std::to_string(count) + " points");
             idx[k] = static_cast<Int32>(v);
         }
         if (p.size() == 3) idx[3] = idx[2];  // a triangle: d = c
@@ -63,7 +66,8 @@ void loadHair(Context& ctx, BaseObject& o, const Json& j, const std::string& pat
     ctx.object(j, path, {"segments", "guides", "rootUV"});
     if (!j.contains("segments")) ctx.fail(path, "missing \"segments\"");
     HairGuides hair;
-    hair.segments = static_cast<Int32>(ctx.integer(j["segments"], childPath(path, "segments"), 0, 1 << 20));
+    hair.segments =
+        static_cast<Int32>(ctx.integer(j["segments"], childPath(path, "segments"), 0, 1 << 20));
     const std::size_t points = static_cast<std::size_t>(hair.segments) + 1;
     if (j.contains("guides")) {
         const std::string gp = childPath(path, "guides");
@@ -72,11 +76,13 @@ void loadHair(Context& ctx, BaseObject& o, const Json& j, const std::string& pat
             const std::string at = indexPath(gp, g);
             const Json& guide = ctx.array(guides[g], at);
             if (guide.size() != points)
-                ctx.fail(at, "a guide of " + std::to_string(hair.segments) + " segments has " + std::to_string(points) +
-                                 " points, found " + std::to_string(guide.size()));
+                ctx.fail(at, "a guide of " + std::to_string(hair.segments) + " segments has " +
+                                 std::to_string(points) + " points, found " +
+                                 std::to_string(guide.size()));
             std::vector<Vector> v;
             v.reserve(points);
-            for (std::size_t k = 0; k < guide.size(); ++k) v.push_back(ctx.vector(guide[k], indexPath(at, k)));
+            for (std::size_t k = 0; k < guide.size(); ++k)
+                v.push_back(ctx.vector(guide[k], indexPath(at, k)));
             hair.guides.push_back(std::move(v));
         }
     }
@@ -84,12 +90,13 @@ void loadHair(Context& ctx, BaseObject& o, const Json& j, const std::string& pat
         const std::string rp = childPath(path, "rootUV");
         const Json& uv = ctx.array(j["rootUV"], rp);
         if (uv.size() != hair.guides.size())
-            ctx.fail(rp, "expected one [u, v] per guide (" + std::to_string(hair.guides.size()) + "), found " +
-                             std::to_string(uv.size()));
+            ctx.fail(rp, "expected one [u, v] per guide (" + std::to_string(hair.guides.size()) +
+                             "), found " + std::to_string(uv.size()));
         for (std::size_t i = 0; i < uv.size(); ++i) {
             const std::string at = indexPath(rp, i);
             if (!uv[i].is_array() || uv[i].size() != 2) ctx.fail(at, "expected [u, v]");
-            hair.rootUV.emplace_back(ctx.number(uv[i][0], indexPath(at, 0)), ctx.number(uv[i][1], indexPath(at, 1)));
+            hair.rootUV.emplace_back(ctx.number(uv[i][0], indexPath(at, 0)),
+                                     ctx.number(uv[i][1], indexPath(at, 1)));
         }
     } else {
         hair.rootUV.assign(hair.guides.size(), {0.0, 0.0});
@@ -99,16 +106,20 @@ void loadHair(Context& ctx, BaseObject& o, const Json& j, const std::string& pat
 
 // UVW entries: one per polygon, four corners (three allowed for a triangle,
 // whose fourth corner repeats the third). Polygons without an entry read 0.
-void loadUVW(Context& ctx, UVWTag& tag, const PolygonObject* owner, const Json& j, const std::string& path) {
+void loadUVW(Context& ctx, UVWTag& tag, const PolygonObject* owner, const Json& j,
+             const std::string& path) {
     const Json& entries = ctx.array(j, path);
     const std::size_t polygons = owner ? static_cast<std::size_t>(owner->GetPolygonCount()) : 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string at = indexPath(path, i);
-        if (i >= polygons) ctx.fail(at, "UVW entry outside the " + std::to_string(polygons) + " polygons");
+        if (i >= polygons)
+            ctx.fail(at, "UVW entry outside the " + std::to_string(polygons) + " polygons");
         const Json& e = entries[i];
-        if (!e.is_array() || (e.size() != 3 && e.size() != 4)) ctx.fail(at, "expected four [u, v, w] corners (three for a triangle)");
+        if (!e.is_array() || (e.size() != 3 && e.size() != 4))
+            ctx.fail(at, "expected four [u, v, w] corners (three for a triangle)");
         const CPolygon& poly = owner->GetPolygonR()[i];
-        if (e.size() == 3 && !poly.IsTriangle()) ctx.fail(at, "polygon " + std::to_string(i) + " is a quad: four corners expected");
+        if (e.size() == 3 && !poly.IsTriangle())
+            ctx.fail(at, "polygon " + std::to_string(i) + " is a quad: four corners expected");
         UVWStruct uvw;
         uvw.a = ctx.vector(e[0], indexPath(at, 0));
         uvw.b = ctx.vector(e[1], indexPath(at, 1));
@@ -119,8 +130,11 @@ void loadUVW(Context& ctx, UVWTag& tag, const PolygonObject* owner, const Json& 
     tag.data().resize(polygons);
 }
 
-std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j, const std::string& path) {
-    ctx.object(j, path, {"type", "name", "params", "selected", "material", "textureMatrix", "uvw", "polygons"});
+std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
+                                 const std::string& path) {
+    ctx.object(
+        j, path,
+        {"type", "name", "params", "selected", "material", "textureMatrix", "uvw", "polygons"});
     if (!j.contains("type")) ctx.fail(path, "missing \"type\"");
     const Int32 type = ctx.typeId(j["type"], childPath(path, "type"), NodeKind::Tag);
     std::unique_ptr<BaseTag> tag;
@@ -133,10 +147,12 @@ std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
     else
         tag = std::make_unique<BaseTag>(type);
     const auto only = [&](const char* key, bool allowed, const char* what) {
-        if (j.contains(key) && !allowed) ctx.fail(childPath(path, key), std::string("only ") + what + " have this key");
+        if (j.contains(key) && !allowed)
+            ctx.fail(childPath(path, key), std::string("only ") + what + " have this key");
     };
     only("material", type == Ttexture || type == Thairmaterial, "texture and hair material tags");
-    only("textureMatrix", type == Ttexture || type == Thairmaterial, "texture and hair material tags");
+    only("textureMatrix", type == Ttexture || type == Thairmaterial,
+         "texture and hair material tags");
     only("uvw", type == Tuvw, "UVW tags (5671)");
     only("polygons", type == Tpolygonselection, "polygon selection tags (5673)");
 
@@ -148,9 +164,12 @@ std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
     if (j.contains("material")) {
         const std::string at = childPath(path, "material");
         ctx.deferLink(ctx.string(j["material"], at), LinkKind::Material, at,
-                      [texture](BaseList2D* node) { texture->SetMaterial(static_cast<BaseMaterial*>(node)); });
+                      [texture](BaseList2D* node) {
+                          texture->SetMaterial(static_cast<BaseMaterial*>(node));
+                      });
     }
-    if (j.contains("textureMatrix")) texture->SetMl(ctx.matrix(j["textureMatrix"], childPath(path, "textureMatrix")));
+    if (j.contains("textureMatrix"))
+        texture->SetMl(ctx.matrix(j["textureMatrix"], childPath(path, "textureMatrix")));
     const auto* polygonOwner = dynamic_cast<const PolygonObject*>(&owner);
     if (j.contains("uvw"))
         loadUVW(ctx, static_cast<UVWTag&>(*tag), polygonOwner, j["uvw"], childPath(path, "uvw"));
@@ -163,7 +182,8 @@ std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
             const std::string at = indexPath(pp, i);
             const Int64 v = ctx.integer(list[i], at, std::numeric_limits<Int32>::min(), kInt32Max);
             if (v < 0 || v >= count)
-                ctx.fail(at, "polygon index " + std::to_string(v) + " outside the " + std::to_string(count) + " polygons");
+                ctx.fail(at, "polygon index " + std::to_string(v) + " outside the " +
+                                 std::to_string(count) + " polygons");
             select->Select(static_cast<Int32>(v));
         }
     }
@@ -183,11 +203,14 @@ std::unique_ptr<CTrack> loadTrack(Context& ctx, const Json& j, const std::string
     if (!j.contains("param")) ctx.fail(path, "missing \"param\"");
     const std::string pp = childPath(path, "param");
     const Json& param = ctx.array(j["param"], pp);
-    if (param.empty() || param.size() > 3) ctx.fail(pp, "expected [parameter, component] (e.g. [903, 1000])");
+    if (param.empty() || param.size() > 3)
+        ctx.fail(pp, "expected [parameter, component] (e.g. [903, 1000])");
     Int32 ids[3] = {0, 0, 0};
     for (std::size_t i = 0; i < param.size(); ++i)
         ids[i] = static_cast<Int32>(ctx.integer(param[i], indexPath(pp, i), 0, kInt32Max));
-    const DescID id = param.size() == 1 ? DescID(ids[0]) : param.size() == 2 ? DescID(ids[0], ids[1]) : DescID(ids[0], ids[1], ids[2]);
+    const DescID id = param.size() == 1   ? DescID(ids[0])
+                      : param.size() == 2 ? DescID(ids[0], ids[1])
+                                          : DescID(ids[0], ids[1], ids[2]);
     auto track = std::make_unique<CTrack>(id);
     track->params().Set(904, GeData::Integer(1));
     if (j.contains("name")) track->SetName(String(ctx.string(j["name"], childPath(path, "name"))));
@@ -202,9 +225,10 @@ std::unique_ptr<CTrack> loadTrack(Context& ctx, const Json& j, const std::string
             if (!keys[i].contains("value")) ctx.fail(at, "missing \"value\"");
             const Float time = ctx.number(keys[i]["time"], childPath(at, "time"));
             const Float value = ctx.number(keys[i]["value"], childPath(at, "value"));
-            const Interpolation how = keys[i].contains("interpolation")
-                                          ? interpolation(ctx, keys[i]["interpolation"], childPath(at, "interpolation"))
-                                          : Interpolation::Linear;
+            const Interpolation how =
+                keys[i].contains("interpolation")
+                    ? interpolation(ctx, keys[i]["interpolation"], childPath(at, "interpolation"))
+                    : Interpolation::Linear;
             track->GetCurve()->AddKey(CKey(BaseTime(time), value, how));
         }
     }
@@ -213,10 +237,13 @@ std::unique_ptr<CTrack> loadTrack(Context& ctx, const Json& j, const std::string
 
 void loadTransform(Context& ctx, BaseObject& o, const Json& j, const std::string& path) {
     if (j.contains("rotationOrder"))
-        o.SetRotationOrder(static_cast<Int32>(ctx.integer(j["rotationOrder"], childPath(path, "rotationOrder"), 0, 6)));
+        o.SetRotationOrder(static_cast<Int32>(
+            ctx.integer(j["rotationOrder"], childPath(path, "rotationOrder"), 0, 6)));
     if (j.contains("matrix")) {
         for (const char* key : {"position", "rotation", "scale"})
-            if (j.contains(key)) ctx.fail(childPath(path, key), "an object with \"matrix\" takes no position, rotation or scale");
+            if (j.contains(key))
+                ctx.fail(childPath(path, key),
+                         "an object with \"matrix\" takes no position, rotation or scale");
         o.SetMl(ctx.matrix(j["matrix"], childPath(path, "matrix")));
         return;
     }
@@ -227,18 +254,25 @@ void loadTransform(Context& ctx, BaseObject& o, const Json& j, const std::string
 
 }  // namespace
 
-std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path, int depth) {
-    ctx.object(j, path, {"type", "id", "name", "key", "position", "rotation", "scale", "rotationOrder", "matrix",
-                         "params", "bits", "layer", "selected", "points", "polygons", "tags", "tracks", "children",
-                         "cache", "deformCache", "hair"});
-    if (depth > kMaxObjectDepth) ctx.fail(path, "objects nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
+std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path,
+                                       int depth) {
+    ctx.object(
+        j, path,
+        {"type",          "id",     "name",   "key",      "position", "rotation",    "scale",
+         "rotationOrder", "matrix", "params", "bits",     "layer",    "selected",    "points",
+         "polygons",      "tags",   "tracks", "children", "cache",    "deformCache", "hair"});
+    if (depth > kMaxObjectDepth)
+        ctx.fail(path, "objects nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
     if (!j.contains("type")) ctx.fail(path, "missing \"type\"");
     const Int32 type = ctx.typeId(j["type"], childPath(path, "type"), NodeKind::Object);
-    std::unique_ptr<BaseObject> o = type == Opolygon ? std::make_unique<PolygonObject>() : std::make_unique<BaseObject>(type);
+    std::unique_ptr<BaseObject> o =
+        type == Opolygon ? std::make_unique<PolygonObject>() : std::make_unique<BaseObject>(type);
     auto* polygon = dynamic_cast<PolygonObject*>(o.get());
     for (const char* key : {"points", "polygons"})
-        if (j.contains(key) && !polygon) ctx.fail(childPath(path, key), "only polygon objects (5100) have this key");
-    if (j.contains("hair") && type != Ohair) ctx.fail(childPath(path, "hair"), "only hair objects (1017305) have this key");
+        if (j.contains(key) && !polygon)
+            ctx.fail(childPath(path, key), "only polygon objects (5100) have this key");
+    if (j.contains("hair") && type != Ohair)
+        ctx.fail(childPath(path, "hair"), "only hair objects (1017305) have this key");
 
     if (j.contains("id")) ctx.registerId(*o, j["id"], childPath(path, "id"));
     if (j.contains("name")) o->SetName(String(ctx.string(j["name"], childPath(path, "name"))));
@@ -248,31 +282,40 @@ std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::s
     loadTransform(ctx, *o, j, path);
     setHostDefaults(*o);
     if (j.contains("params")) ctx.params(o->params(), j["params"], childPath(path, "params"));
-    if (j.contains("bits")) o->SetAllBits(static_cast<Int32>(ctx.integer(j["bits"], childPath(path, "bits"), 0, kInt32Max)));
+    if (j.contains("bits"))
+        o->SetAllBits(
+            static_cast<Int32>(ctx.integer(j["bits"], childPath(path, "bits"), 0, kInt32Max)));
     if (j.contains("layer")) {
         const std::string at = childPath(path, "layer");
         BaseObject* target = o.get();
-        ctx.deferLink(ctx.string(j["layer"], at), LinkKind::Layer, at,
-                      [target](BaseList2D* node) { target->SetLayerObject(static_cast<LayerObject*>(node)); });
+        ctx.deferLink(ctx.string(j["layer"], at), LinkKind::Layer, at, [target](BaseList2D* node) {
+            target->SetLayerObject(static_cast<LayerObject*>(node));
+        });
     }
-    if (j.contains("selected") && ctx.boolean(j["selected"], childPath(path, "selected"))) ctx.doc().SetSelected(o.get(), true);
+    if (j.contains("selected") && ctx.boolean(j["selected"], childPath(path, "selected")))
+        ctx.doc().SetSelected(o.get(), true);
     if (j.contains("points")) loadPoints(ctx, *polygon, j["points"], childPath(path, "points"));
-    if (j.contains("polygons")) loadPolygons(ctx, *polygon, j["polygons"], childPath(path, "polygons"));
+    if (j.contains("polygons"))
+        loadPolygons(ctx, *polygon, j["polygons"], childPath(path, "polygons"));
     if (j.contains("hair")) loadHair(ctx, *o, j["hair"], childPath(path, "hair"));
     if (j.contains("tags")) {
         const std::string tp = childPath(path, "tags");
         const Json& tags = ctx.array(j["tags"], tp);
-        for (std::size_t i = 0; i < tags.size(); ++i) o->InsertTag(loadTag(ctx, *o, tags[i], indexPath(tp, i)));
+        for (std::size_t i = 0; i < tags.size(); ++i)
+            o->InsertTag(loadTag(ctx, *o, tags[i], indexPath(tp, i)));
     }
     if (j.contains("tracks")) {
         const std::string tp = childPath(path, "tracks");
         const Json& tracks = ctx.array(j["tracks"], tp);
-        for (std::size_t i = 0; i < tracks.size(); ++i) o->InsertTrack(loadTrack(ctx, tracks[i], indexPath(tp, i)));
+        for (std::size_t i = 0; i < tracks.size(); ++i)
+            o->InsertTrack(loadTrack(ctx, tracks[i], indexPath(tp, i)));
     }
     // Document order: the object, its cache, its deform cache, its children.
-    if (j.contains("cache")) o->SetCache(loadObject(ctx, j["cache"], childPath(path, "cache"), depth + 1));
+    if (j.contains("cache"))
+        o->SetCache(loadObject(ctx, j["cache"], childPath(path, "cache"), depth + 1));
     if (j.contains("deformCache"))
-        o->SetDeformCache(loadObject(ctx, j["deformCache"], childPath(path, "deformCache"), depth + 1));
+        o->SetDeformCache(
+            loadObject(ctx, j["deformCache"], childPath(path, "deformCache"), depth + 1));
     if (j.contains("children")) {
         const std::string cp = childPath(path, "children");
         const Json& children = ctx.array(j["children"], cp);

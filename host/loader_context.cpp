@@ -13,15 +13,22 @@ namespace {
 
 const char* jsonKind(const Json& j) {
     switch (j.type()) {
-        case Json::value_t::null: return "null";
-        case Json::value_t::object: return "an object";
-        case Json::value_t::array: return "an array";
-        case Json::value_t::string: return "a string";
-        case Json::value_t::boolean: return "a boolean";
+        case Json::value_t::null:
+            return "null";
+        case Json::value_t::object:
+            return "an object";
+        case Json::value_t::array:
+            return "an array";
+        case Json::value_t::string:
+            return "a string";
+        case Json::value_t::boolean:
+            return "a boolean";
         case Json::value_t::number_integer:
         case Json::value_t::number_unsigned:
-        case Json::value_t::number_float: return "a number";
-        default: return "an unsupported value";
+        case Json::value_t::number_float:
+            return "a number";
+        default:
+            return "an unsupported value";
     }
 }
 
@@ -33,25 +40,35 @@ struct Alias {
 const std::vector<Alias>& aliases(NodeKind kind) {
     static const std::vector<Alias> objects = {
         {"null", 5140}, {"polygon", 5100}, {"light", 5102}, {"camera", 5103}, {"hair", 1017305}};
-    static const std::vector<Alias> tags = {{"texture", 5616},          {"uvw", 5671},   {"normal", 5711},
-                                            {"polygonSelection", 5673}, {"phong", 5612}, {"hairMaterial", 1017729}};
+    static const std::vector<Alias> tags = {{"texture", 5616}, {"uvw", 5671},
+                                            {"normal", 5711},  {"polygonSelection", 5673},
+                                            {"phong", 5612},   {"hairMaterial", 1017729}};
     static const std::vector<Alias> materials = {{"standard", 5703}, {"hairMaterialNode", 1017730}};
-    static const std::vector<Alias> shaders = {{"color", 5832}, {"bitmap", 5833}, {"gradient", 1011100}};
+    static const std::vector<Alias> shaders = {
+        {"color", 5832}, {"bitmap", 5833}, {"gradient", 1011100}};
     switch (kind) {
-        case NodeKind::Object: return objects;
-        case NodeKind::Tag: return tags;
-        case NodeKind::Material: return materials;
-        case NodeKind::Shader: return shaders;
+        case NodeKind::Object:
+            return objects;
+        case NodeKind::Tag:
+            return tags;
+        case NodeKind::Material:
+            return materials;
+        case NodeKind::Shader:
+            return shaders;
     }
     return objects;
 }
 
 const char* kindName(NodeKind kind) {
     switch (kind) {
-        case NodeKind::Object: return "object";
-        case NodeKind::Tag: return "tag";
-        case NodeKind::Material: return "material";
-        case NodeKind::Shader: return "shader";
+        case NodeKind::Object:
+            return "object";
+        case NodeKind::Tag:
+            return "tag";
+        case NodeKind::Material:
+            return "material";
+        case NodeKind::Shader:
+            return "shader";
     }
     return "node";
 }
@@ -75,13 +92,19 @@ std::string childPath(const std::string& path, const std::string& key) {
     return path.empty() ? key : path + "." + key;
 }
 
-std::string indexPath(const std::string& path, std::size_t i) { return path + "[" + std::to_string(i) + "]"; }
-
-void Context::fail(const std::string& path, const std::string& message) const {
-    throw DocumentError(path.empty() ? message : path + ": " + message);
+std::string indexPath(const std::string& path, std::size_t i) {
+    return path + "[" + std::to_string(i) + "]";
 }
 
-void Context::object(const Json& j, const std::string& path, std::initializer_list<const char*> allowed) const {
+void Context::fail(const std::string& path, const std::string& message) const {
+    // Deep hierarchies make long paths: keep their head and tail.
+    std::string where = path;
+    if (where.size() > 240) where = where.substr(0, 100) + " ... " + where.substr(where.size() - 100);
+    throw DocumentError(where.empty() ? message : where + ": " + message);
+}
+
+void Context::object(const Json& j, const std::string& path,
+                     std::initializer_list<const char*> allowed) const {
     if (!j.is_object()) fail(path, std::string("expected an object, found ") + jsonKind(j));
     for (const auto& item : j.items()) {
         bool known = false;
@@ -109,7 +132,8 @@ Int64 Context::integer(const Json& j, const std::string& path, Int64 min, Int64 
     Int64 v = 0;
     if (j.is_number_unsigned()) {
         const UInt64 u = j.get<UInt64>();
-        if (u > static_cast<UInt64>(max)) fail(path, "integer out of range " + std::to_string(min) + ".." + std::to_string(max));
+        if (u > static_cast<UInt64>(max))
+            fail(path, "integer out of range " + std::to_string(min) + ".." + std::to_string(max));
         v = static_cast<Int64>(u);
     } else if (j.is_number_integer()) {
         v = j.get<Int64>();
@@ -121,7 +145,8 @@ Int64 Context::integer(const Json& j, const std::string& path, Int64 min, Int64 
     } else {
         fail(path, std::string("expected an integer, found ") + jsonKind(j));
     }
-    if (v < min || v > max) fail(path, "integer out of range " + std::to_string(min) + ".." + std::to_string(max));
+    if (v < min || v > max)
+        fail(path, "integer out of range " + std::to_string(min) + ".." + std::to_string(max));
     return v;
 }
 
@@ -143,7 +168,8 @@ std::string Context::string(const Json& j, const std::string& path) const {
 
 Vector Context::vector(const Json& j, const std::string& path) const {
     if (!j.is_array() || j.size() != 3) fail(path, "expected [x, y, z] (three numbers)");
-    return {number(j[0], indexPath(path, 0)), number(j[1], indexPath(path, 1)), number(j[2], indexPath(path, 2))};
+    return {number(j[0], indexPath(path, 0)), number(j[1], indexPath(path, 1)),
+            number(j[2], indexPath(path, 2))};
 }
 
 Matrix Context::matrix(const Json& j, const std::string& path) const {
@@ -162,19 +188,22 @@ Int32 Context::typeId(const Json& j, const std::string& path, NodeKind kind) con
         for (const Alias& a : aliases(kind))
             if (name == a.name) return a.id;
         std::string list;
-        for (const Alias& a : aliases(kind)) list += (list.empty() ? "" : ", ") + std::string(a.name);
-        fail(path, "unknown " + std::string(kindName(kind)) + " type \"" + name + "\" (expected a type id or one of: " +
-                       list + ")");
+        for (const Alias& a : aliases(kind))
+            list += (list.empty() ? "" : ", ") + std::string(a.name);
+        fail(path, "unknown " + std::string(kindName(kind)) + " type \"" + name +
+                       "\" (expected a type id or one of: " + list + ")");
     }
     return static_cast<Int32>(integer(j, path, 1, std::numeric_limits<Int32>::max()));
 }
 
 void Context::params(BaseContainer& target, const Json& j, const std::string& path) {
-    if (!j.is_object()) fail(path, std::string("expected an object of parameters by id, found ") + jsonKind(j));
+    if (!j.is_object())
+        fail(path, std::string("expected an object of parameters by id, found ") + jsonKind(j));
     for (const auto& item : j.items()) {
         const std::string at = childPath(path, item.key());
         Int32 id = 0;
-        if (!parseId(item.key(), id)) fail(at, "a parameter id must be a non-negative 32-bit integer");
+        if (!parseId(item.key(), id))
+            fail(at, "a parameter id must be a non-negative 32-bit integer");
         if (id == ID_BASELIST_NAME) fail(at, "parameter 900 is the name: use \"name\"");
         if (item.value().is_null()) {
             target.Remove(id);
@@ -186,13 +215,16 @@ void Context::params(BaseContainer& target, const Json& j, const std::string& pa
 
 GeData Context::value(const Json& j, const std::string& path, BaseContainer& target, Int32 id) {
     if (j.is_boolean()) return GeData::Integer(j.get<bool>() ? 1 : 0);
-    if (j.is_number_integer() && !(j.is_number_unsigned() && j.get<UInt64>() > static_cast<UInt64>(INT64_MAX)))
+    if (j.is_number_integer() &&
+        !(j.is_number_unsigned() && j.get<UInt64>() > static_cast<UInt64>(INT64_MAX)))
         return GeData::Integer(j.get<Int64>());
     if (j.is_number()) return GeData::Number(number(j, path));
     if (j.is_string()) return GeData(String(j.get<std::string>()));
     if (j.is_array()) return GeData(vector(j, path));
     if (!j.is_object() || j.size() != 1)
-        fail(path, "expected a number, [x, y, z], a string, or one of {\"file\"}, {\"link\"}, {\"time\"}, {\"gradient\"}");
+        fail(path,
+             "expected a number, [x, y, z], a string, or one of {\"file\"}, {\"link\"}, "
+             "{\"time\"}, {\"gradient\"}");
     const auto first = j.begin();
     const std::string key = first.key();
     const Json& inner = first.value();
@@ -216,7 +248,8 @@ GeData Context::value(const Json& j, const std::string& path, BaseContainer& tar
             GradientKnot knot;
             knot.position = number(knots[i]["position"], childPath(k, "position"));
             knot.color = vector(knots[i]["color"], childPath(k, "color"));
-            if (knots[i].contains("brightness")) knot.brightness = number(knots[i]["brightness"], childPath(k, "brightness"));
+            if (knots[i].contains("brightness"))
+                knot.brightness = number(knots[i]["brightness"], childPath(k, "brightness"));
             gradient->knots.push_back(knot);
         }
         return GeData::MakeGradient(std::move(gradient));
@@ -243,13 +276,17 @@ void Context::resolveLinks() {
         BaseList2D* node = it == ids_.end() ? nullptr : it->second.first;
         switch (link.kind) {
             case LinkKind::Material:
-                if (!dynamic_cast<BaseMaterial*>(node)) fail(link.path, "no material with id \"" + link.id + "\"");
+                if (!dynamic_cast<BaseMaterial*>(node))
+                    fail(link.path, "no material with id \"" + link.id + "\"");
                 break;
             case LinkKind::Layer:
-                if (!dynamic_cast<LayerObject*>(node)) fail(link.path, "no layer with id \"" + link.id + "\"");
+                if (!dynamic_cast<LayerObject*>(node))
+                    fail(link.path, "no layer with id \"" + link.id + "\"");
                 break;
             case LinkKind::Node:
-                if (!node) fail(link.path, "no material, shader, object or layer with id \"" + link.id + "\"");
+                if (!node)
+                    fail(link.path,
+                         "no material, shader, object or layer with id \"" + link.id + "\"");
                 break;
         }
         link.apply(node);

@@ -35,7 +35,7 @@ std::string childPath(const std::string& path, const std::string& key);
 std::string indexPath(const std::string& path, std::size_t i);
 
 class Context {
-public:
+  public:
     explicit Context(BaseDocument& doc) : doc_(doc) {}
     BaseDocument& doc() { return doc_; }
 
@@ -43,7 +43,8 @@ public:
 
     // Shapes. `object` checks that j is a JSON object whose keys are all in
     // `allowed`; the others check the type and answer the value.
-    void object(const Json& j, const std::string& path, std::initializer_list<const char*> allowed) const;
+    void object(const Json& j, const std::string& path,
+                std::initializer_list<const char*> allowed) const;
     const Json& array(const Json& j, const std::string& path) const;
     Float number(const Json& j, const std::string& path) const;
     Int64 integer(const Json& j, const std::string& path, Int64 min, Int64 max) const;
@@ -70,7 +71,7 @@ public:
     void noteObject(BaseObject* object, bool hasKey) { objects_.emplace_back(object, hasKey); }
     void assignKeys();
 
-private:
+  private:
     struct PendingLink {
         std::string id;
         LinkKind kind;
@@ -84,7 +85,8 @@ private:
 };
 
 // Node loaders (load_objects.cpp, load_materials.cpp).
-std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path, int depth);
+std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path,
+                                       int depth);
 std::unique_ptr<BaseMaterial> loadMaterial(Context& ctx, const Json& j, const std::string& path);
 std::unique_ptr<LayerObject> loadLayer(Context& ctx, const Json& j, const std::string& path);
 

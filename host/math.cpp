@@ -34,17 +34,20 @@ struct Order {
     Factor f[3];
 };
 
+constexpr Order kOrders[7] = {
+    {{{2, 2}, {0, 0}, {1, 1}}},  // 0: Z X Y
+    {{{0, 0}, {2, 2}, {1, 1}}},  // 1: X Z Y
+    {{{0, 0}, {1, 1}, {2, 2}}},  // 2: X Y Z
+    {{{1, 1}, {0, 0}, {2, 2}}},  // 3: Y X Z
+    {{{1, 1}, {2, 2}, {0, 0}}},  // 4: Y Z X
+    {{{2, 2}, {1, 1}, {0, 0}}},  // 5: Z Y X
+    {{{1, 0}, {0, 1}, {2, 2}}},  // 6: H P B
+};
+
 bool orderOf(Int32 code, Order& out) {
-    switch (code) {
-        case 0: out = {{{2, 2}, {0, 0}, {1, 1}}}; return true;  // Z X Y
-        case 1: out = {{{0, 0}, {2, 2}, {1, 1}}}; return true;  // X Z Y
-        case 2: out = {{{0, 0}, {1, 1}, {2, 2}}}; return true;  // X Y Z
-        case 3: out = {{{1, 1}, {0, 0}, {2, 2}}}; return true;  // Y X Z
-        case 4: out = {{{1, 1}, {2, 2}, {0, 0}}}; return true;  // Y Z X
-        case 5: out = {{{2, 2}, {1, 1}, {0, 0}}}; return true;  // Z Y X
-        case 6: out = {{{1, 0}, {0, 1}, {2, 2}}}; return true;  // H P B
-        default: return false;
-    }
+    if (code < 0 || code > 6) return false;
+    out = kOrders[code];
+    return true;
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ HostState& state() {
 }
 
 bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
@@ -64,8 +65,8 @@ Filename GeGetPluginPath() { return state().pluginPath; }
 
 void SetPluginPath(const Filename& folder) { state().pluginPath = folder; }
 
-bool RegisterCommandPlugin(Int32 id, const String& name, Int32, const BaseBitmap* icon, const String& help,
-                           CommandData* dat) {
+bool RegisterCommandPlugin(Int32 id, const String& name, Int32, const BaseBitmap* icon,
+                           const String& help, CommandData* dat) {
     if (!dat) return false;
     auto& commands = state().commands;
     for (const RegisteredCommand& c : commands)
@@ -120,7 +121,9 @@ void GePrint(const String& text) {
         std::cerr << text.utf8() << '\n';
 }
 
-void SetConsoleSink(std::function<void(const std::string&)> sink) { state().console = std::move(sink); }
+void SetConsoleSink(std::function<void(const std::string&)> sink) {
+    state().console = std::move(sink);
+}
 
 void GeOutString(const String& text, Int32 flags) {
     const auto& handler = state().messageBox;

@@ -1,7 +1,7 @@
 // UVW data and polygon selections.
-#include <algorithm>
-
 #include "host/tag.h"
+
+#include <algorithm>
 
 namespace host {
 
@@ -28,16 +28,18 @@ bool BaseSelect::GetRange(Int32 seg, Int32 maxElements, Int32* a, Int32* b) cons
 
 bool BaseSelect::IsSelected(Int32 i) const {
     // The first range whose end is not below i.
-    const auto it = std::lower_bound(ranges_.begin(), ranges_.end(), i,
-                                     [](const std::pair<Int32, Int32>& r, Int32 v) { return r.second < v; });
+    const auto it =
+        std::lower_bound(ranges_.begin(), ranges_.end(), i,
+                         [](const std::pair<Int32, Int32>& r, Int32 v) { return r.second < v; });
     return it != ranges_.end() && it->first <= i;
 }
 
 void BaseSelect::Select(Int32 i) {
     if (i < 0 || IsSelected(i)) return;
     // Insert [i, i] in order, then merge it with touching neighbours.
-    auto it = std::lower_bound(ranges_.begin(), ranges_.end(), i,
-                               [](const std::pair<Int32, Int32>& r, Int32 v) { return r.first < v; });
+    auto it =
+        std::lower_bound(ranges_.begin(), ranges_.end(), i,
+                         [](const std::pair<Int32, Int32>& r, Int32 v) { return r.first < v; });
     it = ranges_.insert(it, {i, i});
     auto next = it + 1;
     if (next != ranges_.end() && i < 0x7fffffff && next->first == i + 1) {

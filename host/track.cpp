@@ -8,9 +8,9 @@
 //           through its two neighbours (value per second), at the first and
 //           the last key 0, so that the motion eases in and out.
 // Before the first key and after the last the end value holds.
-#include <algorithm>
-
 #include "host/track.h"
+
+#include <algorithm>
 
 namespace host {
 
@@ -48,9 +48,12 @@ Float CCurve::GetValue(const BaseTime& time) const {
     if (dt <= 0.0) return v1;
     const Float s = (t - t0) / dt;
     switch (a.GetInterpolation()) {
-        case Interpolation::Step: return v0;
-        case Interpolation::Linear: return v0 + (v1 - v0) * s;
-        case Interpolation::Spline: break;
+        case Interpolation::Step:
+            return v0;
+        case Interpolation::Linear:
+            return v0 + (v1 - v0) * s;
+        case Interpolation::Spline:
+            break;
     }
     // Catmull-Rom slope at key j; 0 at the ends.
     const auto slope = [this](std::size_t j) -> Float {
@@ -66,6 +69,8 @@ Float CCurve::GetValue(const BaseTime& time) const {
 
 CTrack::CTrack(const DescID& id) : BaseList2D(5350), id_(id) {}
 
-Float CTrack::GetValue(const BaseDocument*, const BaseTime& time) const { return curve_.GetValue(time); }
+Float CTrack::GetValue(const BaseDocument*, const BaseTime& time) const {
+    return curve_.GetValue(time);
+}
 
 }  // namespace host

@@ -35,31 +35,41 @@ int writeDemo(const std::string& out) {
 }
 
 int run(int argc, char** argv) {
-    CLI::App app{"vxhost: runs the plug-in's commands on a document file (JSON) or the built-in demo document"};
+    CLI::App app{
+        "vxhost: runs the plug-in's commands on a document file (JSON) or the built-in demo "
+        "document"};
     app.require_subcommand(1);
     std::string plugin;
-    app.add_option("--plugin", plugin, "plug-in library (default: $VXHOST_PLUGIN, else vantrix_c4d.so beside vxhost)");
+    app.add_option("--plugin", plugin,
+                   "plug-in library (default: $VXHOST_PLUGIN, else vantrix_c4d.so beside vxhost)");
 
-    auto* commands = app.add_subcommand("commands", "list the registered commands: id, menu name, help, icon");
+    auto* commands =
+        app.add_subcommand("commands", "list the registered commands: id, menu name, help, icon");
 
     vxhost::RunRequest runRequest;
     auto* runCmd = app.add_subcommand("run", "run one command, named by id or menu name");
     runCmd->add_option("COMMAND", runRequest.command, "command id or menu name")->required();
-    runCmd->add_option("DOCUMENT", runRequest.document, "document file (default: the demo document)");
-    runCmd->add_option("--save-path", runRequest.savePath, "answer to the save dialog (\"-\": standard output)");
+    runCmd->add_option("DOCUMENT", runRequest.document,
+                       "document file (default: the demo document)");
+    runCmd->add_option("--save-path", runRequest.savePath,
+                       "answer to the save dialog (\"-\": standard output)");
 
     vxhost::RunRequest exportRequest{kExportId, {}, {}};
     auto* exportCmd = app.add_subcommand("export", "export the document to a scene file");
-    exportCmd->add_option("DOCUMENT", exportRequest.document, "document file (default: the demo document)");
-    exportCmd->add_option("-o,--output", exportRequest.savePath, "scene file to write (\"-\": standard output)");
+    exportCmd->add_option("DOCUMENT", exportRequest.document,
+                          "document file (default: the demo document)");
+    exportCmd->add_option("-o,--output", exportRequest.savePath,
+                          "scene file to write (\"-\": standard output)");
 
     vxhost::RunRequest renderRequest{kRenderId, {}, {}};
     auto* renderCmd = app.add_subcommand("render", "render the document in the renderer");
-    renderCmd->add_option("DOCUMENT", renderRequest.document, "document file (default: the demo document)");
+    renderCmd->add_option("DOCUMENT", renderRequest.document,
+                          "document file (default: the demo document)");
 
     vxhost::RunRequest updateRequest{kUpdateId, {}, {}};
     auto* updateCmd = app.add_subcommand("update", "update the renderer's scene of the document");
-    updateCmd->add_option("DOCUMENT", updateRequest.document, "document file (default: the demo document)");
+    updateCmd->add_option("DOCUMENT", updateRequest.document,
+                          "document file (default: the demo document)");
 
     std::string demoOut = "-";
     auto* demoCmd = app.add_subcommand("demo-document", "write the built-in demo document as JSON");

@@ -17,7 +17,9 @@ std::string executableFolder() {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0) return ".";
-    return std::filesystem::path(std::string(buffer, static_cast<std::size_t>(n))).parent_path().string();
+    return std::filesystem::path(std::string(buffer, static_cast<std::size_t>(n)))
+        .parent_path()
+        .string();
 }
 
 }  // namespace
@@ -43,7 +45,8 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         close();
         throw PluginError("the plug-in " + path + " exports no " + host::kPluginEntryName);
     }
-    host::SetPluginPath(host::Filename(host::String(absolute.lexically_normal().parent_path().string())));
+    host::SetPluginPath(
+        host::Filename(host::String(absolute.lexically_normal().parent_path().string())));
     std::string failure;
     try {
         started_ = main_(host::C4DPL_START, nullptr, nullptr, nullptr) != 0;

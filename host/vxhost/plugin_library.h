@@ -14,7 +14,7 @@
 namespace vxhost {
 
 class PluginError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -23,13 +23,13 @@ public:
 std::string pluginPath(const std::string& option);
 
 class PluginLibrary {
-public:
+  public:
     explicit PluginLibrary(const std::string& path);  // throws PluginError
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-private:
+  private:
     void close() noexcept;
 
     std::string path_;

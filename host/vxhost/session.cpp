@@ -25,7 +25,7 @@ const host::RegisteredCommand* findCommand(const std::string& key) {
 // Installs vxhost's answers to the plug-in's user interface for one command
 // and removes them again, so that no handler outlives what it refers to.
 class Handlers {
-public:
+  public:
     Handlers(const RunRequest& request, bool& messageShown, bool& dialogShown) {
         host::SetConsoleSink([](const std::string& text) { std::cerr << text << '\n'; });
         host::SetMessageBoxHandler([&messageShown](const std::string& text, host::Int32) {
@@ -33,16 +33,18 @@ public:
             std::cerr << "vxhost: " << text << '\n';
         });
         const std::optional<std::string> savePath = request.savePath;
-        host::SetFileDialogHandler([savePath, &dialogShown](const std::string& title, const std::string& suggested)
-                                       -> std::optional<std::string> {
-            dialogShown = true;
-            if (savePath) return savePath;
-            if (!::isatty(STDIN_FILENO)) return std::nullopt;  // nobody to ask: cancelled
-            std::cerr << title << " - save as (suggested " << suggested << ", empty cancels): " << std::flush;
-            std::string answer;
-            if (!std::getline(std::cin, answer) || answer.empty()) return std::nullopt;
-            return answer;
-        });
+        host::SetFileDialogHandler(
+            [savePath, &dialogShown](const std::string& title,
+                                     const std::string& suggested) -> std::optional<std::string> {
+                dialogShown = true;
+                if (savePath) return savePath;
+                if (!::isatty(STDIN_FILENO)) return std::nullopt;  // nobody to ask: cancelled
+                std::cerr << title << " - save as (suggested " << suggested
+                          << ", empty cancels): " << std::flush;
+                std::string answer;
+                if (!std::getline(std::cin, answer) || answer.empty()) return std::nullopt;
+                return answer;
+            });
         host::ResetLastFileSelectPath();
     }
     ~Handlers() {
@@ -59,7 +61,8 @@ std::string outcome(bool dialogShown) {
     if (!path) return dialogShown ? "save dialog cancelled, nothing written" : "done";
     if (*path == "-") return "wrote the scene to the standard output";
     struct stat info {};
-    if (path->empty() || ::stat(path->c_str(), &info) != 0) return "nothing written to \"" + *path + "\"";
+    if (path->empty() || ::stat(path->c_str(), &info) != 0)
+        return "nothing written to \"" + *path + "\"";
     return "wrote " + *path + " (" + std::to_string(info.st_size) + " bytes)";
 }
 
@@ -75,13 +78,16 @@ int listCommands(std::ostream& out) {
 int runCommand(const RunRequest& request) {
     const host::RegisteredCommand* command = findCommand(request.command);
     if (!command) {
-        std::cerr << "vxhost: no command \"" << request.command << "\" (vxhost commands lists them)\n";
+        std::cerr << "vxhost: no command \"" << request.command
+                  << "\" (vxhost commands lists them)\n";
         return 1;
     }
-    const std::string label = request.document ? *request.document : std::string("the demo document");
+    const std::string label =
+        request.document ? *request.document : std::string("the demo document");
     std::unique_ptr<host::BaseDocument> doc;
     try {
-        doc = request.document ? host::LoadDocumentFile(*request.document) : host::LoadDemoDocument();
+        doc =
+            request.document ? host::LoadDocumentFile(*request.document) : host::LoadDemoDocument();
     } catch (const std::exception& e) {
         std::cerr << "vxhost: " << label << ": " << e.what() << '\n';
         return 1;

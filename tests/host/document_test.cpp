@@ -73,7 +73,8 @@ TEST(ExecutePasses, GlobalMatricesComposeThroughHierarchyAndCaches) {
 TEST(ExecutePasses, AnimatingAnExplicitMatrixKeepsItsOtherComponents) {
     auto doc = LoadDocumentText(R"({"objects": [{"type": "null",
         "matrix": {"off": [1, 2, 3], "v1": [0, 0, -2], "v2": [0, 2, 0], "v3": [2, 0, 0]},
-        "tracks": [{"param": [903, 1000], "keys": [{"time": 0, "value": 9}]}]}]})", "");
+        "tracks": [{"param": [903, 1000], "keys": [{"time": 0, "value": 9}]}]}]})",
+                                "");
     BaseObject* o = doc->GetFirstObject();
     const Matrix before = o->GetMl();
     EXPECT_TRUE(near(o->GetRelScale(), Vector(2, 2, 2)));
@@ -91,13 +92,14 @@ TEST(Selection, ObjectsDepthFirstWithTheirTagsAfterThem) {
            "cache": {"type": "null", "name": "B cache", "selected": true}}]},
         {"type": "null", "name": "C", "selected": true, "tags": [
           {"type": "texture", "name": "T1"}, {"type": "texture", "name": "T2", "selected": true}]}]})",
-                                    "");
+                                "");
     AtomArray selection;
     doc->GetSelection(selection);
     std::vector<std::string> names;
     for (Int32 i = 0; i < selection.GetCount(); ++i) {
         BaseList2D* node = selection.GetIndex(i);
-        names.push_back(node->GetName().IsEmpty() ? "tag " + std::to_string(node->GetType()) : node->GetName().utf8());
+        names.push_back(node->GetName().IsEmpty() ? "tag " + std::to_string(node->GetType())
+                                                  : node->GetName().utf8());
     }
     EXPECT_EQ(names, (std::vector<std::string>{"tag 5612", "B", "B cache", "C", "T2"}));
     EXPECT_EQ(selection.GetIndex(selection.GetCount()), nullptr);

@@ -29,23 +29,30 @@ struct ErrorCase {
 TEST(Loader, StrictErrorsNameThePathAndTheProblem) {
     const ErrorCase cases[] = {
         {R"({"objects": [{"type": "null", "colour": 1}]})",
-         "objects[0].colour: unknown key (expected one of: type, id, name, key, position, rotation, scale, "
-         "rotationOrder, matrix, params, bits, layer, selected, points, polygons, tags, tracks, children, cache, "
+         "objects[0].colour: unknown key (expected one of: type, id, name, key, position, "
+         "rotation, scale, "
+         "rotationOrder, matrix, params, bits, layer, selected, points, polygons, tags, tracks, "
+         "children, cache, "
          "deformCache, hair)"},
         {R"({"objects": [{"type": "null", "children": [{"type": "null"}, {"type": "null"}, {"type": "polygon",
             "tags": [{"type": "phong"}, {"type": "texture", "material": "wood"}]}]}]})",
          R"(objects[0].children[2].tags[1].material: no material with id "wood")"},
         {R"({"objects": [{"name": "x"}]})", "objects[0]: missing \"type\""},
         {R"({"objects": [{"type": "cube"}]})",
-         "objects[0].type: unknown object type \"cube\" (expected a type id or one of: null, polygon, light, camera, hair)"},
-        {R"({"objects": [{"type": "null", "position": [1, 2]}]})", "objects[0].position: expected [x, y, z] (three numbers)"},
-        {R"({"objects": [{"type": "null", "position": [1, "2", 3]}]})", "objects[0].position[1]: expected a number, found a string"},
+         "objects[0].type: unknown object type \"cube\" (expected a type id or one of: null, "
+         "polygon, light, camera, hair)"},
+        {R"({"objects": [{"type": "null", "position": [1, 2]}]})",
+         "objects[0].position: expected [x, y, z] (three numbers)"},
+        {R"({"objects": [{"type": "null", "position": [1, "2", 3]}]})",
+         "objects[0].position[1]: expected a number, found a string"},
         {R"({"objects": {"type": "null"}})", "objects: expected an array, found an object"},
-        {R"({"objects": [{"type": "null", "rotationOrder": 7}]})", "objects[0].rotationOrder: integer out of range 0..6"},
+        {R"({"objects": [{"type": "null", "rotationOrder": 7}]})",
+         "objects[0].rotationOrder: integer out of range 0..6"},
         {R"({"objects": [{"type": "null", "params": {"abc": 1}}]})",
          "objects[0].params.abc: a parameter id must be a non-negative 32-bit integer"},
         {R"({"objects": [{"type": "null", "params": {"1": {"colour": 1}}}]})",
-         "objects[0].params.1.colour: unknown value form (expected one of: file, link, time, gradient)"},
+         "objects[0].params.1.colour: unknown value form (expected one of: file, link, time, "
+         "gradient)"},
         {R"({"objects": [{"type": "null", "params": {"5": {"link": "nowhere"}}}]})",
          R"(objects[0].params.5.link: no material, shader, object or layer with id "nowhere")"},
         {R"({"objects": [{"type": "null", "layer": "red"}], "materials": [{"id": "red"}]})",
@@ -62,32 +69,39 @@ TEST(Loader, StrictErrorsNameThePathAndTheProblem) {
         {R"({"objects": [{"type": "polygon", "points": [[0,0,0],[1,0,0],[0,1,0]], "polygons": [[0, 1, 2]],
             "tags": [{"type": "polygonSelection", "polygons": [0, 1]}]}]})",
          "objects[0].tags[0].polygons[1]: polygon index 1 outside the 1 polygons"},
-        {R"({"objects": [{"type": "null", "points": []}]})", "objects[0].points: only polygon objects (5100) have this key"},
+        {R"({"objects": [{"type": "null", "points": []}]})",
+         "objects[0].points: only polygon objects (5100) have this key"},
         {R"({"objects": [{"type": "null", "tags": [{"type": "phong", "material": "m"}]}]})",
          "objects[0].tags[0].material: only texture and hair material tags have this key"},
         {R"({"objects": [{"type": "null", "matrix": {}, "position": [0, 0, 0]}]})",
          "objects[0].position: an object with \"matrix\" takes no position, rotation or scale"},
         {R"({"objects": [{"type": "null", "tracks": [{"param": [903, 1000], "keys": [{"time": 0, "value": 1,
             "interpolation": "bezier"}]}]}]})",
-         "objects[0].tracks[0].keys[0].interpolation: unknown interpolation \"bezier\" (expected linear, step or spline)"},
+         "objects[0].tracks[0].keys[0].interpolation: unknown interpolation \"bezier\" (expected "
+         "linear, step or spline)"},
         {R"({"objects": [{"type": "hair", "hair": {"segments": 2, "guides": [[[0,0,0],[0,1,0]]]}}]})",
          "objects[0].hair.guides[0]: a guide of 2 segments has 3 points, found 2"},
-        {R"({"materials": [{"channels": {"x": true}}]})", "materials[0].channels.x: a channel id must be a non-negative integer"},
+        {R"({"materials": [{"channels": {"x": true}}]})",
+         "materials[0].channels.x: a channel id must be a non-negative integer"},
         {R"({"materials": [{"shaders": [{"type": "color", "params": {"900": "n"}}]}]})",
          "materials[0].shaders[0].params.900: parameter 900 is the name: use \"name\""},
         {R"({"fps": 0})", "fps: integer out of range 1..100000"},
         {R"({"time": {"now": 1}})", "time.now: unknown key (expected one of: current, start)"},
         {R"([1, 2])", "expected an object, found an array"},
-        {R"({"objects": [{"type": "null", "key": -1}]})", "objects[0].key: expected an unsigned 64-bit integer, found -1"},
-        {R"({"objects": [{"type": "null", "selected": 1}]})", "objects[0].selected: expected true or false, found a number"},
-        {R"({"objects": [{"type": "null", "name": "a", "name": "b"}]})", "objects[0].name: duplicate key"},
+        {R"({"objects": [{"type": "null", "key": -1}]})",
+         "objects[0].key: expected an unsigned 64-bit integer, found -1"},
+        {R"({"objects": [{"type": "null", "selected": 1}]})",
+         "objects[0].selected: expected true or false, found a number"},
+        {R"({"objects": [{"type": "null", "name": "a", "name": "b"}]})",
+         "objects[0].name: duplicate key"},
     };
     for (const ErrorCase& c : cases) EXPECT_EQ(loadError(c.json), c.message) << c.json;
 }
 
 TEST(Loader, SyntaxErrorsGiveLineColumnAndByte) {
     const std::string message = loadError("{\n  \"objects\": [\n    {\"type\": \"null\",}\n  ]\n}");
-    EXPECT_EQ(message.rfind("JSON syntax error at line 3, column 21 (byte 37): ", 0), 0u) << message;
+    EXPECT_EQ(message.rfind("JSON syntax error at line 3, column 21 (byte 37): ", 0), 0u)
+        << message;
     EXPECT_NE(loadError("").find("line 1, column 1 (byte 0)"), std::string::npos);
 }
 
@@ -141,14 +155,20 @@ TEST(Loader, AliasesNameTheirTypeIds) {
                     {"type": "polygonSelection"}, {"type": "phong"}, {"type": "hairMaterial"}, {"type": 4242}]}]})",
                                 "");
     std::vector<Int32> objects, tags, materials, shaders;
-    for (BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext()) objects.push_back(o->GetType());
-    for (BaseTag* t = doc->GetFirstObject()->GetNext()->GetNext()->GetNext()->GetNext()->GetFirstTag(); t; t = t->GetNext())
+    for (BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext())
+        objects.push_back(o->GetType());
+    for (BaseTag* t =
+             doc->GetFirstObject()->GetNext()->GetNext()->GetNext()->GetNext()->GetFirstTag();
+         t; t = t->GetNext())
         tags.push_back(t->GetType());
-    for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext()) materials.push_back(m->GetType());
-    for (BaseShader* s = doc->GetFirstMaterial()->GetFirstShader(); s; s = s->GetNext()) shaders.push_back(s->GetType());
+    for (BaseMaterial* m = doc->GetFirstMaterial(); m; m = m->GetNext())
+        materials.push_back(m->GetType());
+    for (BaseShader* s = doc->GetFirstMaterial()->GetFirstShader(); s; s = s->GetNext())
+        shaders.push_back(s->GetType());
     EXPECT_EQ(objects, (std::vector<Int32>{5140, 5100, 5102, 5103, 1017305}));
     EXPECT_EQ(tags, (std::vector<Int32>{5616, 5671, 5711, 5673, 5612, 1017729, 4242}));
-    EXPECT_EQ(materials, (std::vector<Int32>{5703, 1017730, 5703}));  // the type defaults to standard
+    EXPECT_EQ(materials,
+              (std::vector<Int32>{5703, 1017730, 5703}));  // the type defaults to standard
     EXPECT_EQ(shaders, (std::vector<Int32>{5832, 5833, 1011100}));
     EXPECT_NE(dynamic_cast<PolygonObject*>(doc->GetFirstObject()->GetNext()), nullptr);
 }
@@ -208,12 +228,13 @@ TEST(Loader, LinksResolveForwardAndMaterialsCarryTheirData) {
 }
 
 TEST(Loader, GeometryTagsAndTracks) {
-    auto doc = LoadDocumentText(R"({"objects": [{"type": "polygon", "points": [[0,0,0],[1,0,0],[1,1,0],[0,1,0]],
+    auto doc = LoadDocumentText(
+        R"({"objects": [{"type": "polygon", "points": [[0,0,0],[1,0,0],[1,1,0],[0,1,0]],
         "polygons": [[0, 1, 2], [0, 1, 2, 3], [3, 2, 1]],
         "tags": [{"type": "uvw", "uvw": [[[0,0,0],[1,0,0],[1,1,0]], [[0,0,0],[1,0,0],[1,1,0],[0,1,0]]]},
                  {"type": "polygonSelection", "name": "S", "polygons": [2, 0]}],
         "tracks": [{"param": [905, 1001], "name": "Scale . Y", "keys": [{"time": 1, "value": 2, "interpolation": "step"}]}]}]})",
-                                "");
+        "");
     auto* poly = dynamic_cast<PolygonObject*>(doc->GetFirstObject());
     ASSERT_NE(poly, nullptr);
     ASSERT_EQ(poly->GetPolygonCount(), 3);
@@ -228,7 +249,8 @@ TEST(Loader, GeometryTagsAndTracks) {
     EXPECT_EQ(uvw->GetSlow(2).a, Vector());
     auto* sel = dynamic_cast<SelectionTag*>(poly->GetTag(Tpolygonselection));
     ASSERT_NE(sel, nullptr);
-    EXPECT_EQ(sel->GetBaseSelect()->ranges(), (std::vector<std::pair<Int32, Int32>>{{0, 0}, {2, 2}}));
+    EXPECT_EQ(sel->GetBaseSelect()->ranges(),
+              (std::vector<std::pair<Int32, Int32>>{{0, 0}, {2, 2}}));
     EXPECT_EQ(sel->GetName(), String("S"));
     CTrack* track = poly->GetFirstCTrack();
     ASSERT_NE(track, nullptr);
@@ -244,7 +266,8 @@ TEST(Loader, DocumentParametersAndDirectory) {
     const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "vx_loader_dir";
     std::filesystem::create_directories(dir);
     const std::filesystem::path file = dir / "doc.json";
-    std::ofstream(file) << R"({"name": "model.final.c4d", "fps": 25, "time": {"current": 2, "start": 0.5}})";
+    std::ofstream(file)
+        << R"({"name": "model.final.c4d", "fps": 25, "time": {"current": 2, "start": 0.5}})";
     auto doc = LoadDocumentFile(file.string());
     GeData v;
     ASSERT_TRUE(doc->GetParameter(DescID(DOCUMENT_PATH), v));

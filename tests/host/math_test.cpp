@@ -9,7 +9,9 @@ namespace {
 using namespace host;
 using hosttest::near;
 
-Matrix rot(char axis, Float a) { return axis == 'x' ? MatrixRotX(a) : axis == 'y' ? MatrixRotY(a) : MatrixRotZ(a); }
+Matrix rot(char axis, Float a) {
+    return axis == 'x' ? MatrixRotX(a) : axis == 'y' ? MatrixRotY(a) : MatrixRotZ(a);
+}
 
 TEST(Math, SingleAxisRotationsTurnAxesTheDocumentedWay) {
     const Float q = std::numbers::pi / 2;
@@ -21,11 +23,13 @@ TEST(Math, SingleAxisRotationsTurnAxesTheDocumentedWay) {
 TEST(Math, EveryRotationOrderIsTheProductOfItsFactors) {
     const Vector r(0.3, -0.7, 1.1);
     // Left to right, as the order code names them; code 6 is H(y, r.x) P(x, r.y) B(z, r.z).
-    const Matrix expected[7] = {
-        rot('z', r.z) * rot('x', r.x) * rot('y', r.y), rot('x', r.x) * rot('z', r.z) * rot('y', r.y),
-        rot('x', r.x) * rot('y', r.y) * rot('z', r.z), rot('y', r.y) * rot('x', r.x) * rot('z', r.z),
-        rot('y', r.y) * rot('z', r.z) * rot('x', r.x), rot('z', r.z) * rot('y', r.y) * rot('x', r.x),
-        rot('y', r.x) * rot('x', r.y) * rot('z', r.z)};
+    const Matrix expected[7] = {rot('z', r.z) * rot('x', r.x) * rot('y', r.y),
+                                rot('x', r.x) * rot('z', r.z) * rot('y', r.y),
+                                rot('x', r.x) * rot('y', r.y) * rot('z', r.z),
+                                rot('y', r.y) * rot('x', r.x) * rot('z', r.z),
+                                rot('y', r.y) * rot('z', r.z) * rot('x', r.x),
+                                rot('z', r.z) * rot('y', r.y) * rot('x', r.x),
+                                rot('y', r.x) * rot('x', r.y) * rot('z', r.z)};
     for (Int32 code = 0; code < 7; ++code) {
         SCOPED_TRACE(code);
         const Matrix m = HPBToMatrix(r, code);
@@ -60,7 +64,8 @@ TEST(Math, ProductAppliesTheRightFactorFirst) {
 }
 
 TEST(Math, InverseUndoesAffineMatricesAndSingularGivesIdentity) {
-    Matrix a = MatrixMove({1, -2, 3}) * HPBToMatrix({0.4, 0.2, -0.9}, 3) * MatrixScale({2, 0.5, -3});
+    Matrix a =
+        MatrixMove({1, -2, 3}) * HPBToMatrix({0.4, 0.2, -0.9}, 3) * MatrixScale({2, 0.5, -3});
     a.v2 = a.v2 + a.v1 * 0.25;  // some shear
     EXPECT_TRUE(near(a * ~a, Matrix{}, 1e-12));
     EXPECT_TRUE(near(~a * a, Matrix{}, 1e-12));
@@ -71,13 +76,15 @@ TEST(Math, InverseUndoesAffineMatricesAndSingularGivesIdentity) {
 TEST(Math, DecompositionRoundTripsForEveryOrderAndGimbalLock) {
     const Float q = std::numbers::pi / 2;
     for (Int32 code = 0; code < 7; ++code) {
-        for (const Vector r : {Vector(0.3, -0.7, 1.1), Vector(-2.0, 0.1, 0.4), Vector(q, q, 0.3), Vector(0.2, -q, q),
-                               Vector(q, 0.4, -q)}) {
-            SCOPED_TRACE(::testing::Message() << "order " << code << " angles " << r.x << " " << r.y << " " << r.z);
+        for (const Vector r : {Vector(0.3, -0.7, 1.1), Vector(-2.0, 0.1, 0.4), Vector(q, q, 0.3),
+                               Vector(0.2, -q, q), Vector(q, 0.4, -q)}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "order " << code << " angles " << r.x << " " << r.y << " " << r.z);
             const Matrix m = HPBToMatrix(r, code);
             EXPECT_TRUE(near(HPBToMatrix(MatrixToHPB(m, code), code), m, 1e-9));
             // Scale does not disturb the angles.
-            EXPECT_TRUE(near(HPBToMatrix(MatrixToHPB(m * MatrixScale({3, 4, 5}), code), code), m, 1e-9));
+            EXPECT_TRUE(
+                near(HPBToMatrix(MatrixToHPB(m * MatrixScale({3, 4, 5}), code), code), m, 1e-9));
         }
     }
 }

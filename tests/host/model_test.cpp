@@ -151,8 +151,10 @@ TEST(PluginApi, ConsoleAndMessagesReachTheInstalledHandlers) {
     std::string console, message;
     Int32 flags = -1;
     SetConsoleSink([&](const std::string& t) { console = t; });
-    SetMessageBoxHandler([&](const std::string& t, Int32 f) { message = t;
-        flags = f; });
+    SetMessageBoxHandler([&](const std::string& t, Int32 f) {
+        message = t;
+        flags = f;
+    });
     GePrint("printed");
     GeOutString("shown", GEMB_ICONEXCLAMATION);
     SetConsoleSink(nullptr);

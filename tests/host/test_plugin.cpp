@@ -24,28 +24,30 @@ std::string documentName(BaseDocument* doc) {
 }
 
 class Render : public CommandData {
-public:
+  public:
     bool Execute(BaseDocument* doc) override {
         int count = 0;
         for (BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext()) ++count;
-        GePrint(String("render " + documentName(doc) + " with " + std::to_string(count) + " top-level objects"));
+        GePrint(String("render " + documentName(doc) + " with " + std::to_string(count) +
+                       " top-level objects"));
         return true;
     }
 };
 
 class Update : public CommandData {
-public:
+  public:
     bool Execute(BaseDocument*) override { throw std::runtime_error("update exploded"); }
 };
 
 class Export : public CommandData {
-public:
+  public:
     bool Execute(BaseDocument* doc) override {
         Filename file;
         file.SetDirectory("%USERDATA%");
         file.SetFile("untitled");
         file.SetSuffix("vxs");
-        if (!FileSelect(file, FILESELECTTYPE::ANYTHING, FILESELECT::SAVE, "Export to .vxs", "vxs")) return true;
+        if (!FileSelect(file, FILESELECTTYPE::ANYTHING, FILESELECT::SAVE, "Export to .vxs", "vxs"))
+            return true;
         const std::string path = file.GetString().utf8();
         const std::string line = "scene " + documentName(doc) + "\n";
         if (path == "-") {
@@ -60,7 +62,7 @@ public:
 };
 
 class Message : public CommandData {
-public:
+  public:
     bool Execute(BaseDocument*) override {
         GeOutString("something went wrong", GEMB_ICONEXCLAMATION);
         return true;
@@ -77,9 +79,11 @@ void add(Int32 id, const char* name, const char* help, const char* icon) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) Int32 c4d_main(Int32 action, void*, void*, void*) {
+extern "C" __attribute__((visibility("default"))) Int32 c4d_main(Int32 action, void*, void*,
+                                                                 void*) {
     if (action == C4DPL_START) {
-        if (const char* mode = std::getenv("VXHOST_TEST_START"); mode && std::string(mode) == "throw")
+        if (const char* mode = std::getenv("VXHOST_TEST_START");
+            mode && std::string(mode) == "throw")
             throw std::runtime_error("start exploded");
         add<Render>(1033591, "Render in Vantrix", "Render", "render.png");
         add<Update>(1034393, "Update Vantrix scene", "Update", "update.png");

@@ -1,7 +1,7 @@
 // Key evaluation: linear, step and spline segments, and the ends.
-#include <gtest/gtest.h>
-
 #include "host/track.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -25,7 +25,9 @@ TEST(Track, EndsHoldAndEmptyCurveIsZero) {
 }
 
 TEST(Track, SegmentFollowsTheEarlierKeysInterpolation) {
-    const CCurve c = curve({{0, 0, Interpolation::Linear}, {2, 20, Interpolation::Step}, {4, 40, Interpolation::Linear}});
+    const CCurve c = curve({{0, 0, Interpolation::Linear},
+                            {2, 20, Interpolation::Step},
+                            {4, 40, Interpolation::Linear}});
     EXPECT_DOUBLE_EQ(at(c, 0.5), 5);
     EXPECT_DOUBLE_EQ(at(c, 1.5), 15);
     EXPECT_DOUBLE_EQ(at(c, 2.0), 20);
@@ -34,7 +36,9 @@ TEST(Track, SegmentFollowsTheEarlierKeysInterpolation) {
 }
 
 TEST(Track, KeysAreKeptSortedByTime) {
-    const CCurve c = curve({{2, 20, Interpolation::Linear}, {0, 0, Interpolation::Linear}, {1, 5, Interpolation::Linear}});
+    const CCurve c = curve({{2, 20, Interpolation::Linear},
+                            {0, 0, Interpolation::Linear},
+                            {1, 5, Interpolation::Linear}});
     ASSERT_EQ(c.GetKeyCount(), 3);
     EXPECT_EQ(c.GetKey(0)->GetValue(), 0);
     EXPECT_EQ(c.GetKey(2)->GetValue(), 20);
@@ -48,7 +52,9 @@ TEST(Track, SplinePassesThroughKeysEasesAtEndsAndIsSmoothInside) {
     EXPECT_NEAR(at(two, 0.25), 100 * (3 * 0.0625 - 2 * 0.015625), 1e-9);
     EXPECT_NEAR(at(two, 0.5), 50, 1e-9);
 
-    const CCurve c = curve({{0, 0, Interpolation::Spline}, {1, 10, Interpolation::Spline}, {3, 0, Interpolation::Spline}});
+    const CCurve c = curve({{0, 0, Interpolation::Spline},
+                            {1, 10, Interpolation::Spline},
+                            {3, 0, Interpolation::Spline}});
     EXPECT_NEAR(at(c, 1), 10, 1e-12);
     // The slope at the inner key is the same from both sides: (0 - 0) / (3 - 0) = 0.
     const Float h = 1e-6;
@@ -56,7 +62,9 @@ TEST(Track, SplinePassesThroughKeysEasesAtEndsAndIsSmoothInside) {
     EXPECT_NEAR(left, right, 1e-4);
     EXPECT_NEAR(left, 0, 1e-4);
     // A rising inner key: the slope matches its neighbours' line.
-    const CCurve rising = curve({{0, 0, Interpolation::Spline}, {1, 10, Interpolation::Spline}, {2, 40, Interpolation::Spline}});
+    const CCurve rising = curve({{0, 0, Interpolation::Spline},
+                                 {1, 10, Interpolation::Spline},
+                                 {2, 40, Interpolation::Spline}});
     EXPECT_NEAR((at(rising, 1 + h) - at(rising, 1 - h)) / (2 * h), 20, 1e-3);
 }
 

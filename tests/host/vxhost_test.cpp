@@ -24,10 +24,11 @@ std::string slurp(const fs::path& p) {
 }
 
 class Vxhost : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::path(testing::TempDir()) /
-               ("vxhost_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("vxhost_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -35,8 +36,9 @@ protected:
 
     // Runs vxhost with the test plug-in; `args` is shell text. No terminal on stdin.
     Result run(const std::string& args, const std::string& env = "") {
-        const std::string cmd = env + " '" VXHOST_EXE "' --plugin '" VXHOST_TEST_PLUGIN "' " + args + " >'" +
-                                (dir_ / "out").string() + "' 2>'" + (dir_ / "err").string() + "' </dev/null";
+        const std::string cmd = env + " '" VXHOST_EXE "' --plugin '" VXHOST_TEST_PLUGIN "' " +
+                                args + " >'" + (dir_ / "out").string() + "' 2>'" +
+                                (dir_ / "err").string() + "' </dev/null";
         const int raw = std::system(cmd.c_str());
         Result r;
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
@@ -54,10 +56,12 @@ protected:
 TEST_F(Vxhost, ListsTheRegisteredCommands) {
     const Result r = run("commands");
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string icon = (fs::path(VXHOST_TEST_PLUGIN).parent_path() / "res" / "render.png").string();
+    const std::string icon =
+        (fs::path(VXHOST_TEST_PLUGIN).parent_path() / "res" / "render.png").string();
     EXPECT_EQ(r.out, "1033591\tRender in Vantrix\tRender\t" + icon +
                          "\n1034393\tUpdate Vantrix scene\tUpdate\t(no icon)\n"
-                         "1034420\tExport to .vxs\tExport\t(no icon)\n2000001\tShow message\tMessage\t(no icon)\n");
+                         "1034420\tExport to .vxs\tExport\t(no icon)\n2000001\tShow "
+                         "message\tMessage\t(no icon)\n");
 }
 
 TEST_F(Vxhost, RunsACommandByNameOrIdOnTheDemoOrAFile) {
@@ -66,7 +70,8 @@ TEST_F(Vxhost, RunsACommandByNameOrIdOnTheDemoOrAFile) {
     EXPECT_EQ(r.err,
               "render demo.c4d with 4 top-level objects\n"
               "vxhost: Render in Vantrix (1033591) on the demo document: done\n");
-    const std::string doc = write("doc.json", R"({"name": "mine.c4d", "objects": [{"type": "null"}]})");
+    const std::string doc =
+        write("doc.json", R"({"name": "mine.c4d", "objects": [{"type": "null"}]})");
     r = run("render '" + doc + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("render mine.c4d with 1 top-level objects\n"), std::string::npos) << r.err;
@@ -78,7 +83,8 @@ TEST_F(Vxhost, ExportWritesToTheSavePathOrStdoutAndCancelsWithoutOne) {
     Result r = run("export -o '" + target + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(slurp(target + ".vxs"), "scene demo.c4d\n");  // the dialog forces the suffix
-    EXPECT_EQ(r.err, "vxhost: Export to .vxs (1034420) on the demo document: wrote " + target + ".vxs (15 bytes)\n");
+    EXPECT_EQ(r.err, "vxhost: Export to .vxs (1034420) on the demo document: wrote " + target +
+                         ".vxs (15 bytes)\n");
 
     r = run("run 'Export to .vxs' --save-path -");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -118,8 +124,8 @@ TEST_F(Vxhost, PluginProblemsAreReportedNotCrashes) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("failed to start: start exploded"), std::string::npos) << r.err;
 
-    const std::string cmd = "'" VXHOST_EXE "' --plugin '" + (dir_ / "missing.so").string() + "' commands 2>'" +
-                            (dir_ / "err").string() + "'";
+    const std::string cmd = "'" VXHOST_EXE "' --plugin '" + (dir_ / "missing.so").string() +
+                            "' commands 2>'" + (dir_ / "err").string() + "'";
     const int raw = std::system(cmd.c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 1);
     EXPECT_NE(slurp(dir_ / "err").find("vxhost: cannot load the plug-in"), std::string::npos);
