@@ -54,7 +54,9 @@ TEST_F(ControllerTest, RenderAsksForANewSceneWithViewAdjustmentAndTearsDownInOrd
 TEST_F(ControllerTest, UpdateKeepsTheRenderersViewOnlyWhenItHoldsTheScene) {
     for (const bool matched : {true, false}) {
         SCOPED_TRACE(matched);
-        script = FactoryScript{.matched = matched, .controller = &controller};
+        script = FactoryScript();
+        script.matched = matched;
+        script.controller = &controller;
         controller.updateOnly = false;
         EXPECT_TRUE(controller.runUpdate(document.get()));
         EXPECT_TRUE(controller.updateOnly);
@@ -165,7 +167,9 @@ TEST_F(ExportTest, ClosesTheFileAfterTheLayerAndRaisesAFailedClose) {
                 ElementsAre("openApi", "beginScene", "closeApi, layer gone", "~factory, layer gone"));
     EXPECT_EQ(optionsBlock(script.text), expectedOptions(true));
 
-    script = FactoryScript{.failClose = true, .controller = &controller};
+    script = FactoryScript();
+    script.failClose = true;
+    script.controller = &controller;
     EXPECT_THROW(
         {
             try {
