@@ -1,9 +1,10 @@
 // The built-in demo document. It holds, in this order: a scene null with a
 // props null (on a layer) that carries a textured cube (two texture tags, one
-// restricted to a polygon selection, a UVW tag, a phong tag; selected) and a
-// hidden triangle; a cube generator with its cache; a deformed plane with its
-// deform cache; a subdivision generator whose input is a control object; an
-// area light; a camera nested under a rig null; and an animated null.
+// restricted to a polygon selection, a UVW tag, a phong tag; on the layer;
+// selected) and a hidden triangle; a cube generator with its cache; a
+// deformed plane with its deform cache; a subdivision generator whose input
+// is a control object; an area light; a camera nested under a rig null; and
+// an animated null.
 #include "host/demo_document.h"
 
 #include "host/document_loader.h"
@@ -32,7 +33,8 @@ const char* const kDemoJson = R"json({
   "objects": [
     {"type": "null", "name": "Scene", "children": [
       {"type": "null", "name": "Props", "layer": "props", "position": [0, 0, 0], "children": [
-        {"type": "polygon", "name": "Cube", "position": [0, 50, 0], "rotation": [0.5, 0, 0], "selected": true,
+        {"type": "polygon", "name": "Cube", "layer": "props", "position": [0, 50, 0], "rotation": [0.5, 0, 0],
+         "selected": true,
          "points": [[-50, -50, -50], [-50, 50, -50], [50, -50, -50], [50, 50, -50],
                     [50, -50, 50], [50, 50, 50], [-50, -50, 50], [-50, 50, 50]],
          "polygons": [[0, 1, 3, 2], [2, 3, 5, 4], [4, 5, 7, 6], [6, 7, 1, 0], [1, 7, 5, 3], [6, 0, 2, 4]],

@@ -6,7 +6,8 @@
 // document's file name. ExecutePasses sets every animated position, rotation
 // and scale component from its track at the current time and rebuilds the
 // matrices. GetSelection appends the selected objects and tags, in document
-// order (objects depth first, each object's selected tags after it).
+// order (objects depth first, each object's selected tags after it, then its
+// cache, its deform cache and its children).
 #pragma once
 
 #include <memory>

@@ -85,6 +85,7 @@ int run(int argc, char** argv) {
 
     if (demoCmd->parsed()) return writeDemo(demoOut);
 
+    vxhost::installConsole();
     try {
         vxhost::PluginLibrary library(vxhost::pluginPath(plugin));
         if (commands->parsed()) return vxhost::listCommands(std::cout);

@@ -22,16 +22,15 @@ const host::RegisteredCommand* findCommand(const std::string& key) {
     return nullptr;
 }
 
-// Installs vxhost's answers to the plug-in's user interface for one command
-// and removes them again, so that no handler outlives what it refers to.
-class Handlers {
+// Set whenever the plug-in shows a message; a command that showed one ends
+// vxhost with status 1.
+bool gMessageShown = false;
+
+// Installs vxhost's answer to the save dialog for one command and removes it
+// again, so that the handler never outlives what it refers to.
+class DialogHandler {
   public:
-    Handlers(const RunRequest& request, bool& messageShown, bool& dialogShown) {
-        host::SetConsoleSink([](const std::string& text) { std::cerr << text << '\n'; });
-        host::SetMessageBoxHandler([&messageShown](const std::string& text, host::Int32) {
-            messageShown = true;
-            std::cerr << "vxhost: " << text << '\n';
-        });
+    DialogHandler(const RunRequest& request, bool& dialogShown) {
         const std::optional<std::string> savePath = request.savePath;
         host::SetFileDialogHandler(
             [savePath, &dialogShown](const std::string& title,
@@ -47,13 +46,9 @@ class Handlers {
             });
         host::ResetLastFileSelectPath();
     }
-    ~Handlers() {
-        host::SetConsoleSink(nullptr);
-        host::SetMessageBoxHandler(nullptr);
-        host::SetFileDialogHandler(nullptr);
-    }
-    Handlers(const Handlers&) = delete;
-    Handlers& operator=(const Handlers&) = delete;
+    ~DialogHandler() { host::SetFileDialogHandler(nullptr); }
+    DialogHandler(const DialogHandler&) = delete;
+    DialogHandler& operator=(const DialogHandler&) = delete;
 };
 
 std::string outcome(bool dialogShown) {
@@ -67,6 +62,14 @@ std::string outcome(bool dialogShown) {
 }
 
 }  // namespace
+
+void installConsole() {
+    host::SetConsoleSink([](const std::string& text) { std::cerr << text << '\n'; });
+    host::SetMessageBoxHandler([](const std::string& text, host::Int32) {
+        gMessageShown = true;
+        std::cerr << "vxhost: " << text << '\n';
+    });
+}
 
 int listCommands(std::ostream& out) {
     for (const auto& c : host::RegisteredCommands())
@@ -93,10 +96,11 @@ int runCommand(const RunRequest& request) {
         return 1;
     }
 
-    bool messageShown = false, dialogShown = false, ok = false;
+    bool dialogShown = false, ok = false;
     std::string failure;
+    gMessageShown = false;
     {
-        Handlers handlers(request, messageShown, dialogShown);
+        DialogHandler dialog(request, dialogShown);
         try {
             ok = command->command->Execute(doc.get());
         } catch (const std::exception& e) {
@@ -112,7 +116,7 @@ int runCommand(const RunRequest& request) {
         std::cerr << "vxhost: " << failure << '\n';
         return 1;
     }
-    if (messageShown) return 1;
+    if (gMessageShown) return 1;
     if (!ok) {
         std::cerr << "vxhost: " << name << " on " << label << " answered failure\n";
         return 1;

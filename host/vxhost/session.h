@@ -22,6 +22,10 @@ struct RunRequest {
     std::optional<std::string> savePath;  // the save dialog's answer
 };
 
+// Sends the plug-in's console output and messages to stderr for the whole
+// run (plug-in start included); call before the plug-in is loaded.
+void installConsole();
+
 int listCommands(std::ostream& out);
 int runCommand(const RunRequest& request);
 
