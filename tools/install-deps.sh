@@ -10,6 +10,7 @@ packages=(
   libcli11-dev            # command lines of vxhost and the tools
   libgtest-dev libgmock-dev
   libbenchmark-dev
+  libtinygltf-dev         # glTF output of vxs convert
 )
 
 missing=()

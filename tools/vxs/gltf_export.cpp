@@ -1,0 +1,322 @@
+#include "tools/vxs/gltf_export.h"
+
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "tools/vxs/scene_index.h"
+
+namespace vxs {
+
+using scenefile::NodeKind;
+
+namespace {
+
+using Matrix = std::array<double, 16>;  // row-major, row vectors
+constexpr Matrix kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+Matrix multiply(const Matrix& a, const Matrix& b) {
+    Matrix r{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) r[i * 4 + j] += a[i * 4 + k] * b[k * 4 + j];
+    return r;
+}
+
+// A corner's glTF vertex: the scene vertex, and the bits of its normal and uv.
+struct CornerKey {
+    std::array<std::uint32_t, 6> v;
+    bool operator==(const CornerKey& o) const { return v == o.v; }
+};
+struct CornerHash {
+    std::size_t operator()(const CornerKey& k) const {
+        std::size_t h = 1469598103934665603ull;
+        for (std::uint32_t x : k.v) h = (h ^ x) * 1099511628211ull;
+        return h;
+    }
+};
+
+std::uint32_t bitsOf(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+std::string uriOf(std::string path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '\\') out += '/';
+        else if (c == ' ') out += "%20";
+        else out += c;
+    }
+    return out;
+}
+
+class Builder {
+public:
+    explicit Builder(const scenefile::Document& doc) : index_(doc) {
+        model_.asset.version = "2.0";
+        model_.asset.generator = "vxs";
+        model_.scenes.emplace_back();
+        model_.defaultScene = 0;
+        for (const Node& n : doc.statements)
+            if (int id = place(n); id >= 0) model_.scenes[0].nodes.push_back(id);
+        if (!buffer_.empty()) {
+            model_.buffers.emplace_back();
+            model_.buffers[0].data = std::move(buffer_);
+        }
+        summary_.nodes = model_.nodes.size();
+        summary_.meshes = model_.meshes.size();
+        summary_.materials = model_.materials.size();
+        summary_.textures = model_.textures.size();
+    }
+
+    tinygltf::Model& model() { return model_; }
+    GltfSummary& summary() { return summary_; }
+
+private:
+    // A node for a placed group or object block, -1 for anything else.
+    int place(const Node& block) {
+        if (block.kind != NodeKind::Block || block.define || (block.word != "group" && block.word != "object"))
+            return -1;
+        tinygltf::Node node;
+        node.name = std::string(block.name());
+        Matrix m = kIdentity;
+        std::vector<int> children;
+        std::vector<const Node*> geometries;
+        for (const Node& c : block.children) {
+            if (c.kind == NodeKind::Transform || c.kind == NodeKind::SetTransform) {
+                const auto* nums = c.value() ? c.value()->numbers() : nullptr;
+                if (!nums || nums->size() != 16) continue;
+                Matrix t;
+                for (std::size_t i = 0; i < 16; ++i) t[i] = (*nums)[i].value;
+                m = c.kind == NodeKind::SetTransform ? t : multiply(t, m);
+            } else if (c.kind == NodeKind::Block && c.word == "geometry" && c.name() == "triangles") {
+                geometries.push_back(&c);
+            } else if (int id = place(c); id >= 0) {
+                children.push_back(id);
+            }
+        }
+        if (m != kIdentity) node.matrix.assign(m.begin(), m.end());
+        node.children = std::move(children);
+        if (block.word == "object" && !geometries.empty()) {
+            tinygltf::Mesh mesh;
+            mesh.name = node.name;
+            int material = materialOf(block);
+            for (const Node* g : geometries) primitive(*g, node.name, material, mesh);
+            if (!mesh.primitives.empty()) {
+                node.mesh = static_cast<int>(model_.meshes.size());
+                model_.meshes.push_back(std::move(mesh));
+            }
+        }
+        model_.nodes.push_back(std::move(node));
+        return static_cast<int>(model_.nodes.size()) - 1;
+    }
+
+    int accessor(const void* data, std::size_t bytes, int componentType, int type, std::size_t count, int target) {
+        while (buffer_.size() % 4 != 0) buffer_.push_back(0);
+        tinygltf::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = buffer_.size();
+        view.byteLength = bytes;
+        view.target = target;
+        const auto* p = static_cast<const unsigned char*>(data);
+        buffer_.insert(buffer_.end(), p, p + bytes);
+        model_.bufferViews.push_back(view);
+        tinygltf::Accessor a;
+        a.bufferView = static_cast<int>(model_.bufferViews.size()) - 1;
+        a.componentType = componentType;
+        a.type = type;
+        a.count = count;
+        model_.accessors.push_back(a);
+        return static_cast<int>(model_.accessors.size()) - 1;
+    }
+
+    void primitive(const Node& g, const std::string& object, int material, tinygltf::Mesh& mesh) {
+        std::string where = "object \"" + object + "\" line " + std::to_string(g.pos.line) + ": ";
+        std::vector<float> vertices, normals, uvs;
+        std::vector<std::int64_t> tris, triNormals, triUvs;
+        auto floats = [&](const char* name, std::vector<float>& out) {
+            const Node* p = g.parameter(name);
+            return p && p->value() && scenefile::flattenFloats(*p->value(), out);
+        };
+        auto ints = [&](const char* name, std::vector<std::int64_t>& out) {
+            const Node* p = g.parameter(name);
+            return p && p->value() && scenefile::flattenInts(*p->value(), out);
+        };
+        if (!floats("vertices", vertices) || !ints("triangles", tris) || vertices.size() % 3 || tris.size() % 3) {
+            summary_.warnings.push_back(where + "no vertices or triangles of the right shape; mesh left out");
+            return;
+        }
+        // Normals or uvs without their index array are per vertex.
+        auto corners = [&](const char* values, std::vector<float>& out, std::size_t width, const char* indexName,
+                           std::vector<std::int64_t>& idx) {
+            if (!floats(values, out) || out.size() % width != 0) return false;
+            if (!g.parameter(indexName)) {
+                idx = tris;
+                return out.size() / width == vertices.size() / 3;
+            }
+            return ints(indexName, idx) && idx.size() == tris.size();
+        };
+        bool hasNormals = corners("normals", normals, 3, "triangles_norm", triNormals);
+        bool hasUvs = corners("uv_tex", uvs, 2, "triangles_uv", triUvs);
+        auto inside = [](const std::vector<std::int64_t>& idx, std::size_t limit) {
+            for (std::int64_t i : idx)
+                if (i < 0 || static_cast<std::size_t>(i) >= limit) return false;
+            return true;
+        };
+        if (!inside(tris, vertices.size() / 3) || (hasNormals && !inside(triNormals, normals.size() / 3)) ||
+            (hasUvs && !inside(triUvs, uvs.size() / 2))) {
+            summary_.warnings.push_back(where + "an index outside its array; mesh left out");
+            return;
+        }
+        if (hasNormals) {
+            for (std::size_t i = 0; i < normals.size(); i += 3) {
+                float len = std::sqrt(normals[i] * normals[i] + normals[i + 1] * normals[i + 1] +
+                                      normals[i + 2] * normals[i + 2]);
+                if (!(len > 0.0f) || !std::isfinite(len)) {
+                    hasNormals = false;
+                    summary_.warnings.push_back(where + "zero or invalid normals; normals left out");
+                    break;
+                }
+                for (int k = 0; k < 3; ++k) normals[i + k] /= len;
+            }
+        }
+        std::unordered_map<CornerKey, std::uint32_t, CornerHash> ids;
+        std::vector<float> pos, nor, tex;
+        std::vector<std::uint32_t> indices;
+        indices.reserve(tris.size());
+        for (std::size_t c = 0; c < tris.size(); ++c) {
+            auto v = static_cast<std::size_t>(tris[c]);
+            CornerKey key{{static_cast<std::uint32_t>(v), 0, 0, 0, 0, 0}};
+            const float* n = hasNormals ? &normals[3 * static_cast<std::size_t>(triNormals[c])] : nullptr;
+            const float* t = hasUvs ? &uvs[2 * static_cast<std::size_t>(triUvs[c])] : nullptr;
+            if (n) {
+                key.v[1] = bitsOf(n[0]);
+                key.v[2] = bitsOf(n[1]);
+                key.v[3] = bitsOf(n[2]);
+            }
+            if (t) {
+                key.v[4] = bitsOf(t[0]);
+                key.v[5] = bitsOf(t[1]);
+            }
+            auto [it, added] = ids.emplace(key, static_cast<std::uint32_t>(pos.size() / 3));
+            if (added) {
+                pos.insert(pos.end(), &vertices[3 * v], &vertices[3 * v] + 3);
+                if (n) nor.insert(nor.end(), n, n + 3);
+                if (t) tex.insert(tex.end(), t, t + 2);
+            }
+            indices.push_back(it->second);
+        }
+        std::size_t count = pos.size() / 3;
+        if (count == 0) return;
+        tinygltf::Primitive prim;
+        prim.mode = TINYGLTF_MODE_TRIANGLES;
+        prim.material = material;
+        int position = accessor(pos.data(), pos.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, count,
+                                TINYGLTF_TARGET_ARRAY_BUFFER);
+        auto& pa = model_.accessors[static_cast<std::size_t>(position)];
+        pa.minValues = {pos[0], pos[1], pos[2]};
+        pa.maxValues = pa.minValues;
+        for (std::size_t i = 0; i < pos.size(); ++i) {
+            pa.minValues[i % 3] = std::min(pa.minValues[i % 3], static_cast<double>(pos[i]));
+            pa.maxValues[i % 3] = std::max(pa.maxValues[i % 3], static_cast<double>(pos[i]));
+        }
+        prim.attributes["POSITION"] = position;
+        if (!nor.empty())
+            prim.attributes["NORMAL"] = accessor(nor.data(), nor.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                 TINYGLTF_TYPE_VEC3, count, TINYGLTF_TARGET_ARRAY_BUFFER);
+        if (!tex.empty())
+            prim.attributes["TEXCOORD_0"] = accessor(tex.data(), tex.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                     TINYGLTF_TYPE_VEC2, count, TINYGLTF_TARGET_ARRAY_BUFFER);
+        prim.indices = accessor(indices.data(), indices.size() * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                                TINYGLTF_TYPE_SCALAR, indices.size(), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+        mesh.primitives.push_back(std::move(prim));
+        ++summary_.primitives;
+        summary_.vertices += count;
+        summary_.triangles += indices.size() / 3;
+    }
+
+    // The glTF material of an object's scene material, made once per name.
+    int materialOf(const Node& object) {
+        const Node* block = index_.materialOf(object);
+        if (!block) return -1;
+        std::string name(block->name());
+        if (auto it = materials_.find(name); it != materials_.end()) return it->second;
+        tinygltf::Material m;
+        m.name = name;
+        m.pbrMetallicRoughness.metallicFactor = 0.0;
+        m.pbrMetallicRoughness.roughnessFactor = 1.0;
+        if (const Node* surface = index_.surfaceOf(*block)) {
+            for (const Node& p : surface->children) {
+                if (p.kind != NodeKind::Parameter || !p.value()) continue;
+                std::vector<double> nums;
+                bool numeric = scenefile::flattenNumbers(*p.value(), nums) && nums.size() == 3;
+                if (p.word == "diffuse" && numeric && m.pbrMetallicRoughness.baseColorTexture.index < 0)
+                    m.pbrMetallicRoughness.baseColorFactor = {nums[0], nums[1], nums[2], 1.0};
+                if (p.word == "diffuse" && p.value()->linked) texture(index_.shaderOf(*p.value()), m);
+                if (p.word == "color" && numeric && (shaderType(*surface) == "tal_point_light" ||
+                                                     shaderType(*surface) == "tal_mesh_light")) {
+                    m.emissiveFactor = {std::min(nums[0], 1.0), std::min(nums[1], 1.0), std::min(nums[2], 1.0)};
+                    m.pbrMetallicRoughness.baseColorFactor = {nums[0], nums[1], nums[2], 1.0};
+                }
+                if (p.word == "roughness" && scenefile::flattenNumbers(*p.value(), nums) && nums.size() == 1)
+                    m.pbrMetallicRoughness.roughnessFactor = std::clamp(nums[0], 0.0, 1.0);
+            }
+        }
+        model_.materials.push_back(std::move(m));
+        int id = static_cast<int>(model_.materials.size()) - 1;
+        materials_.emplace(name, id);
+        return id;
+    }
+
+    // A linked texture shader as the base colour texture.
+    void texture(const Node* shader, tinygltf::Material& m) {
+        std::string_view file = shader ? textOf(*shader, "texture") : std::string_view{};
+        if (file.empty()) return;
+        tinygltf::Image image;
+        image.uri = uriOf(std::string(file));
+        model_.images.push_back(image);
+        tinygltf::Sampler sampler;
+        const Node* wrap = shader->parameter("wrap");
+        bool repeat = !wrap || !wrap->value() || !std::holds_alternative<bool>(wrap->value()->v) ||
+                      std::get<bool>(wrap->value()->v);
+        sampler.wrapS = sampler.wrapT = repeat ? TINYGLTF_TEXTURE_WRAP_REPEAT : TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE;
+        model_.samplers.push_back(sampler);
+        tinygltf::Texture tex;
+        tex.source = static_cast<int>(model_.images.size()) - 1;
+        tex.sampler = static_cast<int>(model_.samplers.size()) - 1;
+        model_.textures.push_back(tex);
+        m.pbrMetallicRoughness.baseColorTexture.index = static_cast<int>(model_.textures.size()) - 1;
+        m.pbrMetallicRoughness.baseColorFactor = {1.0, 1.0, 1.0, 1.0};
+    }
+
+    SceneIndex index_;
+    tinygltf::Model model_;
+    std::vector<unsigned char> buffer_;
+    std::map<std::string, int> materials_;
+    GltfSummary summary_;
+};
+
+}  // namespace
+
+GltfSummary writeGltf(const scenefile::Document& doc, const std::string& path) {
+    Builder builder(doc);
+    bool binary = std::filesystem::path(path).extension() == ".glb";
+    if (!binary && !builder.model().buffers.empty())
+        builder.model().buffers[0].uri = std::filesystem::path(path).stem().string() + ".bin";
+    tinygltf::TinyGLTF gltf;
+    gltf.SetImageWriter(nullptr, nullptr);  // images stay references to the scene's texture files
+    if (!gltf.WriteGltfSceneToFile(&builder.model(), path, false, false, true, binary))
+        throw std::runtime_error("cannot write \"" + path + "\"");
+    return builder.summary();
+}
+
+}  // namespace vxs
