@@ -65,6 +65,33 @@ std::string shorten(std::string_view s) {
     return out;
 }
 
+// Line feeds in `n` bytes, eight bytes at a time: positions after a large
+// binary array count every line feed byte inside it.
+std::uint64_t countLineFeeds(const char* p, std::size_t n) {
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+    constexpr std::uint64_t kLineFeeds = 0x0a0a0a0a0a0a0a0aULL;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kEvenBytes = 0x00ff00ff00ff00ffULL;
+    std::uint64_t count = 0;
+    std::size_t i = 0;
+    while (i + 8 <= n) {
+        // Per-byte counters, summed before any of them can pass 255.
+        std::uint64_t lanes = 0;
+        for (int k = 0; k < 255 && i + 8 <= n; ++k, i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, sizeof word);
+            std::uint64_t x = word ^ kLineFeeds;  // zero bytes where the line feeds are
+            // The high bit of each byte of `t` is clear exactly where `x` has a zero byte.
+            std::uint64_t t = ((x & kLow7) + kLow7) | x | kLow7;
+            lanes += (~t >> 7) & kOnes;
+        }
+        std::uint64_t pairs = (lanes & kEvenBytes) + ((lanes >> 8) & kEvenBytes);  // four 16-bit sums
+        count += (pairs * 0x0001000100010001ULL) >> 48;
+    }
+    for (; i < n; ++i) count += p[i] == '\n';
+    return count;
+}
+
 }  // namespace
 
 std::size_t binaryValueSize(char kind) {
@@ -85,10 +112,7 @@ std::string decodeHex(std::string_view digits) {
 
 SourcePos Lexer::position(std::size_t at) const {
     at = std::min(at, data_.size());
-    auto lines = [&](std::size_t from, std::size_t to) {
-        return static_cast<std::uint64_t>(std::count(data_.begin() + static_cast<std::ptrdiff_t>(from),
-                                                     data_.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
-    };
+    auto lines = [&](std::size_t from, std::size_t to) { return countLineFeeds(data_.data() + from, to - from); };
     if (at < markPos_) return SourcePos{base_ + at, baseLine_ + lines(0, at)};
     markLine_ += lines(markPos_, at);
     markPos_ = at;

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libtinygltf-dev         # glTF output of vxs convert
+  clang libclang-rt-dev   # the scene reader's fuzz target (tools/fuzz-reader.sh)
 )
 
 missing=()

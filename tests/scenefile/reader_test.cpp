@@ -238,6 +238,18 @@ TEST(Reader, PositionsCountBytesAndLines) {
     EXPECT_EQ(doc.statements[1].pos.line, 3u);
     EXPECT_EQ(doc.statements[1].children[0].pos.line, 4u);
     EXPECT_EQ(doc.statements[1].children[0].pos.offset, 25u);
+
+    // Line feed bytes inside binary data count as lines too; other bytes
+    // with the line feed's low bits (0x8a, 0x0b) do not.
+    std::vector<std::int32_t> values(5000);
+    std::size_t lineFeeds = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::uint32_t v = i % 3 == 0 ? 0x0a0a0a0au : i % 3 == 1 ? 0x8a0b0a8au : 0x01020304u;
+        std::memcpy(&values[i], &v, 4);
+        lineFeeds += i % 3 == 0 ? 4 : i % 3 == 1 ? 1 : 0;
+    }
+    Document after = read("\"a\" [ " + binaryArray('i', 5000, values.data(), 4) + "] ,\nid 1\n");
+    EXPECT_EQ(after.statements.at(1).pos.line, 2 + lineFeeds);
 }
 
 TEST(Reader, BadInputIsALocatedError) {
