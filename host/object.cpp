@@ -115,10 +115,4 @@ Matrix BaseObject::GetMg() const {
 
 LayerObject* BaseObject::GetLayerObject(const BaseDocument*) const { return layer_; }
 
-std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
-    // Not built yet: phong normals come with a later change. Until then no
-    // object has them, and the conversion writes its meshes without normals.
-    return {};
-}
-
 }  // namespace host
