@@ -70,9 +70,9 @@ Head StatementParser::parseHead(std::size_t depth, bool arraysByItem) {
     case TokenKind::HexText: return parseParameter(t, start, depth, arraysByItem);
     case TokenKind::Word: {
         if (!startsName(t.text)) lex_.expected("a statement", t);
-        if (isBlockKeyword(t.text)) return *parseKeyword(t, start, depth, arraysByItem);
+        if (isBlockKeyword(t.text)) return *parseKeyword(t, start, depth);
         try {
-            if (auto head = parseKeyword(t, start, depth, arraysByItem)) return std::move(*head);
+            if (auto head = parseKeyword(t, start, depth)) return std::move(*head);
         } catch (const ParseError& keywordError) {
             // "scale 2" is a statement-style parameter named scale, not a scale statement.
             lex_.seek(t.end);
@@ -90,8 +90,7 @@ Head StatementParser::parseHead(std::size_t depth, bool arraysByItem) {
 }
 
 // Answers nullopt when `word` is no keyword.
-std::optional<Head> StatementParser::parseKeyword(const Token& word, std::size_t start, std::size_t depth,
-                                                  bool /*arraysByItem*/) {
+std::optional<Head> StatementParser::parseKeyword(const Token& word, std::size_t start, std::size_t depth) {
     const std::string w(word.text);
     SourcePos pos = lex_.position(start);
     auto statement = [&](NodeKind kind, std::vector<Value> args, const char* after) {

@@ -50,8 +50,7 @@ public:
 
 private:
     // statement_parser.cpp: statements.
-    std::optional<Head> parseKeyword(const Token& word, std::size_t start, std::size_t depth,
-                                     bool arraysByItem);
+    std::optional<Head> parseKeyword(const Token& word, std::size_t start, std::size_t depth);
     Head parseBlockHeader(const std::string& keyword, std::size_t start, bool define, bool modify);
     Head parseParameter(const Token& first, std::size_t start, std::size_t depth, bool arraysByItem);
     Value parseNumbers(std::size_t count, const char* after);
