@@ -253,15 +253,15 @@ TEST(Reader, PositionsCountBytesAndLines) {
 }
 
 TEST(Reader, BadInputIsALocatedError) {
-    float f[3] = {1, 2, 3};
+    std::vector<float> f(3000, 1.0f);
     std::string header = "group \"g\" {\n";
     struct Case {
         std::string text;
         std::uint64_t line, offset;
         const char* says;
     } cases[] = {
-        {header + "\"v\" [ " + binaryArray('c', 1000, f, 4).substr(0, 20), 2, 18, "needs 4000 bytes, but only 12 remain"},
-        {header + "\"v\" [ " + binaryArray('q', 1, f, 4) + " ] ,\n", 2, 21, "unknown binary array kind 0x71"},
+        {header + "\"v\" [ " + binaryArray('c', 1000, f.data(), 4).substr(0, 20), 2, 18, "needs 4000 bytes, but only 12 remain"},
+        {header + "\"v\" [ " + binaryArray('q', 1, f.data(), 4) + " ] ,\n", 2, 21, "unknown binary array kind 0x71"},
         {header + "\"v\" [ \x01\x02\x03" , 2, 18, "header cut short"},
         {header + "\"name\" 1,\n", 3, 22, "end of input inside the group block \"g\" that began on line 1"},
         {"}\n", 1, 0, "'}' without an open block"},
@@ -276,7 +276,7 @@ TEST(Reader, BadInputIsALocatedError) {
         {"\"a\" ! \"type\",\n", 1, 6, "expected a shader id or an inline shader after '!', found text \"type\""},
         {"\"s\" \"type\" {\n\"p\" 1,\n", 3, 20, "end of input inside the shader block that began on line 1"},
         {"\x05", 1, 0, "unexpected byte 0x05"},
-        {"\"x\" " + binaryArray('f', 0, f, 4) + ",\n", 1, 4, "expected a value, found binary array 'f' of 0 values"},
+        {"\"x\" " + binaryArray('f', 0, f.data(), 4) + ",\n", 1, 4, "expected a value, found binary array 'f' of 0 values"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
