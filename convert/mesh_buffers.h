@@ -1,28 +1,54 @@
 // MeshBuffers: the scratch arrays of the mesh export, kept by the controller
 // so their storage is reused from part to part and from object to object.
 // Only their contents are discarded between parts.
+//
+// The arrays grow without zero-filling (resize leaves new floats and ints
+// uninitialised): the mesh export sizes them to a part's bound and writes
+// every element it keeps. Normal and uv corners are numbered alike (three
+// per triangle, four per quad, in polygon order), so one corner index array
+// serves as both "triangles_norm" and "triangles_uv".
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace convert {
 
+// std::allocator whose value-less construct default-initialises.
+template <class T>
+struct NoFillAllocator : std::allocator<T> {
+    NoFillAllocator() noexcept = default;
+    template <class U>
+    NoFillAllocator(const NoFillAllocator<U>&) noexcept {}  // NOLINT: as std::allocator
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+template <class T>
+using ScratchArray = std::vector<T, NoFillAllocator<T>>;
+
 struct MeshBuffers {
-    std::vector<float> vertices;  // x, y, z per distinct point of a part
-    std::vector<float> normals;   // x, y, z per polygon corner
-    std::vector<float> uvs;       // u, v per polygon corner
-    std::vector<std::int32_t> triangles;      // three vertex indices per triangle
-    std::vector<std::int32_t> normalIndices;  // three indices into normals per triangle
-    std::vector<std::int32_t> uvIndices;      // three indices into uvs per triangle
+    ScratchArray<float> vertices;               // x, y, z per distinct point of a part
+    ScratchArray<float> normals;                // x, y, z per polygon corner
+    ScratchArray<float> uvs;                    // u, v per polygon corner
+    ScratchArray<std::int32_t> triangles;       // three vertex indices per triangle
+    ScratchArray<std::int32_t> cornerIndices;   // three corner indices per triangle
 
     void clear() {
         vertices.clear();
         normals.clear();
         uvs.clear();
         triangles.clear();
-        normalIndices.clear();
-        uvIndices.clear();
+        cornerIndices.clear();
     }
 };
 

@@ -12,6 +12,7 @@
 #include "convert/mesh_export.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <set>
@@ -37,7 +38,9 @@ constexpr host::Int32 kRestriction = 1006;
 constexpr host::Int32 kAllElements = std::numeric_limits<host::Int32>::max();
 constexpr std::int64_t kMaxArrayCount = std::numeric_limits<std::int32_t>::max();
 
-using PolygonSet = std::vector<std::int32_t>;  // ascending, distinct
+// Polygon index ranges, first and last inclusive. A part is a list of
+// ascending, disjoint runs: one run for a whole object, a few for a
+// selection, never one entry per polygon.
 using Ranges = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
 void report(const std::string& objectName, const std::string& problem) {
@@ -50,8 +53,10 @@ struct MeshSource {
     std::int32_t pointCount = 0;
     const host::CPolygon* polygons = nullptr;
     std::int32_t polygonCount = 0;
-    const host::UVWTag* uvw = nullptr;     // null: no "uv_tex"
-    bool zeroNormals = false;              // a normal tag: all normals (0, 0, 0)
+    bool hasUvw = false;                    // a UVW tag: "uv_tex"
+    const host::UVWStruct* uvw = nullptr;   // its data,
+    std::int32_t uvwCount = 0;              // for this many polygons (the rest read zero)
+    bool zeroNormals = false;               // a normal tag: all normals (0, 0, 0)
     const host::Vector32* phong = nullptr;  // 4 per polygon, or null
 };
 
@@ -80,51 +85,52 @@ private:
     std::size_t count_ = 0;
 };
 
-// Point index to vertex index within one part. Only the entries the part
-// used are reset for the next, so many small parts of a large object cost
-// no more than their own size.
+// Point index to vertex index within one part, with the points in first-use
+// order. Only the entries a part used are reset for the next, so many small
+// parts of a large object cost no more than their own size.
 class PointMap {
 public:
     explicit PointMap(std::int32_t pointCount) : vertexOf_(static_cast<std::size_t>(pointCount), -1) {}
-    void reset() {
-        for (const std::int32_t p : used_) vertexOf_[static_cast<std::size_t>(p)] = -1;
-        used_.clear();
+    // Starts a part of at most `vertices` vertices.
+    void begin(std::size_t vertices) {
+        for (std::size_t i = 0; i < count_; ++i) vertexOf_[static_cast<std::size_t>(used_[i])] = -1;
+        count_ = 0;
+        if (used_.size() < vertices) used_.resize(vertices);
     }
-    void reserve(std::size_t vertices) { used_.reserve(vertices); }
-    // The vertex of point `p`, appending its coordinates when it is new.
-    std::int32_t vertex(std::int32_t p, const host::Vector* points, std::vector<float>& vertices) {
+    std::size_t count() const { return count_; }
+    // The vertex of point `p`; a new one appends its coordinates at `xyz`.
+    std::int32_t vertex(std::int32_t p, const host::Vector* points, float* xyz) {
         std::int32_t& v = vertexOf_[static_cast<std::size_t>(p)];
         if (v < 0) {
-            v = static_cast<std::int32_t>(used_.size());
-            used_.push_back(p);
+            v = static_cast<std::int32_t>(count_);
+            used_[count_] = p;
             const host::Vector& point = points[p];
-            vertices.push_back(static_cast<float>(point.x));
-            vertices.push_back(static_cast<float>(point.y));
-            vertices.push_back(static_cast<float>(point.z));
+            float* out = xyz + 3 * count_;
+            out[0] = static_cast<float>(point.x);
+            out[1] = static_cast<float>(point.y);
+            out[2] = static_cast<float>(point.z);
+            ++count_;
         }
         return v;
     }
 
 private:
     std::vector<std::int32_t> vertexOf_;
-    std::vector<std::int32_t> used_;
+    ScratchArray<std::int32_t> used_;
+    std::size_t count_ = 0;
 };
 
-void push3(std::vector<std::int32_t>& v, std::int32_t a, std::int32_t b, std::int32_t c) {
-    v.push_back(a);
-    v.push_back(b);
-    v.push_back(c);
+void put3(std::int32_t*& out, std::int32_t a, std::int32_t b, std::int32_t c) {
+    out[0] = a;
+    out[1] = b;
+    out[2] = c;
+    out += 3;
 }
 
-void pushUv(std::vector<float>& uvs, const host::Vector& corner) {
-    uvs.push_back(static_cast<float>(corner.x));
-    uvs.push_back(static_cast<float>(corner.y));
-}
-
-void pushNormal(std::vector<float>& normals, const host::Vector32& n) {
-    normals.push_back(n.x);
-    normals.push_back(n.y);
-    normals.push_back(n.z);
+void putUv(float*& out, const host::Vector& corner) {
+    out[0] = static_cast<float>(corner.x);
+    out[1] = static_cast<float>(corner.y);
+    out += 2;
 }
 
 void setArray(tal::talScene_api& api, const char* name, int type, const void* data, std::size_t count) {
@@ -133,90 +139,103 @@ void setArray(tal::talScene_api& api, const char* name, int type, const void* da
 }
 
 // Writes one part: its object block with the triangle geometry and the
-// material, claiming its polygons.
+// material, claiming its polygons. The buffers are sized to the part first
+// and filled through pointers: one pass, no per-element growth.
 void writePart(plugin::ExportController& controller, tal::talScene_api& api, const std::string& name,
-               const PolygonSet& part, const MeshSource& src, const MaterialRecord& record,
+               const Ranges& part, const MeshSource& src, const MaterialRecord& record,
                ClaimedPolygons& claimed, PointMap& pointMap) {
     if (part.empty()) return;
     std::int64_t triangles = 0, quads = 0;
-    for (const std::int32_t p : part) ++(src.polygons[p].c == src.polygons[p].d ? triangles : quads);
+    for (const auto& [first, last] : part)
+        for (std::int32_t p = first; p <= last; ++p) ++(src.polygons[p].c == src.polygons[p].d ? triangles : quads);
     const std::int64_t corners = 3 * triangles + 4 * quads;
     const std::int64_t indices = 3 * triangles + 6 * quads;
     if (2 * corners > kMaxArrayCount || indices > kMaxArrayCount) {
-        report(name, std::to_string(part.size()) + " polygons are too many for one mesh; left out");
-        for (const std::int32_t p : part) claimed.add(p);
+        report(name, std::to_string(triangles + quads) + " polygons are too many for one mesh; left out");
+        for (const auto& [first, last] : part)
+            for (std::int32_t p = first; p <= last; ++p) claimed.add(p);
         return;
     }
+    const bool uvs = src.hasUvw;
     const bool normals = src.zeroNormals || src.phong != nullptr;
+    // A run of quads takes its phong normals as they are, without a copy.
+    const bool phongAsIs = !src.zeroNormals && src.phong && part.size() == 1 && triangles == 0;
+
     MeshBuffers& out = controller.meshBuffers;
     const auto vertexBound = static_cast<std::size_t>(std::min<std::int64_t>(src.pointCount, corners));
-    out.vertices.reserve(3 * vertexBound);
-    out.triangles.reserve(static_cast<std::size_t>(indices));
-    if (normals) {
-        out.normals.reserve(static_cast<std::size_t>(3 * corners));
-        out.normalIndices.reserve(static_cast<std::size_t>(indices));
+    out.vertices.resize(3 * vertexBound);
+    out.triangles.resize(static_cast<std::size_t>(indices));
+    if (uvs || normals) out.cornerIndices.resize(static_cast<std::size_t>(indices));
+    if (uvs) out.uvs.resize(static_cast<std::size_t>(2 * corners));
+    if (normals && !phongAsIs) out.normals.resize(static_cast<std::size_t>(3 * corners));
+    pointMap.begin(vertexBound);
+
+    float* xyz = out.vertices.data();
+    std::int32_t* tri = out.triangles.data();
+    std::int32_t* corner = out.cornerIndices.data();
+    float* uv = out.uvs.data();
+    float* normal = out.normals.data();
+    std::int32_t u = 0;  // corners so far: uvs and normals are numbered alike
+    for (const auto& [first, last] : part) {
+        for (std::int32_t p = first; p <= last; ++p) {
+            const host::CPolygon poly = src.polygons[p];
+            if (!validPolygon(poly, src.pointCount)) continue;  // set aside before the walk; never met
+            claimed.add(p);
+            const bool triangle = poly.c == poly.d;
+            const int count = triangle ? 3 : 4;
+            const std::int32_t a = pointMap.vertex(poly.a, src.points, xyz);
+            const std::int32_t b = pointMap.vertex(poly.b, src.points, xyz);
+            const std::int32_t c = pointMap.vertex(poly.c, src.points, xyz);
+            if (uvs) {
+                const host::UVWStruct t = p < src.uvwCount ? src.uvw[p] : host::UVWStruct{};
+                putUv(uv, t.a);
+                putUv(uv, t.b);
+                putUv(uv, t.c);
+                if (!triangle) putUv(uv, t.d);
+            }
+            if (normals && !phongAsIs) {
+                if (src.zeroNormals) {
+                    std::fill(normal, normal + 3 * count, 0.0f);
+                } else {
+                    std::memcpy(normal, src.phong + 4 * static_cast<std::size_t>(p),
+                                static_cast<std::size_t>(count) * sizeof(host::Vector32));
+                }
+                normal += 3 * count;
+            }
+            if (triangle) {
+                put3(tri, a, c, b);
+                if (uvs || normals) put3(corner, u, u + 2, u + 1);
+            } else {
+                const std::int32_t d = pointMap.vertex(poly.d, src.points, xyz);
+                put3(tri, a, d, b);
+                put3(tri, c, b, d);
+                if (uvs || normals) {
+                    put3(corner, u, u + 3, u + 1);
+                    put3(corner, u + 2, u + 1, u + 3);
+                }
+            }
+            u += count;
+        }
     }
-    if (src.uvw) {
-        out.uvs.reserve(static_cast<std::size_t>(2 * corners));
-        out.uvIndices.reserve(static_cast<std::size_t>(indices));
-    }
-    pointMap.reset();
-    pointMap.reserve(vertexBound);
+    // Keep exactly what was written.
+    out.vertices.resize(3 * pointMap.count());
+    out.triangles.resize(static_cast<std::size_t>(tri - out.triangles.data()));
+    if (uvs || normals) out.cornerIndices.resize(out.triangles.size());
+    if (uvs) out.uvs.resize(static_cast<std::size_t>(uv - out.uvs.data()));
+    if (normals && !phongAsIs) out.normals.resize(static_cast<std::size_t>(normal - out.normals.data()));
 
     api.beginObject(name.c_str(), true);
     api.beginGeometry("triangles");
-    std::int32_t u = 0, n = 0;
-    constexpr host::Vector32 kZero{};
-    for (const std::int32_t p : part) {
-        const host::CPolygon& poly = src.polygons[p];
-        if (!validPolygon(poly, src.pointCount)) continue;  // set aside before the walk; never met
-        claimed.add(p);
-        const bool triangle = poly.c == poly.d;
-        const std::int32_t a = pointMap.vertex(poly.a, src.points, out.vertices);
-        const std::int32_t b = pointMap.vertex(poly.b, src.points, out.vertices);
-        const std::int32_t c = pointMap.vertex(poly.c, src.points, out.vertices);
-        if (src.uvw) {
-            const host::UVWStruct uvw = src.uvw->GetSlow(p);
-            pushUv(out.uvs, uvw.a);
-            pushUv(out.uvs, uvw.b);
-            pushUv(out.uvs, uvw.c);
-            if (!triangle) pushUv(out.uvs, uvw.d);
-        }
-        if (normals) {
-            const host::Vector32* corner = src.phong ? src.phong + 4 * static_cast<std::size_t>(p) : nullptr;
-            for (int k = 0; k < (triangle ? 3 : 4); ++k) pushNormal(out.normals, corner ? corner[k] : kZero);
-        }
-        if (triangle) {
-            push3(out.triangles, a, c, b);
-            if (src.uvw) push3(out.uvIndices, u, u + 2, u + 1);
-            if (normals) push3(out.normalIndices, n, n + 2, n + 1);
-            u += 3;
-            n += 3;
-        } else {
-            const std::int32_t d = pointMap.vertex(poly.d, src.points, out.vertices);
-            push3(out.triangles, a, d, b);
-            push3(out.triangles, c, b, d);
-            if (src.uvw) {
-                push3(out.uvIndices, u, u + 3, u + 1);
-                push3(out.uvIndices, u + 2, u + 1, u + 3);
-            }
-            if (normals) {
-                push3(out.normalIndices, n, n + 3, n + 1);
-                push3(out.normalIndices, n + 2, n + 1, n + 3);
-            }
-            u += 4;
-            n += 4;
-        }
+    setArray(api, "vertices", tal::kFloat3, out.vertices.data(), pointMap.count());
+    if (normals && u > 0) {
+        const void* values = phongAsIs ? static_cast<const void*>(src.phong + 4 * static_cast<std::size_t>(part[0].first))
+                                       : static_cast<const void*>(out.normals.data());
+        setArray(api, "normals", tal::kFloat3, values, static_cast<std::size_t>(u));
+        setArray(api, "triangles_norm", tal::kInt, out.cornerIndices.data(), out.cornerIndices.size());
     }
-
-    setArray(api, "vertices", tal::kFloat3, out.vertices.data(), out.vertices.size() / 3);
-    if (!out.normals.empty()) {
-        setArray(api, "normals", tal::kFloat3, out.normals.data(), out.normals.size() / 3);
-        setArray(api, "triangles_norm", tal::kInt, out.normalIndices.data(), out.normalIndices.size());
-    }
-    if (!out.uvs.empty()) {
+    if (uvs && u > 0) {
         setArray(api, "uv_tex", tal::kFloat, out.uvs.data(), out.uvs.size());
-        setArray(api, "triangles_uv", tal::kInt, out.uvIndices.data(), out.uvIndices.size());
+        setArray(api, "triangles_uv", tal::kInt, out.cornerIndices.data(), out.cornerIndices.size());
     }
     setArray(api, "triangles", tal::kInt, out.triangles.data(), out.triangles.size());
     api.endGeometry();
@@ -244,14 +263,19 @@ bool selectionRanges(const host::SelectionTag& selection, std::int32_t polygonCo
     return any;
 }
 
-// The polygons of `ranges` (or all, when null) that are not claimed yet,
-// ascending and each once.
+// The polygons of `ranges` (or all, when null) that are not claimed yet, as
+// ascending runs, each polygon once.
 void unclaimedPolygons(const Ranges* ranges, std::int32_t polygonCount, const ClaimedPolygons& claimed,
-                       PolygonSet& part) {
+                       Ranges& part) {
     part.clear();
     const auto take = [&](std::int32_t first, std::int32_t last) {
-        for (std::int32_t p = first; p <= last; ++p)
-            if (!claimed.contains(p)) part.push_back(p);
+        for (std::int32_t p = first; p <= last; ++p) {
+            if (claimed.contains(p)) continue;
+            if (!part.empty() && part.back().second == p - 1)
+                part.back().second = p;
+            else
+                part.emplace_back(p, p);
+        }
     };
     if (!ranges) {
         take(0, polygonCount - 1);
@@ -301,6 +325,8 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
     std::string name = toUtf8(object.GetName());
     if (name.empty()) name = "object";
 
+    // The object's own tags join the inherited list a second time; their
+    // earlier copies find their polygons claimed and write nothing.
     TextureTagList tags = textureTags;
     const host::UVWTag* uvwTag = nullptr;
     const host::BaseTag* normalTag = nullptr;
@@ -309,10 +335,14 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
         classifyTag(controller, tag, &uvwTag, &normalTag, &selections, tags);
 
     const auto polygonCount = static_cast<std::size_t>(src.polygonCount);
-    src.uvw = uvwTag;
-    if (uvwTag && static_cast<std::size_t>(std::max(uvwTag->GetDataCount(), 0)) < polygonCount)
-        report(name, "the UVW tag covers " + std::to_string(uvwTag->GetDataCount()) + " of " +
-                         std::to_string(polygonCount) + " polygons; the others get zero coordinates");
+    if (uvwTag) {
+        src.hasUvw = true;
+        src.uvw = uvwTag->GetDataAddressR();
+        src.uvwCount = src.uvw ? std::max(uvwTag->GetDataCount(), 0) : 0;
+        if (static_cast<std::size_t>(src.uvwCount) < polygonCount)
+            report(name, "the UVW tag covers " + std::to_string(src.uvwCount) + " of " +
+                             std::to_string(polygonCount) + " polygons; the others get zero coordinates");
+    }
     src.zeroNormals = normalTag != nullptr;
     std::vector<host::Vector32> phong;
     if (!normalTag) phong = object.CreatePhongNormals();
@@ -335,8 +365,7 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
                          " points; they are left out");
 
     PointMap pointMap(src.pointCount);
-    PolygonSet part;
-    Ranges ranges;
+    Ranges part, ranges;
     std::set<const host::SelectionTag*> reported;
     for (std::size_t entry = tags.size(); entry-- > 0;) {
         controller.meshBuffers.clear();

@@ -100,7 +100,8 @@ void resolveTexturePath(const plugin::ExportController& controller, const host::
 
 tal::Matrix16 flatProjectionMatrix(const host::Matrix& textureMatrix) {
     const host::Matrix inverse = ~textureMatrix;  // identity when the axes are singular
-    const auto half = [](const host::Vector& v) { return v * 0.5; };
+    // Halved; + 0.0 turns the inverse's negative zeros into zeros.
+    const auto half = [](const host::Vector& v) { return v * 0.5 + host::Vector{}; };
     const host::Vector x = half(inverse.v1), y = half(inverse.v2), z = half(inverse.v3);
     const host::Vector off = half(inverse.off);
     return {x.x, x.y, x.z, 0, y.x, y.y, y.z, 0, z.x, z.y, z.z, 0, off.x, off.y, off.z, 1};

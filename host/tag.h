@@ -58,6 +58,8 @@ class UVWTag : public BaseTag {
 public:
     UVWTag() : BaseTag(Tuvw) {}
     Int32 GetDataCount() const { return static_cast<Int32>(uvw_.size()); }
+    // The corners of all polygons for reading, GetDataCount() entries.
+    const UVWStruct* GetDataAddressR() const { return uvw_.data(); }
     // Corners of polygon i; zeros when i is out of range.
     UVWStruct GetSlow(Int32 i) const;
     std::vector<UVWStruct>& data() { return uvw_; }
