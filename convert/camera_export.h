@@ -3,7 +3,10 @@
 //
 // Contract. The traversal calls it for every camera of the document, in
 // collection order, before it opens the document group; no other block is
-// open then.
+// open then. The camera's transform is its global matrix with z mirrored
+// (the host-to-renderer change the document group applies to everything
+// else). Its animation follows the block at the top level, in the order
+// scale, rotation, position, each matrix flipped into the mirrored frame.
 #pragma once
 
 namespace host {

@@ -3,7 +3,11 @@
 //
 // Contract. Called by the traversal inside the light's group, after the
 // group's transform, whatever the light's visibility and the Update
-// selection. `name` is the object's name as the traversal uses it.
+// selection; the mesh is therefore in the light's own frame. `name` is the
+// object's name as the traversal uses it; object and material carry it.
+// Unreadable light parameters count as 0. Power is an integer: the
+// brightness in percent, or the photometric intensity, truncated toward zero
+// (clamped to the 32-bit range).
 #pragma once
 
 #include <string>
