@@ -3,7 +3,8 @@
 // restricted to a polygon selection, a UVW tag, a phong tag; on the layer;
 // selected) and a hidden triangle; a cube generator with its cache; a
 // deformed plane with its deform cache; a subdivision generator whose input
-// is a control object; an area light; a camera nested under a rig null; and
+// is a control object and a hair object with a hair material; an area
+// light; a camera nested under a rig null that pans and turns; and
 // an animated null.
 #include "host/demo_document.h"
 
@@ -21,6 +22,9 @@ const char* const kDemoJson = R"json({
     {"id": "props", "name": "Props", "params": {"1001": 1, "1002": 1, "1009": [0.2, 0.6, 0.9]}}
   ],
   "materials": [
+    {"id": "fur", "type": "hairMaterialNode", "name": "Fur",
+     "params": {"3009": 1.5, "3010": 0.25, "3139": {"gradient": [
+       {"position": 0, "color": [0.45, 0.3, 0.15]}, {"position": 1, "color": [0.9, 0.85, 0.7]}]}}},
     {"id": "red", "type": "standard", "name": "Red", "channels": {"0": true},
      "params": {"2100": [0.8, 0.1, 0.1], "2101": 1.0}},
     {"id": "checker", "type": "standard", "name": "Checker", "channels": {"0": true, "3": true},
@@ -74,12 +78,24 @@ const char* const kDemoJson = R"json({
          {"type": "polygon", "name": "Subdivision input", "bits": 512,
           "points": [[0, 50, 0], [-50, 0, -50], [50, 0, -50], [0, 0, 50]],
           "polygons": [[0, 2, 1], [0, 3, 2], [0, 1, 3], [1, 2, 3]]}
-       ]}
+       ]},
+      {"type": "hair", "name": "Tuft", "position": [300, 0, -100],
+       "tags": [{"type": "hairMaterial", "name": "Fur tag", "material": "fur"}],
+       "hair": {"segments": 3,
+                "guides": [[[300, 0, -100], [300, 10, -100], [302, 20, -99], [305, 30, -97]],
+                           [[310, 0, -100], [310, 10, -100], [311, 20, -102], [313, 29, -105]],
+                           [[300, 0, -90], [300, 10, -90], [298, 19, -88], [295, 27, -86]]],
+                "rootUV": [[0, 0], [1, 0], [0, 1]]}}
     ]},
     {"type": "light", "name": "Key light", "position": [0, 400, -200], "rotation": [0, -1.0, 0],
      "params": {"90002": 8, "90001": 1.5, "100010": 200, "100011": 100, "100012": 0}},
     {"type": "null", "name": "Camera rig", "position": [0, 100, 0], "children": [
-      {"type": "camera", "name": "Main camera", "position": [0, 50, -600]}
+      {"type": "camera", "name": "Main camera", "position": [0, 50, -600],
+       "tracks": [
+         {"param": [903, 1000], "name": "Position . X", "keys": [
+           {"time": 0, "value": 0, "interpolation": "linear"}, {"time": 2, "value": 150}]},
+         {"param": [904, 1000], "name": "Rotation . H", "keys": [
+           {"time": 0, "value": 0, "interpolation": "spline"}, {"time": 2, "value": -0.25}]}]}
     ]},
     {"type": "null", "name": "Spinner", "position": [0, 0, -200],
      "tracks": [
