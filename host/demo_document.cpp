@@ -1,11 +1,12 @@
 // The built-in demo document. It holds, in this order: a scene null with a
 // props null (on a layer) that carries a textured cube (two texture tags, one
 // restricted to a polygon selection, a UVW tag, a phong tag; on the layer;
-// selected) and a hidden triangle; a cube generator with its cache; a
+// selected), a hidden triangle and a plate in the layer's colour with a
+// normal tag; a cube generator with its cache; a
 // deformed plane with its deform cache; a subdivision generator whose input
 // is a control object and a hair object with a hair material; an area
 // light; a camera nested under a rig null that pans and turns; and
-// an animated null.
+// an animated null whose blade has a gradient material with a specular colour.
 #include "host/demo_document.h"
 
 #include "host/document_loader.h"
@@ -32,7 +33,11 @@ const char* const kDemoJson = R"json({
      "container": {"65": [0.2, 0.2, 0.2]},
      "shaders": [{"id": "checker-bitmap", "type": "bitmap", "params": {"1000": {"file": "checker.png"}}}]},
     {"id": "blue", "type": "standard", "name": "Blue", "channels": {"0": true},
-     "params": {"2100": [0.1, 0.2, 0.8]}}
+     "params": {"2100": [0.1, 0.2, 0.8]}},
+    {"id": "sunset", "type": "standard", "name": "Sunset", "channels": {"0": true, "8": true},
+     "params": {"2100": [1, 1, 1], "8000": {"link": "sunset-gradient"}, "3100": [0.3, 0.3, 0.3]},
+     "shaders": [{"id": "sunset-gradient", "type": "gradient", "params": {"1007": {"gradient": [
+       {"position": 0, "color": [0.9, 0.4, 0.1]}, {"position": 1, "color": [0.2, 0.1, 0.5]}]}}}]}
   ],
   "objects": [
     {"type": "null", "name": "Scene", "children": [
@@ -56,7 +61,10 @@ const char* const kDemoJson = R"json({
            {"type": "polygonSelection", "name": "Top", "polygons": [4]}
          ]},
         {"type": "polygon", "name": "Hidden triangle", "position": [200, 0, 0], "params": {"902": 1},
-         "points": [[0, 0, 0], [0, 100, 0], [100, 0, 0]], "polygons": [[0, 1, 2]]}
+         "points": [[0, 0, 0], [0, 100, 0], [100, 0, 0]], "polygons": [[0, 1, 2]]},
+        {"type": "polygon", "name": "Layer plate", "layer": "props", "position": [0, -1, 0], "params": {"907": 3},
+         "points": [[-150, 0, -150], [-150, 0, 150], [150, 0, 150], [150, 0, -150]], "polygons": [[0, 1, 2, 3]],
+         "tags": [{"type": "normal"}]}
       ]},
       {"type": 5159, "name": "Cube generator", "position": [-250, 50, 0],
        "cache": {"type": "polygon", "name": "Cube",
@@ -107,7 +115,8 @@ const char* const kDemoJson = R"json({
          {"time": 2, "value": 3.141592653589793}]}
      ],
      "children": [
-       {"type": "polygon", "name": "Blade", "points": [[0, 0, 0], [0, 20, 0], [80, 0, 0]], "polygons": [[0, 1, 2]]}
+       {"type": "polygon", "name": "Blade", "points": [[0, 0, 0], [0, 20, 0], [80, 0, 0]], "polygons": [[0, 1, 2]],
+        "tags": [{"type": "texture", "material": "sunset"}]}
      ]}
   ]
 }
