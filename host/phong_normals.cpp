@@ -86,8 +86,9 @@ V3 polygonNormal(const CPolygon& p, const std::vector<Vector>& points) {
     const Vector cross{e.y * f.z - e.z * f.y, e.z * f.x - e.x * f.z, e.x * f.y - e.y * f.x};
     const Float length = std::sqrt(cross.x * cross.x + cross.y * cross.y + cross.z * cross.z);
     if (!(length > 0.0)) return {};
-    return {static_cast<float>(cross.x / length), static_cast<float>(cross.y / length),
-            static_cast<float>(cross.z / length)};
+    const Float inverse = 1.0 / length;
+    return {static_cast<float>(cross.x * inverse), static_cast<float>(cross.y * inverse),
+            static_cast<float>(cross.z * inverse)};
 }
 
 }  // namespace
@@ -107,13 +108,14 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
     const std::size_t pointCount = points_.size();
 
     // Polygon normals, and per point their sum and how many there are.
-    std::vector<V3> face(polygonCount);
+    std::vector<V3> face;
+    face.reserve(polygonCount);
     std::vector<V3> mean(pointCount);
     std::vector<std::uint32_t> count(pointCount, 0);
     Int32 at[4];
     for (std::size_t i = 0; i < polygonCount; ++i) {
         const V3 n = polygonNormal(polygons_[i], points_);
-        face[i] = n;
+        face.push_back(n);
         const int k = cornerPoints(polygons_[i], pointCount, at);
         for (int j = 0; j < k; ++j) {
             const auto point = static_cast<std::size_t>(at[j]);
@@ -140,6 +142,7 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
             const bool rough = k > 1 && std::sqrt(dot(s, s)) - static_cast<float>(k - 1) < cosHalf + kShortcutMargin;
             roughIndex[point] = rough ? static_cast<std::uint32_t>(++roughCount) : 0;
             if (rough) offset.push_back(offset.back() + k);
+            mean[point] = normalized(s);
         }
         around.resize(offset.back());
         std::vector<std::size_t> fill(offset.begin(), offset.end() - 1);
@@ -151,7 +154,8 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
             }
         }
     }
-    for (V3& s : mean) s = normalized(s);
+    if (!limited)
+        for (V3& s : mean) s = normalized(s);
 
     std::vector<Vector32> normals;
     normals.reserve(4 * polygonCount);
