@@ -7,7 +7,8 @@
 // wherever the walk meets them; the triangles of every polygon object that
 // is shown (visibility 901/902, inherited when 2), not a generator's control
 // object (bit 0x200), on no layer or a layer with 1001 and 1002 on, and not
-// replaced by a cache (a triangle counts 1, a quad 2).
+// replaced by a cache (a triangle counts 1, a quad 2), and the 8 triangles
+// of every light's octahedron.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -77,6 +78,7 @@ private:
                     counts.triangles += p.size() == 3 || p[2] == p[3] ? 1 : 2;
         } else if (isType(o, "light", 5102)) {
             ++counts.lights;
+            counts.triangles += 8;  // a light is an emissive octahedron
         } else if (isType(o, "hair", 1017305)) {
             counts.hairCurves += o["hair"].value("guides", json::array()).size();
         }
