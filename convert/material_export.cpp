@@ -1,25 +1,25 @@
 // Host parameters read by the material export:
 //
-// | id    | node                 | host meaning                          | use                                |
+// | id    | node                 | host meaning                          | use |
 // |-------|----------------------|---------------------------------------|------------------------------------|
-// | 907   | object               | display colour mode (1 own, 3 layer)  | which display colour               |
-// | 908   | object               | display colour (vector)               | diffuse, mode 1                    |
-// | 1009  | layer                | layer colour (vector)                 | diffuse, mode 3                    |
-// | 0     | standard material    | colour channel state                  | diffuse from 2100 x 2101, 8000     |
-// | 1     | standard material    | luminance channel state               | diffuse from 2300, 8002            |
-// | 3     | standard material    | reflection channel state              | specular from 3100, else data 65   |
-// | 7     | standard material    | alpha channel state                   | diffuse only from a colour shader  |
-// | 8, 9  | standard material    | specular, specular colour states      | specular from 3100                 |
-// | 2100  | standard material    | colour (vector)                       | diffuse                            |
-// | 2101  | standard material    | brightness (float)                    | multiplies diffuse (as a float)    |
-// | 8000  | standard material    | colour shader link                    | readShader                         |
-// | 2300  | standard material    | luminance colour (vector)             | diffuse                            |
-// | 8002  | standard material    | luminance shader link                 | readShader                         |
-// | 3100  | standard material    | specular colour (vector)              | specular                           |
-// | 65    | material data        | stored specular colour (vector)       | specular when 3100 is unreadable   |
-// | 1000  | colour shader 5832   | colour (vector)                       | diffuse                            |
-// | 1007  | gradient 1011100     | gradient data (1000481)               | diffuse = knot 0 colour            |
-// | 10001 | gradient 1012158     | gradient data (1000481)               | diffuse = knot 0 colour            |
+// | 907   | object               | display colour mode (1 own, 3 layer)  | which display colour |
+// | 908   | object               | display colour (vector)               | diffuse, mode 1 | | 1009
+// | layer                | layer colour (vector)                 | diffuse, mode 3 | | 0     |
+// standard material    | colour channel state                  | diffuse from 2100 x 2101, 8000 |
+// | 1     | standard material    | luminance channel state               | diffuse from 2300, 8002
+// | | 3     | standard material    | reflection channel state              | specular from 3100,
+// else data 65   | | 7     | standard material    | alpha channel state                   | diffuse
+// only from a colour shader  | | 8, 9  | standard material    | specular, specular colour states |
+// specular from 3100                 | | 2100  | standard material    | colour (vector) | diffuse |
+// | 2101  | standard material    | brightness (float)                    | multiplies diffuse (as a
+// float)    | | 8000  | standard material    | colour shader link                    | readShader |
+// | 2300  | standard material    | luminance colour (vector)             | diffuse | | 8002  |
+// standard material    | luminance shader link                 | readShader | | 3100  | standard
+// material    | specular colour (vector)              | specular                           | | 65
+// | material data        | stored specular colour (vector)       | specular when 3100 is unreadable
+// | | 1000  | colour shader 5832   | colour (vector)                       | diffuse | | 1007  |
+// gradient 1011100     | gradient data (1000481)               | diffuse = knot 0 colour | | 10001
+// | gradient 1012158     | gradient data (1000481)               | diffuse = knot 0 colour |
 #include "convert/material_export.h"
 
 #include <array>
@@ -162,12 +162,15 @@ bool readMaterialChannels(const plugin::ExportController& controller,
             readVector(material, kColor, record.diffuse);
             host::GeData brightness;
             if (readParameter(material, kColorBrightness, brightness))
-                record.diffuse = record.diffuse * static_cast<double>(static_cast<float>(brightness.GetFloat()));
+                record.diffuse =
+                    record.diffuse * static_cast<double>(static_cast<float>(brightness.GetFloat()));
             if (const host::BaseShader* shader = linkedShader(controller, material, kColorShader))
                 readShader(controller, shader, record);
             found = true;
-        } else if (enabled(kChannelLuminance) && readVector(material, kLuminanceColor, record.diffuse)) {
-            if (const host::BaseShader* shader = linkedShader(controller, material, kLuminanceShader))
+        } else if (enabled(kChannelLuminance) &&
+                   readVector(material, kLuminanceColor, record.diffuse)) {
+            if (const host::BaseShader* shader =
+                    linkedShader(controller, material, kLuminanceShader))
                 readShader(controller, shader, record);
             found = true;
         }
@@ -185,7 +188,8 @@ bool readMaterialChannels(const plugin::ExportController& controller,
     // Bitmap and gradient shaders answer false, so the scan passes them
     // (each overwriting what the previous one set) up to a colour shader.
     bool result = false;
-    for (const host::BaseShader* shader = material.GetFirstShader(); shader; shader = shader->GetNext()) {
+    for (const host::BaseShader* shader = material.GetFirstShader(); shader;
+         shader = shader->GetNext()) {
         result = readShader(controller, shader, record);
         if (result) break;
     }

@@ -24,11 +24,11 @@
 namespace convert {
 
 struct MaterialRecord {
-    std::string name;                       // host material name, UTF-8
+    std::string name;                        // host material name, UTF-8
     host::Vector diffuse{0.65, 0.65, 0.65};  // r, g, b
     host::Vector specular{0, 0, 0};
-    std::string texturePath;     // resolved texture file, UTF-8; empty: none
-    host::Matrix textureMatrix;  // texture projection placement; identity
+    std::string texturePath;        // resolved texture file, UTF-8; empty: none
+    host::Matrix textureMatrix;     // texture projection placement; identity
     double shiftU = 0, shiftV = 0;  // texture offset
     double scaleU = 1, scaleV = 1;  // texture length
     bool wrap = true;               // tiling

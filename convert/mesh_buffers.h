@@ -37,11 +37,11 @@ template <class T>
 using ScratchArray = std::vector<T, NoFillAllocator<T>>;
 
 struct MeshBuffers {
-    ScratchArray<float> vertices;               // x, y, z per distinct point of a part
-    ScratchArray<float> normals;                // x, y, z per polygon corner
-    ScratchArray<float> uvs;                    // u, v per polygon corner
-    ScratchArray<std::int32_t> triangles;       // three vertex indices per triangle
-    ScratchArray<std::int32_t> cornerIndices;   // three corner indices per triangle
+    ScratchArray<float> vertices;              // x, y, z per distinct point of a part
+    ScratchArray<float> normals;               // x, y, z per polygon corner
+    ScratchArray<float> uvs;                   // u, v per polygon corner
+    ScratchArray<std::int32_t> triangles;      // three vertex indices per triangle
+    ScratchArray<std::int32_t> cornerIndices;  // three corner indices per triangle
 
     void clear() {
         vertices.clear();

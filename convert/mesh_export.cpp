@@ -1,19 +1,21 @@
 // Host data read by the mesh export:
 //
-// | id / type | node              | host meaning                           | use                                  |
+// | id / type | node              | host meaning                           | use |
 // |-----------|-------------------|----------------------------------------|--------------------------------------|
-// | 1001      | layer             | view switch (integer)                  | 0: the object writes nothing         |
-// | 1002      | layer             | render switch (integer)                | 0: the object writes nothing         |
-// | 1006      | texture tag 5616  | restriction: polygon selection name    | the tag's polygons                   |
-// | 5671      | UVW tag           | four uvw corners per polygon           | "uv_tex" (u, v), "triangles_uv"      |
-// | 5711      | normal tag        | (presence only)                        | all-zero "normals"                   |
-// | 5673      | selection tag     | polygon ranges, by the tag's name      | restriction of a texture tag         |
-// | -         | polygon object    | points, polygons, phong normals        | "vertices", "triangles", "normals"   |
+// | 1001      | layer             | view switch (integer)                  | 0: the object writes
+// nothing         | | 1002      | layer             | render switch (integer)                | 0:
+// the object writes nothing         | | 1006      | texture tag 5616  | restriction: polygon
+// selection name    | the tag's polygons                   | | 5671      | UVW tag           | four
+// uvw corners per polygon           | "uv_tex" (u, v), "triangles_uv"      | | 5711      | normal
+// tag        | (presence only)                        | all-zero "normals"                   | |
+// 5673      | selection tag     | polygon ranges, by the tag's name      | restriction of a texture
+// tag         | | -         | polygon object    | points, polygons, phong normals        |
+// "vertices", "triangles", "normals"   |
 #include "convert/mesh_export.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <set>
 #include <string>
@@ -90,7 +92,8 @@ private:
 // parts of a large object cost no more than their own size.
 class PointMap {
 public:
-    explicit PointMap(std::int32_t pointCount) : vertexOf_(static_cast<std::size_t>(pointCount), -1) {}
+    explicit PointMap(std::int32_t pointCount)
+        : vertexOf_(static_cast<std::size_t>(pointCount), -1) {}
     // Starts a part of at most `vertices` vertices.
     void begin(std::size_t vertices) {
         for (std::size_t i = 0; i < count_; ++i) vertexOf_[static_cast<std::size_t>(used_[i])] = -1;
@@ -133,7 +136,8 @@ void putUv(float*& out, const host::Vector& corner) {
     out += 2;
 }
 
-void setArray(tal::talScene_api& api, const char* name, int type, const void* data, std::size_t count) {
+void setArray(tal::talScene_api& api, const char* name, int type, const void* data,
+              std::size_t count) {
     const tal::ArrayValue value{data, static_cast<std::int32_t>(count)};
     api.setParameter(name, tal::kArrayBit | type, &value);
 }
@@ -141,17 +145,19 @@ void setArray(tal::talScene_api& api, const char* name, int type, const void* da
 // Writes one part: its object block with the triangle geometry and the
 // material, claiming its polygons. The buffers are sized to the part first
 // and filled through pointers: one pass, no per-element growth.
-void writePart(plugin::ExportController& controller, tal::talScene_api& api, const std::string& name,
-               const Ranges& part, const MeshSource& src, const MaterialRecord& record,
-               ClaimedPolygons& claimed, PointMap& pointMap) {
+void writePart(plugin::ExportController& controller, tal::talScene_api& api,
+               const std::string& name, const Ranges& part, const MeshSource& src,
+               const MaterialRecord& record, ClaimedPolygons& claimed, PointMap& pointMap) {
     if (part.empty()) return;
     std::int64_t triangles = 0, quads = 0;
     for (const auto& [first, last] : part)
-        for (std::int32_t p = first; p <= last; ++p) ++(src.polygons[p].c == src.polygons[p].d ? triangles : quads);
+        for (std::int32_t p = first; p <= last; ++p)
+            ++(src.polygons[p].c == src.polygons[p].d ? triangles : quads);
     const std::int64_t corners = 3 * triangles + 4 * quads;
     const std::int64_t indices = 3 * triangles + 6 * quads;
     if (2 * corners > kMaxArrayCount || indices > kMaxArrayCount) {
-        report(name, std::to_string(triangles + quads) + " polygons are too many for one mesh; left out");
+        report(name,
+               std::to_string(triangles + quads) + " polygons are too many for one mesh; left out");
         for (const auto& [first, last] : part)
             for (std::int32_t p = first; p <= last; ++p) claimed.add(p);
         return;
@@ -162,7 +168,8 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api, con
     const bool phongAsIs = !src.zeroNormals && src.phong && part.size() == 1 && triangles == 0;
 
     MeshBuffers& out = controller.meshBuffers;
-    const auto vertexBound = static_cast<std::size_t>(std::min<std::int64_t>(src.pointCount, corners));
+    const auto vertexBound =
+        static_cast<std::size_t>(std::min<std::int64_t>(src.pointCount, corners));
     out.vertices.resize(3 * vertexBound);
     out.triangles.resize(static_cast<std::size_t>(indices));
     if (uvs || normals) out.cornerIndices.resize(static_cast<std::size_t>(indices));
@@ -179,7 +186,8 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api, con
     for (const auto& [first, last] : part) {
         for (std::int32_t p = first; p <= last; ++p) {
             const host::CPolygon poly = src.polygons[p];
-            if (!validPolygon(poly, src.pointCount)) continue;  // set aside before the walk; never met
+            if (!validPolygon(poly, src.pointCount))
+                continue;  // set aside before the walk; never met
             claimed.add(p);
             const bool triangle = poly.c == poly.d;
             const int count = triangle ? 3 : 4;
@@ -222,20 +230,25 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api, con
     out.triangles.resize(static_cast<std::size_t>(tri - out.triangles.data()));
     if (uvs || normals) out.cornerIndices.resize(out.triangles.size());
     if (uvs) out.uvs.resize(static_cast<std::size_t>(uv - out.uvs.data()));
-    if (normals && !phongAsIs) out.normals.resize(static_cast<std::size_t>(normal - out.normals.data()));
+    if (normals && !phongAsIs)
+        out.normals.resize(static_cast<std::size_t>(normal - out.normals.data()));
 
     api.beginObject(name.c_str(), true);
     api.beginGeometry("triangles");
     setArray(api, "vertices", tal::kFloat3, out.vertices.data(), pointMap.count());
     if (normals && u > 0) {
-        const void* values = phongAsIs ? static_cast<const void*>(src.phong + 4 * static_cast<std::size_t>(part[0].first))
-                                       : static_cast<const void*>(out.normals.data());
+        const void* values =
+            phongAsIs
+                ? static_cast<const void*>(src.phong + 4 * static_cast<std::size_t>(part[0].first))
+                : static_cast<const void*>(out.normals.data());
         setArray(api, "normals", tal::kFloat3, values, static_cast<std::size_t>(u));
-        setArray(api, "triangles_norm", tal::kInt, out.cornerIndices.data(), out.cornerIndices.size());
+        setArray(api, "triangles_norm", tal::kInt, out.cornerIndices.data(),
+                 out.cornerIndices.size());
     }
     if (uvs && u > 0) {
         setArray(api, "uv_tex", tal::kFloat, out.uvs.data(), out.uvs.size());
-        setArray(api, "triangles_uv", tal::kInt, out.cornerIndices.data(), out.cornerIndices.size());
+        setArray(api, "triangles_uv", tal::kInt, out.cornerIndices.data(),
+                 out.cornerIndices.size());
     }
     setArray(api, "triangles", tal::kInt, out.triangles.data(), out.triangles.size());
     api.endGeometry();
@@ -252,7 +265,8 @@ bool selectionRanges(const host::SelectionTag& selection, std::int32_t polygonCo
     const host::BaseSelect* select = selection.GetBaseSelect();
     std::int32_t first = 0, last = 0;
     bool any = false;
-    for (std::int32_t seg = 0; select && select->GetRange(seg, kAllElements, &first, &last); ++seg) {
+    for (std::int32_t seg = 0; select && select->GetRange(seg, kAllElements, &first, &last);
+         ++seg) {
         any = true;
         if (first < 0 || last >= polygonCount) clipped = true;
         first = std::max(first, 0);
@@ -265,8 +279,8 @@ bool selectionRanges(const host::SelectionTag& selection, std::int32_t polygonCo
 
 // The polygons of `ranges` (or all, when null) that are not claimed yet, as
 // ascending runs, each polygon once.
-void unclaimedPolygons(const Ranges* ranges, std::int32_t polygonCount, const ClaimedPolygons& claimed,
-                       Ranges& part) {
+void unclaimedPolygons(const Ranges* ranges, std::int32_t polygonCount,
+                       const ClaimedPolygons& claimed, Ranges& part) {
     part.clear();
     const auto take = [&](std::int32_t first, std::int32_t last) {
         for (std::int32_t p = first; p <= last; ++p) {
@@ -341,7 +355,8 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
         src.uvwCount = src.uvw ? std::max(uvwTag->GetDataCount(), 0) : 0;
         if (static_cast<std::size_t>(src.uvwCount) < polygonCount)
             report(name, "the UVW tag covers " + std::to_string(src.uvwCount) + " of " +
-                             std::to_string(polygonCount) + " polygons; the others get zero coordinates");
+                             std::to_string(polygonCount) +
+                             " polygons; the others get zero coordinates");
     }
     src.zeroNormals = normalTag != nullptr;
     std::vector<host::Vector32> phong;
@@ -380,8 +395,9 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
             bool clipped = false;
             if (!selectionRanges(*selection, src.polygonCount, ranges, clipped)) continue;
             if (clipped && reported.insert(selection).second)
-                report(name, "polygon selection \"" + toUtf8(selection->GetName()) + "\" reaches beyond the " +
-                                 std::to_string(polygonCount) + " polygons; the rest is ignored");
+                report(name, "polygon selection \"" + toUtf8(selection->GetName()) +
+                                 "\" reaches beyond the " + std::to_string(polygonCount) +
+                                 " polygons; the rest is ignored");
         }
         unclaimedPolygons(selection ? &ranges : nullptr, src.polygonCount, claimed, part);
         writePart(controller, *api, name, part, src, record, claimed, pointMap);

@@ -1,15 +1,15 @@
 // Host parameters read by the texture export:
 //
-// | id   | node                | host meaning                         | written as                      |
+// | id   | node                | host meaning                         | written as |
 // |------|---------------------|--------------------------------------|---------------------------------|
-// | 1004 | texture tag 5616    | projection mode (integer; 2 flat)    | "uv_projection" 5 (flat) else 4 |
-// | -    | texture tag         | texture matrix (placement)           | "transform_obj_to_uv" (flat)    |
-// | 1000 | texture tag         | offset u (float)                     | "shift_u"                       |
-// | 1001 | texture tag         | offset v (float)                     | "shift_v"                       |
-// | 1002 | texture tag         | length u (float)                     | "scale_u"                       |
-// | 1003 | texture tag         | length v (float)                     | "scale_v"                       |
-// | 1007 | texture tag         | tiling (integer, 0 off)              | "wrap"                          |
-// | 1000 | bitmap shader 5833  | texture file (file name)             | "texture", after the search     |
+// | 1004 | texture tag 5616    | projection mode (integer; 2 flat)    | "uv_projection" 5 (flat)
+// else 4 | | -    | texture tag         | texture matrix (placement)           |
+// "transform_obj_to_uv" (flat)    | | 1000 | texture tag         | offset u (float) | "shift_u" |
+// | 1001 | texture tag         | offset v (float)                     | "shift_v" | | 1002 |
+// texture tag         | length u (float)                     | "scale_u"                       | |
+// 1003 | texture tag         | length v (float)                     | "scale_v" | | 1007 | texture
+// tag         | tiling (integer, 0 off)              | "wrap"                          | | 1000 |
+// bitmap shader 5833  | texture file (file name)             | "texture", after the search     |
 #include "convert/texture_export.h"
 
 #include <array>

@@ -49,8 +49,7 @@ void resolveTexturePath(const plugin::ExportController& controller, const host::
 // The search itself: `stored` as the user entered it, `leaf` its last path
 // component, `documentDirectory` without a trailing separator ("" unsaved).
 std::string findTextureFile(const std::string& stored, const std::string& leaf,
-                            const std::string& documentDirectory,
-                            const platform::FileProbe& probe);
+                            const std::string& documentDirectory, const platform::FileProbe& probe);
 
 // The "transform_obj_to_uv" matrix of the flat projection: the affine inverse
 // of `textureMatrix` (identity when its axes are singular), all twelve

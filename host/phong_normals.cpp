@@ -59,8 +59,8 @@ bool inside(Int32 point, std::size_t pointCount) {
 // The distinct valid corner points of a polygon, in corner order.
 int cornerPoints(const CPolygon& p, std::size_t pointCount, Int32 out[4]) {
     const Int32 corners[4] = {p.a, p.b, p.c, p.d};
-    const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) && inside(p.c, pointCount) &&
-                       inside(p.d, pointCount);
+    const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) &&
+                       inside(p.c, pointCount) && inside(p.d, pointCount);
     if (valid && p.a != p.b && p.a != p.c && p.b != p.c && p.a != p.d && p.b != p.d) {
         std::copy(corners, corners + 4, out);
         return p.c == p.d ? 3 : 4;  // the common triangle or quad
@@ -139,7 +139,8 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
         for (std::size_t point = 0; point < pointCount; ++point) {
             const std::uint32_t k = count[point];
             const V3 s = mean[point];
-            const bool rough = k > 1 && std::sqrt(dot(s, s)) - static_cast<float>(k - 1) < cosHalf + kShortcutMargin;
+            const bool rough = k > 1 && std::sqrt(dot(s, s)) - static_cast<float>(k - 1) <
+                                            cosHalf + kShortcutMargin;
             roughIndex[point] = rough ? static_cast<std::uint32_t>(++roughCount) : 0;
             if (rough) offset.push_back(offset.back() + k);
             mean[point] = normalized(s);
@@ -174,7 +175,8 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
                     const V3 own = face[i];
                     for (std::size_t j = offset[rough - 1]; j < offset[rough]; ++j) {
                         const std::uint32_t other = around[j];
-                        if (other == i || dot(face[other], own) >= cosLimit) n = add(n, face[other]);
+                        if (other == i || dot(face[other], own) >= cosLimit)
+                            n = add(n, face[other]);
                     }
                     n = normalized(n);
                 }

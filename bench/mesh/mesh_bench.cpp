@@ -40,7 +40,8 @@ long statusKiB(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+        if (line.rfind(field + ":", 0) == 0)
+            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
     }
     return 0;
 }
@@ -63,7 +64,8 @@ std::unique_ptr<host::BaseDocument> makeGrid(int side) {
     mesh->points().reserve(static_cast<std::size_t>(row) * row);
     for (int z = 0; z < row; ++z)
         for (int x = 0; x < row; ++x)
-            mesh->points().push_back({x * 1.0, 0.25 * std::sin(x * 0.05) * std::cos(z * 0.05), z * 1.0});
+            mesh->points().push_back(
+                {x * 1.0, 0.25 * std::sin(x * 0.05) * std::cos(z * 0.05), z * 1.0});
     auto uvw = std::make_unique<host::UVWTag>();
     const std::size_t quads = static_cast<std::size_t>(side) * side;
     mesh->polygons().reserve(quads);
@@ -74,12 +76,14 @@ std::unique_ptr<host::BaseDocument> makeGrid(int side) {
             const int a = z * row + x;
             mesh->polygons().push_back({a, a + row, a + row + 1, a + 1});
             const double u = x * step, v = z * step;
-            uvw->data().push_back({{u, v, 0}, {u, v + step, 0}, {u + step, v + step, 0}, {u + step, v, 0}});
+            uvw->data().push_back(
+                {{u, v, 0}, {u, v + step, 0}, {u + step, v + step, 0}, {u + step, v, 0}});
         }
     }
     auto phong = std::make_unique<host::BaseTag>(host::Tphong);
     phong->SetParameter(host::DescID(1000), host::GeData::Integer(1));
-    phong->SetParameter(host::DescID(1001), host::GeData::Number(0.6981317007977318));  // 40 degrees
+    phong->SetParameter(host::DescID(1001),
+                        host::GeData::Number(0.6981317007977318));  // 40 degrees
     mesh->InsertTag(std::move(uvw));
     mesh->InsertTag(std::move(phong));
     doc->InsertObject(std::move(mesh));
@@ -93,7 +97,8 @@ double plainWrite(const std::string& path, std::uintmax_t bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return -1;
     for (std::uintmax_t left = bytes; left > 0;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uintmax_t>(left, chunk.size()));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uintmax_t>(left, chunk.size()));
         if (std::fwrite(chunk.data(), 1, n, file) != n) break;
         left -= n;
     }
@@ -109,15 +114,18 @@ int main(int argc, char** argv) {
     const char* tmp = std::getenv("TMPDIR");
     const std::string dir = tmp && *tmp ? tmp : "/tmp";
     const std::string scenePath = dir + "/vx_mesh_bench_" + std::to_string(::getpid()) + ".vxs";
-    const std::string plainPath = dir + "/vx_mesh_bench_plain_" + std::to_string(::getpid()) + ".bin";
+    const std::string plainPath =
+        dir + "/vx_mesh_bench_plain_" + std::to_string(::getpid()) + ".bin";
 
     const long before = statusKiB("VmRSS");
     const std::unique_ptr<host::BaseDocument> doc = makeGrid(side);
     const long loaded = statusKiB("VmRSS");
     const long documentKiB = loaded - before;
 
-    host::SetFileDialogHandler([&](const std::string&, const std::string&) { return std::optional(scenePath); });
-    host::SetConsoleSink([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    host::SetFileDialogHandler(
+        [&](const std::string&, const std::string&) { return std::optional(scenePath); });
+    host::SetConsoleSink(
+        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     plugin::ExportController controller;  // lives across the repeats, as in the host
 
     double bestExport = 1e300, bestPlain = 1e300;
@@ -144,23 +152,31 @@ int main(int argc, char** argv) {
     for (int r = 0; r < repeats; ++r) {
         const auto start = Clock::now();
         const std::vector<host::Vector32> normals = grid->CreatePhongNormals();
-        bestPhong = std::min(bestPhong, std::chrono::duration<double>(Clock::now() - start).count());
+        bestPhong =
+            std::min(bestPhong, std::chrono::duration<double>(Clock::now() - start).count());
     }
 
     const double triangles = 2.0 * side * side;
-    std::printf("grid                 %d x %d quads (%.0f triangles), UVW tag, phong tag (40 degree limit)\n",
-                side, side, triangles);
-    std::printf("scene file           %.1f MB (%ju bytes)\n", static_cast<double>(bytes) / 1e6, bytes);
-    std::printf("export (best of %d)   %.3f s   %.2f M triangles/s   %.0f MB/s\n", repeats, bestExport,
-                triangles / bestExport / 1e6, static_cast<double>(bytes) / bestExport / 1e6);
-    std::printf("plain write          %.3f s   %.0f MB/s\n", bestPlain, static_cast<double>(bytes) / bestPlain / 1e6);
+    std::printf(
+        "grid                 %d x %d quads (%.0f triangles), UVW tag, phong tag (40 degree "
+        "limit)\n",
+        side, side, triangles);
+    std::printf("scene file           %.1f MB (%ju bytes)\n", static_cast<double>(bytes) / 1e6,
+                bytes);
+    std::printf("export (best of %d)   %.3f s   %.2f M triangles/s   %.0f MB/s\n", repeats,
+                bestExport, triangles / bestExport / 1e6,
+                static_cast<double>(bytes) / bestExport / 1e6);
+    std::printf("plain write          %.3f s   %.0f MB/s\n", bestPlain,
+                static_cast<double>(bytes) / bestPlain / 1e6);
     std::printf("export / plain write %.2f   (target <= 2)\n", bestExport / bestPlain);
-    std::printf("  of which the host's phong normals %.3f s; the rest / plain write %.2f\n", bestPhong,
-                (bestExport - bestPhong) / bestPlain);
+    std::printf("  of which the host's phong normals %.3f s; the rest / plain write %.2f\n",
+                bestPhong, (bestExport - bestPhong) / bestPlain);
     std::printf("document memory      %.1f MiB\n", mib(documentKiB));
     if (peaks) {
-        std::printf("export peak memory   %.1f MiB above the loaded document = %.2f x the document   (target <= 2)\n",
-                    mib(peakKiB), static_cast<double>(peakKiB) / static_cast<double>(documentKiB));
+        std::printf(
+            "export peak memory   %.1f MiB above the loaded document = %.2f x the document   "
+            "(target <= 2)\n",
+            mib(peakKiB), static_cast<double>(peakKiB) / static_cast<double>(documentKiB));
     } else {
         std::printf("export peak memory   unknown (/proc/self/clear_refs is not writable)\n");
     }

@@ -1,10 +1,11 @@
 // Materials: the channel rules of a standard material, shaders, the display
 // colour, the surfaces written, and the names kept across exports.
+#include "convert/material_export.h"
+
 #include <gmock/gmock.h>
 
 #include <string>
 
-#include "convert/material_export.h"
 #include "export_fixture.h"
 #include "host/document.h"
 
@@ -34,7 +35,8 @@ protected:
 
 TEST_F(MaterialTest, ColourChannelAlwaysCountsAndItsBrightnessScales) {
     bool found = false;
-    auto r = channels(R"({"channels": {"0": true}, "params": {"2100": [1, 0.5, 0], "2101": 0.5}})", found);
+    auto r = channels(R"({"channels": {"0": true}, "params": {"2100": [1, 0.5, 0], "2101": 0.5}})",
+                      found);
     EXPECT_TRUE(found);
     EXPECT_EQ(rgb(r.diffuse), "0.5 0.25 0");
 
@@ -49,7 +51,8 @@ TEST_F(MaterialTest, ColourChannelAlwaysCountsAndItsBrightnessScales) {
 
     // A linked colour shader overrides the colour.
     r = channels(R"({"channels": {"0": true}, "params": {"2100": [1, 0, 0], "8000": {"link": "c"}},
-                    "shaders": [{"id": "c", "type": "color", "params": {"1000": [0, 0, 1]}}]})", found);
+                    "shaders": [{"id": "c", "type": "color", "params": {"1000": [0, 0, 1]}}]})",
+                 found);
     EXPECT_EQ(rgb(r.diffuse), "0 0 1");
 }
 
@@ -62,7 +65,9 @@ TEST_F(MaterialTest, LuminanceNeedsItsColourAndOtherwiseTheShaderListDecides) {
     r = channels(R"({"channels": {"1": true}})", found);
     EXPECT_FALSE(found);  // no colour, no shaders: the tag is refused
 
-    r = channels(R"({"channels": {"1": true}, "shaders": [{"type": "color", "params": {"1000": [0.2, 0.3, 0.4]}}]})", found);
+    r = channels(
+        R"({"channels": {"1": true}, "shaders": [{"type": "color", "params": {"1000": [0.2, 0.3, 0.4]}}]})",
+        found);
     EXPECT_TRUE(found);
     EXPECT_EQ(rgb(r.diffuse), "0.2 0.3 0.4");
 }
@@ -89,8 +94,9 @@ TEST_F(MaterialTest, AlphaTakesTheDiffuseOnlyFromTheShaderListScanningPastBitmap
     EXPECT_EQ(rgb(r.diffuse), "0.3 0.2 0.1");
 
     // A gradient without knots changes nothing.
-    r = channels(R"({"channels": {"7": true}, "shaders": [{"type": "gradient", "params": {"1007": {"gradient": []}}}]})",
-                 found);
+    r = channels(
+        R"({"channels": {"7": true}, "shaders": [{"type": "gradient", "params": {"1007": {"gradient": []}}}]})",
+        found);
     EXPECT_EQ(rgb(r.diffuse), "0.65 0.65 0.65");
 }
 
@@ -100,11 +106,13 @@ TEST_F(MaterialTest, SpecularFromTheSpecularChannelsOrTheReflectionChannel) {
     auto r = channels(R"({"channels": {"8": true}, "params": {"3100": [0.5, 0.5, 0.5]}})", found);
     EXPECT_TRUE(found);
     EXPECT_EQ(rgb(r.specular), "0.5 0.5 0.5");
-    r = channels(R"({"channels": {"9": true, "3": true}, "params": {"3100": [0.1, 0.2, 0.3]}})", found);
+    r = channels(R"({"channels": {"9": true, "3": true}, "params": {"3100": [0.1, 0.2, 0.3]}})",
+                 found);
     EXPECT_EQ(rgb(r.specular), "0.1 0.2 0.3");
 
     // Reflection without 3100: the stored colour 65, or zero.
-    r = channels(R"({"channels": {"0": true, "3": true}, "container": {"65": [0.2, 0.2, 0.2]}})", found);
+    r = channels(R"({"channels": {"0": true, "3": true}, "container": {"65": [0.2, 0.2, 0.2]}})",
+                 found);
     EXPECT_TRUE(found);
     EXPECT_EQ(rgb(r.specular), "0.2 0.2 0.2");
     r = channels(R"({"channels": {"3": true}})", found);
@@ -124,8 +132,8 @@ TEST_F(MaterialTest, DisplayColourFromTheObjectOrItsLayer) {
     std::vector<std::string> colours;
     for (const host::BaseObject* o = document->GetFirstObject(); o; o = o->GetNext())
         colours.push_back(rgb(convert::readDisplayColor(controller, *o)));
-    EXPECT_THAT(colours, ElementsAre("1 0 0", "0 0 1", "0.65 0.65 0.65", "0.65 0.65 0.65", "0.65 0.65 0.65",
-                                     "0.65 0.65 0.65"));
+    EXPECT_THAT(colours, ElementsAre("1 0 0", "0 0 1", "0.65 0.65 0.65", "0.65 0.65 0.65",
+                                     "0.65 0.65 0.65", "0.65 0.65 0.65"));
 }
 
 TEST_F(MaterialTest, UntexturedObjectsGetDiffuseDisplayColourMaterials) {
@@ -137,9 +145,10 @@ TEST_F(MaterialTest, UntexturedObjectsGetDiffuseDisplayColourMaterials) {
        "points": [[0,0,0],[0,1,0],[1,0,0]], "polygons": [[0,1,2]]}]})");
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(3));
-    EXPECT_THAT(parts[0].material, ElementsAre("beginShader (null) tal_diffuse", "set diffuse 1 0 0", "endShader",
-                                               "beginMaterial Display color", "useShaderText 0 tal_diffuse",
-                                               "endMaterial"));
+    EXPECT_THAT(
+        parts[0].material,
+        ElementsAre("beginShader (null) tal_diffuse", "set diffuse 1 0 0", "endShader",
+                    "beginMaterial Display color", "useShaderText 0 tal_diffuse", "endMaterial"));
     EXPECT_EQ(parts[1].materialName(), "Display color #1");
     EXPECT_EQ(parts[1].shaderValue("diffuse"), "0.65 0.65 0.65");
     EXPECT_EQ(parts[2].materialName(), "Display color");
@@ -148,18 +157,20 @@ TEST_F(MaterialTest, UntexturedObjectsGetDiffuseDisplayColourMaterials) {
 TEST_F(MaterialTest, SpecularOrTextureGivesTheAdvancedSurfaceAboveAStrictThreshold) {
     const auto surfaceOf = [this](const std::string& specular) {
         load(R"({"materials": [{"id": "m", "name": "M", "channels": {"0": true, "8": true},
-                   "params": {"2100": [0.5, 0.5, 0.5], "3100": [)" + specular + R"(]}}],
+                   "params": {"2100": [0.5, 0.5, 0.5], "3100": [)" +
+             specular + R"(]}}],
           "objects": [{"type": "polygon", "points": [[0,0,0],[0,1,0],[1,0,0]], "polygons": [[0,1,2]],
                        "tags": [{"type": "texture", "material": "m"}]}]})");
         const auto parts = run();
         return parts.empty() ? std::vector<std::string>{} : parts[0].material;
     };
     EXPECT_EQ(surfaceOf("0.000001, 0, 0").front(), "beginShader (null) tal_diffuse");
-    EXPECT_THAT(surfaceOf("0.0000011, 0, 0"),
-                ElementsAre("beginShader (null) tal_advanced", "set diffuse 0.5 0.5 0.5", "set specular 1.1e-06 0 0",
-                            "set fresnel 1", "set roughness 0", "set ior 1.5", "set glossy 1",
-                            "set glossy_samples 9", "set alpha 1", "endShader", "beginMaterial M",
-                            "useShaderText 0 tal_advanced", "endMaterial"));
+    EXPECT_THAT(
+        surfaceOf("0.0000011, 0, 0"),
+        ElementsAre("beginShader (null) tal_advanced", "set diffuse 0.5 0.5 0.5",
+                    "set specular 1.1e-06 0 0", "set fresnel 1", "set roughness 0", "set ior 1.5",
+                    "set glossy 1", "set glossy_samples 9", "set alpha 1", "endShader",
+                    "beginMaterial M", "useShaderText 0 tal_advanced", "endMaterial"));
 }
 
 TEST_F(MaterialTest, RefusedTagsClaimNothing) {
@@ -176,7 +187,8 @@ TEST_F(MaterialTest, RefusedTagsClaimNothing) {
 
 TEST_F(MaterialTest, NamesAreNumberedPerBaseNameAndKeptAcrossExports) {
     const auto twoObjects = [](const std::string& colour, const std::string& secondOffset) {
-        return R"({"materials": [{"id": "m", "name": "Wood", "channels": {"0": true}, "params": {"2100": [)" + colour +
+        return R"({"materials": [{"id": "m", "name": "Wood", "channels": {"0": true}, "params": {"2100": [)" +
+               colour +
                R"(]}}], "objects": [
           {"type": "polygon", "name": "a", "points": [[0,0,0],[0,1,0],[1,0,0]], "polygons": [[0,1,2]],
            "tags": [{"type": "texture", "material": "m", "params": {"1000": 0}}]},

@@ -18,8 +18,8 @@ using ::testing::SizeIs;
 
 // A material "<id>" named "<name>" with the colour channel on.
 std::string material(const std::string& id, const std::string& name, const std::string& rgb) {
-    return R"({"id": ")" + id + R"(", "name": ")" + name + R"(", "channels": {"0": true}, "params": {"2100": [)" +
-           rgb + "]}}";
+    return R"({"id": ")" + id + R"(", "name": ")" + name +
+           R"(", "channels": {"0": true}, "params": {"2100": [)" + rgb + "]}}";
 }
 
 // Four quads in a row (x 0..4), points 0..9: bottom row 0..4, top row 5..9.
@@ -37,22 +37,25 @@ TEST_F(ExportTest, QuadSplitsAlongBdAndTrianglesAreWrittenReversed) {
     ASSERT_THAT(parts, SizeIs(2));
     const MeshPart& quad = parts[0];
     EXPECT_EQ(quad.name, "quad");
-    EXPECT_THAT(quad.order, ElementsAre("vertices", "normals", "triangles_norm", "uv_tex", "triangles_uv", "triangles"));
+    EXPECT_THAT(quad.order, ElementsAre("vertices", "normals", "triangles_norm", "uv_tex",
+                                        "triangles_uv", "triangles"));
     EXPECT_EQ(quad.values.at("vertices"), "0 0 0 0 1 0 1 1 0 1 0 0");
     EXPECT_EQ(quad.values.at("triangles"), "0 3 1 2 1 3");
     EXPECT_EQ(quad.values.at("triangles_uv"), "0 3 1 2 1 3");
     EXPECT_EQ(quad.values.at("triangles_norm"), "0 3 1 2 1 3");
-    EXPECT_EQ(quad.values.at("uv_tex"), "0 0 0 1 1 1 1 0");  // w dropped, v not flipped
+    EXPECT_EQ(quad.values.at("uv_tex"), "0 0 0 1 1 1 1 0");           // w dropped, v not flipped
     EXPECT_EQ(quad.values.at("normals"), "0 0 0 0 0 0 0 0 0 0 0 0");  // a normal tag: zeros
 
     const MeshPart& tri = parts[1];
-    EXPECT_THAT(tri.order, ElementsAre("vertices", "uv_tex", "triangles_uv", "triangles"));  // no phong tag
+    EXPECT_THAT(tri.order,
+                ElementsAre("vertices", "uv_tex", "triangles_uv", "triangles"));  // no phong tag
     EXPECT_EQ(tri.values.at("triangles"), "0 2 1");
     EXPECT_EQ(tri.values.at("triangles_uv"), "0 2 1");
 }
 
 TEST_F(ExportTest, VerticesAreSharedInFirstUseOrderWhileCornersAreNot) {
-    load(R"({"objects": [{"type": "polygon", "name": "strip", "points": [[0,0,0],[1,0,0],[2,0,0],[0,1,0],[1,1,0],[2,1,0]],
+    load(
+        R"({"objects": [{"type": "polygon", "name": "strip", "points": [[0,0,0],[1,0,0],[2,0,0],[0,1,0],[1,1,0],[2,1,0]],
       "polygons": [[1,4,5,2],[0,3,4,1]], "tags": [{"type": "uvw"}, {"type": "phong"}]}]})");
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(1));
@@ -61,14 +64,17 @@ TEST_F(ExportTest, VerticesAreSharedInFirstUseOrderWhileCornersAreNot) {
     EXPECT_EQ(parts[0].values.at("triangles"), "0 3 1 2 1 3 4 0 5 1 5 0");
     EXPECT_EQ(parts[0].values.at("triangles_norm"), "0 3 1 2 1 3 4 7 5 6 5 7");
     EXPECT_EQ(parts[0].values.at("triangles_uv"), "0 3 1 2 1 3 4 7 5 6 5 7");
-    EXPECT_EQ(parts[0].values.at("uv_tex"), "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");  // an empty UVW tag reads zeros
+    EXPECT_EQ(parts[0].values.at("uv_tex"),
+              "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");  // an empty UVW tag reads zeros
     // A flat strip: every phong normal is the face normal (0, 0, -1).
-    EXPECT_EQ(parts[0].values.at("normals"), "0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1");
+    EXPECT_EQ(parts[0].values.at("normals"),
+              "0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1 0 0 -1");
 }
 
 TEST_F(ExportTest, LaterTagsClaimFirstAndTheWalkStopsWhenAllAreClaimed) {
-    load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + "," + material("b", "B", "0,1,0") +
-         R"(], "objects": [{"type": "polygon", "name": "two", )" + kStrip + R"(,
+    load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + "," +
+         material("b", "B", "0,1,0") + R"(], "objects": [{"type": "polygon", "name": "two", )" +
+         kStrip + R"(,
       "tags": [{"type": "texture", "material": "a"}, {"type": "texture", "material": "b"}]}]})");
     auto parts = run();
     ASSERT_THAT(parts, SizeIs(1));  // B takes everything; A and the default get nothing
@@ -77,8 +83,9 @@ TEST_F(ExportTest, LaterTagsClaimFirstAndTheWalkStopsWhenAllAreClaimed) {
 
     // A restricted later tag claims its selection first; the earlier one
     // takes the rest, and the default material gets nothing.
-    load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + "," + material("b", "B", "0,1,0") +
-         R"(], "objects": [{"type": "polygon", "name": "two", )" + kStrip + R"(,
+    load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + "," +
+         material("b", "B", "0,1,0") + R"(], "objects": [{"type": "polygon", "name": "two", )" +
+         kStrip + R"(,
       "tags": [{"type": "texture", "material": "a"},
                {"type": "texture", "material": "b", "params": {"1006": "sel"}},
                {"type": "polygonSelection", "name": "sel", "polygons": [3, 1]}]}]})");
@@ -95,8 +102,8 @@ TEST_F(ExportTest, LaterTagsClaimFirstAndTheWalkStopsWhenAllAreClaimed) {
 }
 
 TEST_F(ExportTest, RestrictionsToMissingOrEmptySelections) {
-    const std::string materials =
-        std::string(R"("materials": [)") + material("a", "A", "1,0,0") + "," + material("b", "B", "0,1,0") + "]";
+    const std::string materials = std::string(R"("materials": [)") + material("a", "A", "1,0,0") +
+                                  "," + material("b", "B", "0,1,0") + "]";
     // A restriction naming no selection tag applies to every polygon.
     load("{" + materials + R"(, "objects": [{"type": "polygon", "name": "o", )" + kStrip + R"(,
       "tags": [{"type": "texture", "material": "a"},
@@ -126,14 +133,16 @@ TEST_F(ExportTest, RestrictionsToMissingOrEmptySelections) {
     EXPECT_EQ(parts[0].materialName(), "B");
     EXPECT_EQ(parts[0].values.at("triangles"), "0 3 1 2 1 3 4 7 5 6 5 7");  // 1 and 3
     EXPECT_EQ(parts[1].materialName(), "A");
-    EXPECT_EQ(parts[1].values.at("triangles"), "0 3 1 2 1 3");            // 0 only
+    EXPECT_EQ(parts[1].values.at("triangles"), "0 3 1 2 1 3");  // 0 only
     EXPECT_EQ(parts[2].materialName(), "Display color");
     EXPECT_EQ(parts[2].values.at("vertices"), "2 0 0 2 1 0 3 1 0 3 0 0");  // 2
 }
 
 TEST_F(ExportTest, TagsAreInheritedAndTheInnermostLastTagWins) {
-    load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + "," + material("b", "B", "0,1,0") +
-         R"(], "objects": [{"type": "null", "name": "parent", "tags": [{"type": "texture", "material": "a"}],
+    load(
+        std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + "," +
+        material("b", "B", "0,1,0") +
+        R"(], "objects": [{"type": "null", "name": "parent", "tags": [{"type": "texture", "material": "a"}],
       "children": [
         {"type": "polygon", "name": "plain", "points": [[0,0,0],[0,1,0],[1,0,0]], "polygons": [[0,1,2]]},
         {"type": "polygon", "name": "own", "points": [[0,0,0],[0,1,0],[1,0,0]], "polygons": [[0,1,2]],
@@ -166,12 +175,16 @@ TEST_F(ExportTest, NoMeshWithoutPolygonsOrWhenTheLayerIsOff) {
 TEST_F(ExportTest, PhongNormalsFollowTheGeometryAndANormalTagWins) {
     // A cube's front and right faces meet at 90 degrees; the limit of 40
     // degrees keeps each corner on its own face, none smooths them together.
-    const std::string cube = R"("points": [[-1,-1,-1],[-1,1,-1],[1,-1,-1],[1,1,-1],[1,-1,1],[1,1,1]],
+    const std::string cube =
+        R"("points": [[-1,-1,-1],[-1,1,-1],[1,-1,-1],[1,1,-1],[1,-1,1],[1,1,1]],
       "polygons": [[0,1,3,2],[2,3,5,4]])";
     load(R"({"objects": [
-      {"type": "polygon", "name": "limited", )" + cube + R"(, "tags": [{"type": "phong", "params": {"1000": 1, "1001": 0.7}}]},
-      {"type": "polygon", "name": "smooth", )" + cube + R"(, "tags": [{"type": "phong"}]},
-      {"type": "polygon", "name": "tagged", )" + cube + R"(, "tags": [{"type": "phong"}, {"type": "normal"}]}]})");
+      {"type": "polygon", "name": "limited", )" +
+         cube + R"(, "tags": [{"type": "phong", "params": {"1000": 1, "1001": 0.7}}]},
+      {"type": "polygon", "name": "smooth", )" +
+         cube + R"(, "tags": [{"type": "phong"}]},
+      {"type": "polygon", "name": "tagged", )" +
+         cube + R"(, "tags": [{"type": "phong"}, {"type": "normal"}]}]})");
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(3));
     EXPECT_EQ(parts[0].values.at("normals"), "0 0 -1 0 0 -1 0 0 -1 0 0 -1 1 0 0 1 0 0 1 0 0 1 0 0");
@@ -185,7 +198,8 @@ TEST_F(ExportTest, PhongNormalsFollowTheGeometryAndANormalTagWins) {
 // Documents built through the host interface, which does not guard its
 // arrays as the loader does.
 TEST_F(ExportTest, PolygonsOutsideThePointsAreLeftOutAndReported) {
-    load(R"({"objects": [{"type": "polygon", "name": "broken", "points": [[0,0,0],[0,1,0],[1,0,0],[1,1,0]],
+    load(
+        R"({"objects": [{"type": "polygon", "name": "broken", "points": [[0,0,0],[0,1,0],[1,0,0],[1,1,0]],
       "polygons": [[0,1,2],[0,1,3,2]], "tags": [{"type": "uvw", "uvw": []}, {"type": "phong"}]}]})");
     auto* mesh = static_cast<host::PolygonObject*>(document->GetFirstObject());
     mesh->polygons().push_back({0, 1, 7, 2});    // c outside
@@ -194,10 +208,12 @@ TEST_F(ExportTest, PolygonsOutsideThePointsAreLeftOutAndReported) {
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(1));
     EXPECT_EQ(parts[0].values.at("triangles"), "0 2 1 0 2 1 3 1 2");
-    EXPECT_EQ(parts[0].values.at("uv_tex"), "0 0 0 0 0 0 0 0 0 0 0 0 0 0");  // the UVW tag covers 2 of 5
+    EXPECT_EQ(parts[0].values.at("uv_tex"),
+              "0 0 0 0 0 0 0 0 0 0 0 0 0 0");  // the UVW tag covers 2 of 5
     ASSERT_THAT(console, SizeIs(2));
     EXPECT_THAT(console[0], HasSubstr("\"broken\": the UVW tag covers 2 of 5 polygons"));
-    EXPECT_THAT(console[1], HasSubstr("\"broken\": 3 of 5 polygons refer to points outside the 4 points"));
+    EXPECT_THAT(console[1],
+                HasSubstr("\"broken\": 3 of 5 polygons refer to points outside the 4 points"));
 
     // All polygons invalid: nothing at all.
     mesh->polygons() = {{5, 6, 7, 7}, {0, 1, 2, 2}};
@@ -209,10 +225,12 @@ TEST_F(ExportTest, PolygonsOutsideThePointsAreLeftOutAndReported) {
 
 TEST_F(ExportTest, SelectionRangesBeyondThePolygonsAreClippedAndReported) {
     load(std::string(R"({"materials": [)") + material("b", "B", "0,1,0") + R"(],
-      "objects": [{"type": "polygon", "name": "o", )" + kStrip + R"(,
+      "objects": [{"type": "polygon", "name": "o", )" +
+         kStrip + R"(,
       "tags": [{"type": "texture", "material": "b", "params": {"1006": "sel"}},
                {"type": "polygonSelection", "name": "sel", "polygons": [2]}]}]})");
-    auto* selection = static_cast<host::SelectionTag*>(document->GetFirstObject()->GetFirstTag()->GetNext());
+    auto* selection =
+        static_cast<host::SelectionTag*>(document->GetFirstObject()->GetFirstTag()->GetNext());
     selection->GetBaseSelect()->Select(3);
     selection->GetBaseSelect()->Select(9);
     selection->GetBaseSelect()->Select(1000000);

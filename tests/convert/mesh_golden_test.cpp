@@ -11,7 +11,8 @@
 namespace {
 
 TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
-    const auto doc = host::LoadDocumentText(R"({"materials": [{"id": "m", "name": "Tiles", "channels": {"0": true},
+    const auto doc = host::LoadDocumentText(
+        R"({"materials": [{"id": "m", "name": "Tiles", "channels": {"0": true},
         "params": {"2100": [1, 1, 1], "8000": {"link": "b"}},
         "shaders": [{"id": "b", "type": "bitmap", "params": {"1000": {"file": "tiles.png"}}}]}],
       "objects": [{"type": "polygon", "name": "Quad",
@@ -19,7 +20,7 @@ TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
         "tags": [{"type": "texture", "material": "m", "params": {"1004": 6, "1002": 2, "1003": 2, "1007": 1}},
                  {"type": "uvw", "uvw": [[[0, 0, 0], [0, 1, 0], [1, 1, 0], [1, 0, 0]]]},
                  {"type": "phong"}]}]})",
-                                            "");
+        "");
     vxtest::MemoryFileFactory factory;
     plugin::ExportController controller;
     controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
@@ -27,7 +28,8 @@ TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
     controller.scene.reset();
 
     const std::string text = vxtest::afterOpening(factory.text());
-    const std::string group = "\ngroup \"Quad\" {\nflags 1\ntransform 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n";
+    const std::string group =
+        "\ngroup \"Quad\" {\nflags 1\ntransform 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n";
     const std::size_t at = text.find(group);
     ASSERT_NE(at, std::string::npos) << text;
     EXPECT_EQ(text.substr(at + group.size(), text.find("}\nprogress", at) + 2 - at - group.size()),
@@ -62,8 +64,8 @@ TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
               "\"uv_flags\" 62,\n"
               "},\n"
               "}\n"
-              "}\n"   // the material
-              "}\n"   // the object
+              "}\n"    // the material
+              "}\n"    // the object
               "}\n");  // the group
 }
 

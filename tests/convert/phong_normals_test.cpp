@@ -35,7 +35,8 @@ std::unique_ptr<PolygonObject> folded(double fold) {
 }
 
 bool near(const Vector32& a, const Vector32& b) {
-    return std::fabs(a.x - b.x) < 1e-5f && std::fabs(a.y - b.y) < 1e-5f && std::fabs(a.z - b.z) < 1e-5f;
+    return std::fabs(a.x - b.x) < 1e-5f && std::fabs(a.y - b.y) < 1e-5f &&
+           std::fabs(a.z - b.z) < 1e-5f;
 }
 
 TEST(PhongNormals, OnlyWithAPhongTag) {
@@ -50,15 +51,17 @@ TEST(PhongNormals, TheLimitDecidesPairwiseAtTheSharedEdge) {
     // (although the faces are more than half the limit from their mean),
     // a 25 degree limit keeps it sharp, no limit smooths it.
     for (const auto& [limit, angle, smooth] :
-         {std::tuple{true, 35.0, true}, std::tuple{true, 25.0, false}, std::tuple{false, 1.0, true}}) {
+         {std::tuple{true, 35.0, true}, std::tuple{true, 25.0, false},
+          std::tuple{false, 1.0, true}}) {
         const auto o = folded(30);
         addPhong(*o, limit, degrees(angle));
         const std::vector<Vector32> n = o->CreatePhongNormals();
         ASSERT_EQ(n.size(), 8u);
         const Vector32 flat = n[0];  // corner at point 0: only the first face
-        EXPECT_TRUE(near(flat, {0, 1, 0}) || near(flat, {0, -1, 0})) << flat.x << " " << flat.y << " " << flat.z;
+        EXPECT_TRUE(near(flat, {0, 1, 0}) || near(flat, {0, -1, 0}))
+            << flat.x << " " << flat.y << " " << flat.z;
         EXPECT_EQ(near(n[1], flat), !smooth) << angle;  // point 1 is on the edge
-        EXPECT_EQ(near(n[1], n[4]), smooth);  // the same point seen from the other face
+        EXPECT_EQ(near(n[1], n[4]), smooth);            // the same point seen from the other face
         EXPECT_EQ(near(n[2], n[7]), smooth);
     }
 }
@@ -93,10 +96,12 @@ std::vector<Vector32> reference(const PolygonObject& o, double angle) {
             for (std::size_t j = 0; j < polys.size(); ++j) {
                 const CPolygon& q = polys[j];
                 const bool at = q.a == point || q.b == point || q.c == point || q.d == point;
-                if (at && (j == i || host::Dot(face[j], face[i]) >= std::cos(angle))) sum = sum + face[j];
+                if (at && (j == i || host::Dot(face[j], face[i]) >= std::cos(angle)))
+                    sum = sum + face[j];
             }
             const Vector n = host::Normalize(sum);
-            out.push_back({static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)});
+            out.push_back(
+                {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)});
         }
     }
     return out;

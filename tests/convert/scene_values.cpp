@@ -18,7 +18,8 @@ std::string number(double v) {
 template <class T>
 std::string list(const T* values, std::size_t count) {
     std::string out;
-    for (std::size_t i = 0; i < count; ++i) out += (i ? " " : "") + number(static_cast<double>(values[i]));
+    for (std::size_t i = 0; i < count; ++i)
+        out += (i ? " " : "") + number(static_cast<double>(values[i]));
     return out;
 }
 
@@ -28,20 +29,30 @@ std::string valueText(int type, const void* value) {
         const auto* array = static_cast<const tal::ArrayValue*>(value);
         const auto count = static_cast<std::size_t>(array->count);
         switch (type & ~tal::kArrayBit) {
-            case tal::kFloat3: return list(static_cast<const float*>(array->data), 3 * count);
-            case tal::kFloat: return list(static_cast<const float*>(array->data), count);
-            case tal::kInt: return list(static_cast<const std::int32_t*>(array->data), count);
-            default: return "(array)";
+            case tal::kFloat3:
+                return list(static_cast<const float*>(array->data), 3 * count);
+            case tal::kFloat:
+                return list(static_cast<const float*>(array->data), count);
+            case tal::kInt:
+                return list(static_cast<const std::int32_t*>(array->data), count);
+            default:
+                return "(array)";
         }
     }
     switch (type) {
-        case tal::kFloat3: return list(static_cast<const float*>(value), 3);
-        case tal::kFloat: return list(static_cast<const float*>(value), 1);
+        case tal::kFloat3:
+            return list(static_cast<const float*>(value), 3);
+        case tal::kFloat:
+            return list(static_cast<const float*>(value), 1);
         case tal::kInt:
-        case tal::kBool: return list(static_cast<const std::int32_t*>(value), 1);
-        case tal::kMatrix: return list(static_cast<const double*>(value), 16);
-        case tal::kString: return static_cast<const char*>(value);
-        default: return "(value)";
+        case tal::kBool:
+            return list(static_cast<const std::int32_t*>(value), 1);
+        case tal::kMatrix:
+            return list(static_cast<const double*>(value), 16);
+        case tal::kString:
+            return static_cast<const char*>(value);
+        default:
+            return "(value)";
     }
 }
 

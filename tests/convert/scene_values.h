@@ -34,10 +34,10 @@ private:
 // material's shaders and block).
 struct MeshPart {
     std::string name;
-    std::vector<std::string> order;              // parameter names in write order
-    std::map<std::string, std::string> values;  // parameter name -> values
-    std::vector<std::string> material;           // calls after the geometry
-    std::string materialName() const;            // from "beginMaterial <name>"
+    std::vector<std::string> order;                         // parameter names in write order
+    std::map<std::string, std::string> values;              // parameter name -> values
+    std::vector<std::string> material;                      // calls after the geometry
+    std::string materialName() const;                       // from "beginMaterial <name>"
     std::string shaderValue(const std::string& key) const;  // first "set <key> ..." in material
 };
 

@@ -1,5 +1,7 @@
 // Textures: the file search, the placement from the texture tag, the flat
 // projection matrix and the "texture2_rgb" shader the material links.
+#include "convert/texture_export.h"
+
 #include <gmock/gmock.h>
 #include <unistd.h>
 
@@ -7,7 +9,6 @@
 #include <fstream>
 #include <string>
 
-#include "convert/texture_export.h"
 #include "export_fixture.h"
 #include "host/math.h"
 #include "platform/file_probe.h"
@@ -41,7 +42,8 @@ protected:
         ExportTest::TearDown();
     }
     void touch(const fs::path& p) { std::ofstream(p) << "png"; }
-    std::string find(const std::string& stored, const std::string& leaf, const std::string& directory) {
+    std::string find(const std::string& stored, const std::string& leaf,
+                     const std::string& directory) {
         return convert::findTextureFile(stored, leaf, directory, platform::systemFileProbe());
     }
     fs::path root;
@@ -58,8 +60,9 @@ TEST_F(TextureSearch, StoredPathThenTheTexFolderThenTheDocumentFolder) {
     EXPECT_EQ(find(elsewhere, "elsewhere.png", doc), elsewhere);  // found where stored
     EXPECT_EQ(find("wood.png", "wood.png", doc), doc + "/tex/wood.png");
     EXPECT_EQ(find("/gone/stone.png", "stone.png", doc), doc + "/stone.png");
-    EXPECT_EQ(find("/gone/marble.png", "marble.png", doc), "/gone/marble.png");  // nowhere: as stored
-    EXPECT_EQ(find("wood.png", "wood.png", ""), "wood.png");                     // never saved
+    EXPECT_EQ(find("/gone/marble.png", "marble.png", doc),
+              "/gone/marble.png");                            // nowhere: as stored
+    EXPECT_EQ(find("wood.png", "wood.png", ""), "wood.png");  // never saved
     EXPECT_EQ(find("", "", doc), "");
     // A folder of that name is no texture.
     fs::create_directories(root / "doc" / "tex" / "brick.png");
@@ -79,19 +82,21 @@ TEST_F(TextureSearch, BitmapShaderResolvedAgainstTheDocumentsFolderAndWrittenAsT
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(1));
     const std::string path = (root / "doc" / "tex" / "checker.png").string();
-    EXPECT_THAT(parts[0].material,
-                ElementsAre("beginShader (null) texture2_rgb", "set texture " + path, "set default_color 0 0 0",
-                            "set wrap 0", "set uv_projection 4", "set scale_u 2", "set scale_v 4",
-                            "set shift_u 0.25", "set shift_v 0.5", "set uv_flags 62", "endShader",
-                            "beginShader (null) tal_advanced", "set diffuse 1 1 1", "set specular 0 0 0",
-                            "set fresnel 1", "set roughness 0", "set ior 1.5", "set glossy 1",
-                            "set glossy_samples 9", "set alpha 1", "linkShaderText diffuse texture2_rgb",
-                            "endShader", "beginMaterial Checker", "useShaderText 0 tal_advanced",
-                            "endMaterial"));
+    EXPECT_THAT(
+        parts[0].material,
+        ElementsAre("beginShader (null) texture2_rgb", "set texture " + path,
+                    "set default_color 0 0 0", "set wrap 0", "set uv_projection 4", "set scale_u 2",
+                    "set scale_v 4", "set shift_u 0.25", "set shift_v 0.5", "set uv_flags 62",
+                    "endShader", "beginShader (null) tal_advanced", "set diffuse 1 1 1",
+                    "set specular 0 0 0", "set fresnel 1", "set roughness 0", "set ior 1.5",
+                    "set glossy 1", "set glossy_samples 9", "set alpha 1",
+                    "linkShaderText diffuse texture2_rgb", "endShader", "beginMaterial Checker",
+                    "useShaderText 0 tal_advanced", "endMaterial"));
 }
 
 TEST_F(ExportTest, FlatProjectionWritesTheHalvedInverseOfTheTextureMatrix) {
-    load(R"({"materials": [{"id": "m", "name": "Flat", "channels": {"0": true}, "params": {"8000": {"link": "b"}},
+    load(
+        R"({"materials": [{"id": "m", "name": "Flat", "channels": {"0": true}, "params": {"8000": {"link": "b"}},
         "shaders": [{"id": "b", "type": "bitmap", "params": {"1000": {"file": "flat.png"}}}]}],
       "objects": [{"type": "polygon", "points": [[0,0,0],[0,1,0],[1,0,0]], "polygons": [[0,1,2]],
         "tags": [{"type": "texture", "material": "m", "params": {"1004": 2},
@@ -108,7 +113,8 @@ TEST_F(ExportTest, FlatProjectionWritesTheHalvedInverseOfTheTextureMatrix) {
 }
 
 TEST(FlatProjection, IdentityAndSingularMatrices) {
-    EXPECT_EQ(join(convert::flatProjectionMatrix(host::Matrix{})), "0.5 0 0 0 0 0.5 0 0 0 0 0.5 0 0 0 0 1");
+    EXPECT_EQ(join(convert::flatProjectionMatrix(host::Matrix{})),
+              "0.5 0 0 0 0 0.5 0 0 0 0 0.5 0 0 0 0 1");
     host::Matrix flat;
     flat.off = {3, 4, 5};
     flat.v3 = {0, 0, 0};  // no z axis: no inverse, the identity is used
@@ -118,7 +124,8 @@ TEST(FlatProjection, IdentityAndSingularMatrices) {
     scaled.v1 = {50, 0, 0};
     scaled.v2 = {0, 50, 0};
     scaled.v3 = {0, 0, 50};
-    EXPECT_EQ(join(convert::flatProjectionMatrix(scaled)), "0.01 0 0 0 0 0.01 0 0 0 0 0.01 0 0 0 0 1");
+    EXPECT_EQ(join(convert::flatProjectionMatrix(scaled)),
+              "0.01 0 0 0 0 0.01 0 0 0 0 0.01 0 0 0 0 1");
 }
 
 }  // namespace
