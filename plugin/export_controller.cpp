@@ -4,6 +4,7 @@
 #include "convert/traversal.h"
 #include "host/document.h"
 #include "host/plugin_api.h"
+#include "livelink/repeat_link_factory.h"
 #include "sceneapi/default_rt_module.h"
 #include "sceneapi/light_file_factory.h"
 
@@ -16,23 +17,6 @@ constexpr int kMinRendererVersion = 7;
 constexpr int kMaxRendererVersion = 8;
 constexpr int kUpVectorY = 1;
 constexpr float kMeterScale = 100.0f;
-
-// Stands in for the live link until it is built: it never gives a scene API,
-// so Render and Update end silently.
-class UnbuiltLinkFactory final : public tal::LinkFactory {
-public:
-    tal::talScene_api* openApi() override { return nullptr; }
-    void beginScene(tal::talSceneapi_oo& /*scene*/) override {}
-    void closeApi() override {}
-    void setSceneName(const std::string& /*name*/) override {}
-    void setPreferRunning(bool /*preferRunning*/) override {}
-    void setVersionRange(int /*minVersion*/, int /*maxVersion*/) override {}
-    bool sceneMatched() const override { return false; }
-    const std::string& errorText() const override { return error_; }
-
-private:
-    std::string error_ = "No live link to the renderer is built into this plug-in yet.";
-};
 
 // The object layer of one command: opened on the factory, deleted (and the
 // controller's pointer cleared) when the scope ends, before the factory goes.
@@ -102,15 +86,25 @@ bool ExportController::runExport(host::BaseDocument* doc) {
 void ExportController::runLiveLink(host::BaseDocument* doc, const std::string& sceneName,
                                    bool preferRunning) {
     const std::unique_ptr<tal::LinkFactory> factory =
-        linkFactoryMaker ? linkFactoryMaker() : std::make_unique<UnbuiltLinkFactory>();
+        linkFactoryMaker ? linkFactoryMaker() : std::make_unique<tal::RepeatLinkFactory>();
     if (!factory) return;
     factory->setSceneName(sceneName);
     factory->setPreferRunning(preferRunning);
     factory->setVersionRange(kMinRendererVersion, kMaxRendererVersion);
-    const SceneScope sceneScope(*this, *factory);
-    // The factory knows whether the renderer already shows this scene only
-    // once the layer has opened the link.
-    if (scene->api()) sendScene(doc, !factory->sceneMatched());
+    {
+        const SceneScope sceneScope(*this, *factory);
+        // The factory knows whether the renderer already shows this scene
+        // only once the layer has opened the link.
+        if (scene->api()) sendScene(doc, !factory->sceneMatched());
+    }
+    // Closed here rather than by the destructor, so that a link that broke
+    // while the scene went out is known before the command ends.
+    factory->closeApi();
+    // The command still succeeds; the user learns why nothing (or not all of
+    // the scene) reached the renderer.
+    std::string failure = factory->errorText();
+    while (!failure.empty() && failure.back() == '\n') failure.pop_back();
+    if (!failure.empty()) host::GePrint(host::String(std::move(failure)));
 }
 
 void ExportController::sendScene(host::BaseDocument* doc, bool adjustView) {

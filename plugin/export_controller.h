@@ -9,7 +9,9 @@
 // Contract. The controller lives as long as the plug-in module; between
 // commands it keeps only the conversion state below, which the conversion
 // in convert/ reads and writes while a command runs. A live link that gives
-// no scene API ends the command silently. A scene file that cannot be opened
+// no scene API, or breaks while the scene goes out, ends the command with
+// the factory's failure text on the host's console (GePrint); the command
+// still reports success. A scene file that cannot be opened
 // or closed raises std::runtime_error out of runExport; the command's edge
 // shows it. Everything runs on the host's main thread.
 #pragma once
@@ -31,8 +33,8 @@ class BaseDocument;
 
 namespace plugin {
 
-// Makers of the back-end factories, for tests and for the live link that is
-// plugged in later. An empty maker means the built-in one.
+// Makers of the back-end factories, for tests. An empty maker means the
+// built-in one (RepeatLinkFactory, LightFileFactory).
 using LinkFactoryMaker = std::function<std::unique_ptr<tal::LinkFactory>()>;
 using FileFactoryMaker = std::function<std::unique_ptr<tal::LightFactory>(const std::string& path)>;
 

@@ -42,7 +42,8 @@ TEST_F(ControllerTest, RenderAsksForANewSceneWithViewAdjustmentAndTearsDownInOrd
     EXPECT_FALSE(controller.updateOnly);
     EXPECT_EQ(controller.scene, nullptr);
     EXPECT_THAT(script.events, ElementsAre("setSceneName ", "setPreferRunning false", "setVersionRange 7 8",
-                                           "openApi", "beginScene", "~factory, layer gone"));
+                                           "openApi", "beginScene", "closeApi, layer gone",
+                                           "~factory, layer gone"));
     EXPECT_EQ(optionsBlock(script.text), expectedOptions(true));
     // The options precede the document, which the scene ends with.
     const std::size_t group = script.text.find("\ngroup \"model.final\" {\n");
@@ -63,7 +64,7 @@ TEST_F(ControllerTest, UpdateKeepsTheRenderersViewOnlyWhenItHoldsTheScene) {
         EXPECT_EQ(controller.scene, nullptr);
         EXPECT_THAT(script.events, ElementsAre("setSceneName model.final", "setPreferRunning true",
                                                "setVersionRange 7 8", "openApi", "beginScene",
-                                               "~factory, layer gone"));
+                                               "closeApi, layer gone", "~factory, layer gone"));
         EXPECT_EQ(optionsBlock(script.text), expectedOptions(!matched));
     }
 }
@@ -96,12 +97,23 @@ TEST_F(ControllerTest, NoSceneApiSkipsOptionsAndDocumentSilently) {
     EXPECT_EQ(script.events.back(), "~factory, layer gone");
     EXPECT_EQ(std::count(script.events.begin(), script.events.end(), "beginScene"), 0);
 
-    // Until the live link is built in, the built-in factory never links.
+    // The built-in live link with no renderer installed: nothing is sent, and
+    // the reason goes to the host's console, once per command.
+    const std::string none = (std::filesystem::temp_directory_path() /
+                              ("vx-no-registry-" + std::to_string(::getpid()) + ".json")).string();
+    ::setenv("TALVIK_REGISTRY_USER", none.c_str(), 1);
+    ::setenv("TALVIK_REGISTRY_MACHINE", none.c_str(), 1);
+    std::vector<std::string> console;
+    host::SetConsoleSink([&console](const std::string& line) { console.push_back(line); });
     plugin::ExportController plain;
     EXPECT_TRUE(plain.runRender(document.get()));
     EXPECT_TRUE(plain.runUpdate(document.get()));
+    host::SetConsoleSink(nullptr);
     EXPECT_EQ(plain.scene, nullptr);
     EXPECT_EQ(document->evaluationCount(), evaluations);
+    const std::string reason =
+        "Failed to connect. Could not get a scene api. Please check your Vantrix installation.";
+    EXPECT_THAT(console, ElementsAre(reason, reason));
 }
 
 class ExportTest : public ControllerTest {
