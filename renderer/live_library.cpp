@@ -1,0 +1,104 @@
+// talvantrixlive6_64.so: the live-link library the plug-in loads from the
+// renderer's installation. Its one export, vantrix_live_initialize, answers
+// the root object with the query API (running instances from the instance
+// folder, scene descriptions as the renderers publish them) and the scene
+// API (live_scene_api.h). No exception leaves the library: the entry point
+// answers null when it cannot build the root object.
+#include <fstream>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "livelink/live_api.h"
+#include "renderer/instance_records.h"
+#include "renderer/live_scene_api.h"
+
+namespace {
+
+using vxlink::InstanceRecord;
+
+// Answers from the instance folder; the texts live until the next call.
+class LiveQueryApi final : public tal::talQuery_api {
+public:
+    const char* instanceList() override {
+        try {
+            std::ostringstream xml;
+            xml << "<instances>";
+            const std::string folder = vxlink::instanceFolder();
+            if (!folder.empty()) {
+                for (const InstanceRecord& r : vxlink::liveRecords(folder)) {
+                    xml << "<instance><version_major>" << r.versionMajor
+                        << "</version_major><process_id>" << r.processId
+                        << "</process_id><livelink_port>" << r.liveLinkPort
+                        << "</livelink_port></instance>";
+                }
+            }
+            xml << "</instances>";
+            list_ = xml.str();
+            return list_.c_str();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+
+    bool attachInstance(std::uint64_t processId) override {
+        try {
+            attached_ = 0;
+            const std::string folder = vxlink::instanceFolder();
+            if (folder.empty()) return false;
+            for (const InstanceRecord& r : vxlink::liveRecords(folder)) {
+                if (static_cast<std::uint64_t>(r.processId) == processId) {
+                    attached_ = r.processId;
+                    folder_ = folder;
+                    return true;
+                }
+            }
+            return false;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    void detachInstance() override { attached_ = 0; }
+
+    const char* sceneInfo() override {
+        try {
+            if (attached_ == 0) return nullptr;
+            std::ifstream in(vxlink::sceneDescriptionPath(folder_, attached_), std::ios::binary);
+            if (!in) return nullptr;
+            std::ostringstream text;
+            text << in.rdbuf();
+            scene_ = text.str();
+            return scene_.c_str();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+
+private:
+    std::string list_;
+    std::string scene_;
+    std::string folder_;
+    std::int64_t attached_ = 0;
+};
+
+class LiveRoot final : public tal::talLive_api {
+public:
+    tal::talScene_api* sceneApi() override { return &scene_; }
+    tal::talQuery_api* queryApi() override { return &query_; }
+
+private:
+    vxlink::LiveSceneApi scene_;
+    LiveQueryApi query_;
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) tal::talLive_api* vantrix_live_initialize() {
+    try {
+        return new LiveRoot();
+    } catch (...) {
+        return nullptr;
+    }
+}

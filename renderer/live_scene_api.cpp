@@ -1,0 +1,149 @@
+#include "renderer/live_scene_api.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <sstream>
+
+#include "renderer/link_socket.h"
+
+namespace vxlink {
+
+namespace {
+
+// Time limits of the client, in milliseconds.
+constexpr int kConnectMs = 2000;
+constexpr int kDefaultAnswerMs = 15000;
+constexpr std::size_t kStreamBuffer = std::size_t{1} << 20;
+
+int answerMs() { return timeoutFromEnvironment(kDefaultAnswerMs); }
+
+}  // namespace
+
+LinkChannel::LinkChannel() : stallMs_(answerMs()) {
+    const cookie_io_functions_t functions{nullptr, &LinkChannel::writeToLink, nullptr, nullptr};
+    file_ = ::fopencookie(this, "w", functions);
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+}
+
+LinkChannel::~LinkChannel() {
+    fd_ = -1;  // whatever is still buffered has nowhere to go
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+ssize_t LinkChannel::writeToLink(void* cookie, const char* bytes, std::size_t size) {
+    auto* channel = static_cast<LinkChannel*>(cookie);
+    // Unconnected or broken: the bytes are dropped, and the stream stays
+    // usable, so the exporter goes on at full speed to its end.
+    if (channel->fd_ >= 0 && !channel->broken_) {
+        for (std::size_t done = 0; done < size && !channel->broken_;) {
+            const std::size_t piece = std::min(size - done, kClientFrame);
+            channel->sendFrame(bytes + done, piece);
+            done += piece;
+        }
+    }
+    return static_cast<ssize_t>(size);
+}
+
+bool LinkChannel::sendFrame(const char* bytes, std::size_t size) {
+    char header[32];
+    const int length = std::snprintf(header, sizeof header, "data %zu\n", size);
+    std::string error;
+    if (!sendAll(fd_, header, static_cast<std::size_t>(length), stallMs_, error) ||
+        !sendAll(fd_, bytes, size, stallMs_, error)) {
+        breakLink(error);
+        return false;
+    }
+    return true;
+}
+
+void LinkChannel::breakLink(const std::string& reason) {
+    broken_ = true;
+    reason_ = reason;
+    // The renderer may have said why before it went.
+    std::string line;
+    std::string ignored;
+    if (readLine(fd_, line, 1, ignored) && line.rfind("error ", 0) == 0) reason_ = line.substr(6);
+}
+
+LiveSceneApi::LiveSceneApi() : LinkChannel(), talScene_api_file(LinkChannel::file_, true) {}
+
+LiveSceneApi::~LiveSceneApi() { closeSocket(); }
+
+bool LiveSceneApi::connect(const char* host, int port, int /*attemptMode*/) {
+    if (fd_ >= 0) return !broken_;
+    if (file_ == nullptr) return false;
+    std::string error;
+    const int fd = connectLoopback(host, port, kConnectMs, error);
+    if (fd < 0) {
+        reason_ = error;
+        return false;
+    }
+    // The renderer speaks first: "vxlink <protocol> vxrenderer <major> <pid>".
+    std::string greeting;
+    std::istringstream words;
+    std::string word;
+    int protocol = 0;
+    if (!readLine(fd, greeting, stallMs_, error)) {
+        reason_ = "no greeting: " + error;
+        ::close(fd);
+        return false;
+    }
+    words.str(greeting);
+    if (!(words >> word) || word != "vxlink" || !(words >> protocol) ||
+        protocol != kProtocolVersion) {
+        reason_ = "not a renderer of this protocol: " + greeting.substr(0, 80);
+        ::close(fd);
+        return false;
+    }
+    const std::string hello = "client " + std::to_string(clientId_) + "\n";
+    if (!sendAll(fd, hello.data(), hello.size(), stallMs_, error)) {
+        reason_ = error;
+        ::close(fd);
+        return false;
+    }
+    std::fflush(file_);  // drops anything written before the link stood
+    std::clearerr(file_);
+    fd_ = fd;
+    broken_ = false;
+    reason_.clear();
+    return true;
+}
+
+bool LiveSceneApi::disconnect() {
+    if (fd_ < 0) return false;
+    std::fflush(file_);
+    bool complete = false;
+    if (!broken_) {
+        std::string error;
+        std::string answer;
+        static constexpr char kEnd[] = "end\n";
+        if (!sendAll(fd_, kEnd, sizeof kEnd - 1, stallMs_, error) ||
+            !readLine(fd_, answer, stallMs_, error)) {
+            reason_ = error;
+        } else if (answer.rfind("ok", 0) == 0) {
+            complete = true;
+        } else {
+            reason_ = answer.rfind("error ", 0) == 0 ? answer.substr(6) : answer;
+        }
+    }
+    closeSocket();
+    return complete;
+}
+
+void LiveSceneApi::id(unsigned int id) {
+    if (fd_ < 0) {
+        clientId_ = id;
+        return;
+    }
+    talScene_api_file::id(id);
+}
+
+void LiveSceneApi::closeSocket() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    broken_ = false;
+}
+
+}  // namespace vxlink

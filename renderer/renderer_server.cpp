@@ -1,0 +1,376 @@
+#include "renderer/renderer_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "renderer/instance_records.h"
+#include "renderer/link_socket.h"
+#include "renderer/model_sets.h"
+#include "scenefile/reader.h"
+
+namespace vxrenderer {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
+// Bytes taken from one connection before the others get their turn.
+constexpr std::size_t kTurnBytes = std::size_t{8} << 20;
+constexpr int kMaxPollMs = 250;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string countsText(const Counts& c) {
+    return "objects " + std::to_string(c.objects) + ", triangles " + std::to_string(c.triangles) +
+           ", materials " + std::to_string(c.materials) + ", cameras " +
+           std::to_string(c.cameras) + ", lights " + std::to_string(c.lights) + ", animations " +
+           std::to_string(c.animations);
+}
+
+// A file name part from a model set name: letters, digits, '.', '-', '_'.
+std::string safeName(const std::string& name) {
+    std::string out;
+    for (const char c : name.substr(0, 64)) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        out += plain ? c : '_';
+    }
+    return out.empty() || out[0] == '.' ? "scene" + out : out;
+}
+
+}  // namespace
+
+struct RendererServer::Connection {
+    enum class Phase { hello, header, body };
+
+    std::uint64_t number = 0;
+    int fd = -1;
+    std::string peer;
+    Phase phase = Phase::hello;
+    std::string line;
+    std::uint64_t bodyLeft = 0;
+    scenefile::TreeBuilder builder;
+    scenefile::StreamReader reader{builder};
+    std::FILE* save = nullptr;
+    std::string savePath;
+    std::uint64_t bytes = 0;
+    unsigned long clientId = 0;
+    Clock::time_point start = Clock::now();
+    Clock::time_point lastActivity = Clock::now();
+};
+
+struct RendererServer::State {
+    ModelSets models;
+    std::vector<std::unique_ptr<Connection>> connections;
+    std::vector<char> buffer = std::vector<char>(kReadBuffer);
+    Clock::time_point idleSince = Clock::now();
+};
+
+RendererServer::RendererServer(ServerOptions options)
+    : options_(std::move(options)), pid_(::getpid()), state_(std::make_unique<State>()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options_.outputFolder, ec);
+    log_ = std::fopen((options_.outputFolder + "/vxrenderer.log").c_str(), "a");
+}
+
+RendererServer::~RendererServer() {
+    for (auto& c : state_->connections) close(*c);
+    unpublish();
+    if (listenFd_ >= 0) ::close(listenFd_);
+    if (log_ != nullptr) std::fclose(log_);
+}
+
+void RendererServer::log(const std::string& line) {
+    const std::string text = "vxrenderer[" + std::to_string(pid_) + "]: " + line + "\n";
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+    if (log_ != nullptr) {
+        std::fputs(text.c_str(), log_);
+        std::fflush(log_);
+    }
+}
+
+bool RendererServer::start() {
+    std::string reasons;
+    for (long long port = options_.firstPort; port <= options_.lastPort; ++port) {
+        std::string error;
+        listenFd_ = vxlink::listenLoopback(static_cast<int>(port), error);
+        if (listenFd_ >= 0) {
+            port_ = static_cast<int>(port);
+            break;
+        }
+        reasons += (reasons.empty() ? "" : "; ") + error;
+    }
+    if (listenFd_ < 0) {
+        log("no free live-link port from " + std::to_string(options_.firstPort) + " to " +
+            std::to_string(options_.lastPort) + (reasons.empty() ? "" : " (" + reasons + ")"));
+        return false;
+    }
+    publish();
+    log("listening on 127.0.0.1:" + std::to_string(port_) + " (version " +
+        std::to_string(options_.versionMajor) + "), scenes saved in " + options_.outputFolder);
+    return true;
+}
+
+void RendererServer::publish() {
+    const std::string& folder = options_.instanceFolder;
+    // The description first: whoever finds the record finds the description.
+    vxlink::replaceFile(vxlink::sceneDescriptionPath(folder, pid_), state_->models.describe());
+    if (!vxlink::writeRecord(folder, {options_.versionMajor, pid_, port_})) {
+        log("cannot publish the instance record in " + folder);
+    }
+}
+
+void RendererServer::unpublish() {
+    if (port_ == 0) return;
+    ::unlink(vxlink::recordPath(options_.instanceFolder, pid_).c_str());
+    ::unlink(vxlink::sceneDescriptionPath(options_.instanceFolder, pid_).c_str());
+    port_ = 0;
+}
+
+int RendererServer::run(const std::atomic<bool>& stop) {
+    State& s = *state_;
+    while (!stop) {
+        std::vector<pollfd> fds{{listenFd_, POLLIN, 0}};
+        int waitMs = kMaxPollMs;
+        for (const auto& c : s.connections) {
+            fds.push_back({c->fd, POLLIN, 0});
+            const auto left = std::chrono::milliseconds(options_.timeoutMs) -
+                              std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  Clock::now() - c->lastActivity);
+            waitMs = std::clamp(static_cast<int>(left.count()) + 1, 0, waitMs);
+        }
+        if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR) {
+            log(std::string("poll: ") + std::strerror(errno));
+            return 1;
+        }
+        if (fds[0].revents & POLLIN) accept();
+        for (std::size_t i = 1; i < fds.size(); ++i) {
+            Connection& c = *s.connections[i - 1];
+            if (fds[i].revents != 0 && c.fd >= 0) serve(c);
+        }
+        for (auto& c : s.connections) {
+            if (c->fd >= 0 && secondsSince(c->lastActivity) * 1000 >= options_.timeoutMs) {
+                fail(*c, "the client sent nothing for " +
+                             std::to_string(options_.timeoutMs / 1000.0).substr(0, 5) + " s");
+            }
+        }
+        std::erase_if(s.connections, [](const auto& c) { return c->fd < 0; });
+        if (!s.connections.empty()) s.idleSince = Clock::now();
+        if (options_.exitWhenIdleMs > 0 && s.connections.empty() &&
+            secondsSince(s.idleSince) * 1000 >= options_.exitWhenIdleMs) {
+            log("no client for " + std::to_string(options_.exitWhenIdleMs / 1000) + " s; ending");
+            break;
+        }
+    }
+    unpublish();
+    log("ended after " + std::to_string(scenes_) + " scene(s)");
+    return 0;
+}
+
+void RendererServer::accept() {
+    for (;;) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;
+        auto c = std::make_unique<Connection>();
+        c->number = ++connections_;
+        c->fd = fd;
+        char address[INET_ADDRSTRLEN] = "?";
+        ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+        c->peer = std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
+        const std::string greeting = "vxlink " + std::to_string(vxlink::kProtocolVersion) +
+                                     " vxrenderer " + std::to_string(options_.versionMajor) + " " +
+                                     std::to_string(pid_) + "\n";
+        // A fresh socket takes a few bytes at once; one that does not is not served.
+        if (::send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(greeting.size())) {
+            ::close(fd);
+            continue;
+        }
+        state_->connections.push_back(std::move(c));
+    }
+}
+
+void RendererServer::serve(Connection& c) {
+    char* buffer = state_->buffer.data();
+    std::size_t taken = 0;
+    while (c.fd >= 0 && taken < kTurnBytes) {
+        const ssize_t n = ::recv(c.fd, buffer, kReadBuffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (n <= 0) {
+            const std::string why = n == 0 ? "the client closed the connection"
+                                           : std::string("recv: ") + std::strerror(errno);
+            if (c.bytes > 0 || c.phase == Connection::Phase::body) {
+                fail(c, why + " in the middle of a scene");
+            } else {
+                log("connection " + std::to_string(c.number) + " from " + c.peer + ": " + why +
+                    " before sending a scene");
+                close(c);
+            }
+            return;
+        }
+        c.lastActivity = Clock::now();
+        taken += static_cast<std::size_t>(n);
+        const std::size_t size = static_cast<std::size_t>(n);
+        std::size_t pos = 0;
+        while (pos < size && c.fd >= 0) {
+            if (c.phase == Connection::Phase::body) {
+                const std::size_t k = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(c.bodyLeft, size - pos));
+                try {
+                    c.reader.feed(std::string_view(buffer + pos, k));
+                } catch (const std::exception& e) {
+                    fail(c, std::string("the scene does not read: ") + e.what());
+                    return;
+                }
+                if (c.save != nullptr && std::fwrite(buffer + pos, 1, k, c.save) != k) {
+                    log("connection " + std::to_string(c.number) + ": cannot save to " +
+                        c.savePath + ": " + std::strerror(errno));
+                    std::fclose(c.save);
+                    c.save = nullptr;
+                    ::unlink(c.savePath.c_str());
+                }
+                c.bytes += k;
+                c.bodyLeft -= k;
+                pos += k;
+                if (c.bodyLeft == 0) c.phase = Connection::Phase::header;
+                continue;
+            }
+            const char* end =
+                static_cast<const char*>(std::memchr(buffer + pos, '\n', size - pos));
+            const std::size_t k = end != nullptr ? static_cast<std::size_t>(end - (buffer + pos))
+                                                 : size - pos;
+            if (c.line.size() + k > vxlink::kMaxLine) {
+                fail(c, "a message line longer than " + std::to_string(vxlink::kMaxLine) +
+                            " bytes: not a live-link client");
+                return;
+            }
+            c.line.append(buffer + pos, k);
+            pos += k;
+            if (end != nullptr) {
+                ++pos;
+                const std::string line = std::move(c.line);
+                c.line.clear();
+                handleLine(c, line);
+            }
+        }
+    }
+}
+
+void RendererServer::handleLine(Connection& c, const std::string& line) {
+    std::istringstream words(line);
+    std::string word;
+    words >> word;
+    if (c.phase == Connection::Phase::hello) {
+        if (word != "client" || !(words >> c.clientId)) {
+            fail(c, "no client greeting: not a live-link client");
+            return;
+        }
+        c.phase = Connection::Phase::header;
+        const std::string path = options_.outputFolder + "/.incoming-" + std::to_string(pid_) +
+                                 "-" + std::to_string(c.number) + ".vxs";
+        c.save = std::fopen(path.c_str(), "wb");
+        if (c.save != nullptr) {
+            std::setvbuf(c.save, nullptr, _IOFBF, kReadBuffer);
+            c.savePath = path;
+        } else {
+            log("cannot save scenes in " + options_.outputFolder + ": " + std::strerror(errno));
+        }
+        return;
+    }
+    std::uint64_t size = 0;
+    if (word == "data" && (words >> size) && size > 0 && size <= vxlink::kMaxFrame) {
+        c.bodyLeft = size;
+        c.phase = Connection::Phase::body;
+    } else if (word == "end" && line == "end") {
+        endScene(c);
+    } else {
+        fail(c, "unexpected message \"" + line.substr(0, 40) + "\"");
+    }
+}
+
+void RendererServer::endScene(Connection& c) {
+    scenefile::Document document;
+    try {
+        c.reader.finish();
+        document = c.builder.take();
+    } catch (const std::exception& e) {
+        fail(c, std::string("the scene does not read: ") + e.what());
+        return;
+    }
+    const Applied applied = state_->models.apply(document);
+    const std::uint64_t number = ++scenes_;
+    std::string saved = "not saved";
+    if (c.save != nullptr) {
+        const bool written = std::fclose(c.save) == 0;
+        c.save = nullptr;
+        const std::string path = options_.outputFolder + "/scene-" + std::to_string(pid_) + "-" +
+                                 std::to_string(number) + "-" + safeName(applied.name) + ".vxs";
+        if (written && std::rename(c.savePath.c_str(), path.c_str()) == 0) {
+            saved = "saved " + path;
+        } else {
+            ::unlink(c.savePath.c_str());
+        }
+        c.savePath.clear();
+    }
+    publish();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(c.start));
+    log("scene " + std::to_string(number) + " \"" + applied.name + "\" (" +
+        (applied.update ? "update" : "render") + ") from client " + std::to_string(c.clientId) +
+        ": " + countsText(applied.scene) + ", bytes " + std::to_string(c.bytes) + ", seconds " +
+        seconds + "; model set: " + countsText(applied.modelSet) + "; " + saved);
+    const std::string answer = "ok " + std::to_string(number) + " " + std::to_string(c.bytes) + "\n";
+    // A few bytes on a socket the client only wrote to: they go out at once,
+    // or the client is not waited for.
+    if (::send(c.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+        static_cast<ssize_t>(answer.size())) {
+        log("connection " + std::to_string(c.number) + ": the answer did not go out: " +
+            std::strerror(errno));
+    }
+    close(c);
+}
+
+void RendererServer::fail(Connection& c, const std::string& reason) {
+    if (c.fd < 0) return;
+    log("connection " + std::to_string(c.number) + " from " + c.peer + ": " + reason +
+        "; connection ended" + (c.bytes > 0 ? ", scene discarded (" + std::to_string(c.bytes) +
+                                                  " bytes received)"
+                                            : ""));
+    // One try at telling the client why; a client that does not read is not waited for.
+    const std::string message = "error " + reason + "\n";
+    [[maybe_unused]] const ssize_t sent = ::send(c.fd, message.data(), message.size(),
+                                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+    close(c);
+}
+
+void RendererServer::close(Connection& c) {
+    if (c.save != nullptr) {
+        std::fclose(c.save);
+        c.save = nullptr;
+    }
+    if (!c.savePath.empty()) ::unlink(c.savePath.c_str());
+    c.savePath.clear();
+    if (c.fd >= 0) ::close(c.fd);
+    c.fd = -1;
+}
+
+}  // namespace vxrenderer

@@ -1,0 +1,75 @@
+// RendererServer: the stand-in renderer's live-link side. It listens on
+// 127.0.0.1, publishes its instance record and scene description, receives
+// scenes from any number of clients at once, parses them with the scene
+// reader as they arrive, keeps the model sets, saves every complete scene
+// as a scene file and writes one summary line per scene.
+//
+// Contract. run() serves until stop() is asked (a signal handler may ask)
+// or, with `exitWhenIdleMs`, until no client was connected for that long; it
+// then removes the instance record and scene description. Each connection
+// has a time limit: a client that sends nothing for `timeoutMs`, closes in
+// the middle of a scene, sends something that is not a scene, or does not
+// take the renderer's answer, ends only its own connection, with a message
+// in the log; its partial scene is discarded and no file is left of it.
+// Messages go to the standard output and to "vxrenderer.log" in the output
+// folder. The saved file holds exactly the bytes received: the scene file
+// that the file writer would write for the same calls, less the header
+// lines only the file factory writes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vxrenderer {
+
+struct ServerOptions {
+    int firstPort = 0;
+    int lastPort = 0;
+    int versionMajor = 8;
+    std::string outputFolder;
+    std::string instanceFolder;
+    int timeoutMs = 60000;
+    int exitWhenIdleMs = 0;  // 0: serve until stopped
+};
+
+class RendererServer {
+public:
+    explicit RendererServer(ServerOptions options);
+    ~RendererServer();
+    RendererServer(const RendererServer&) = delete;
+    RendererServer& operator=(const RendererServer&) = delete;
+
+    // Binds the first free port of the range and publishes the instance.
+    // False (with a message written) when no port could be bound.
+    bool start();
+    // Serves until stopped; answers the process exit status.
+    int run(const std::atomic<bool>& stop);
+    int port() const { return port_; }
+
+    void log(const std::string& line);
+
+private:
+    struct Connection;
+    void accept();
+    void serve(Connection& c);
+    void handleLine(Connection& c, const std::string& line);
+    void endScene(Connection& c);
+    void fail(Connection& c, const std::string& reason);
+    void close(Connection& c);
+    void publish();
+    void unpublish();
+
+    ServerOptions options_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::int64_t pid_ = 0;
+    std::uint64_t connections_ = 0;
+    std::uint64_t scenes_ = 0;
+    std::FILE* log_ = nullptr;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace vxrenderer

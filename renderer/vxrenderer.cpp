@@ -1,0 +1,114 @@
+// vxrenderer: the stand-in renderer. Started by the plug-in with no
+// arguments (the registry's "BinName"), or by hand. It takes its live-link
+// port range from the registry (or --port), listens on 127.0.0.1, publishes
+// its instance, and receives scenes until it is ended (SIGINT, SIGTERM,
+// SIGHUP) or, with --exit-when-idle, until no client came for that long.
+// Exit status: 0 after a normal end, 1 when it could not listen, 2 for
+// usage errors.
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "livelink/installation.h"
+#include "renderer/instance_records.h"
+#include "renderer/link_socket.h"
+#include "renderer/renderer_server.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void requestStop(int) { g_stop = true; }
+
+void installSignals() {
+    struct sigaction stop {};
+    stop.sa_handler = requestStop;
+    sigemptyset(&stop.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &stop, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+int secondsFromEnvironment(const char* name) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::max(0, std::atoi(text)) : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"vxrenderer: the stand-in renderer; receives scenes over the live link"};
+    vxrenderer::ServerOptions options;
+    int port = 0;
+    int maxPort = 0;
+    double timeoutSeconds = vxlink::timeoutFromEnvironment(60000) / 1000.0;
+    int idleSeconds = secondsFromEnvironment("VXRENDERER_EXIT_WHEN_IDLE");
+    auto* portOption = app.add_option("--port", port, "first live-link port (default: the registry's)")
+                           ->check(CLI::Range(1, 65535));
+    app.add_option("--max-port", maxPort, "last live-link port (default: --port)")
+        ->check(CLI::Range(1, 65535))
+        ->needs(portOption);
+    app.add_option("--output", options.outputFolder,
+                   "folder for received scenes and vxrenderer.log (default: INSTANCES/scenes)");
+    app.add_option("--version-major", options.versionMajor, "major version it reports")
+        ->check(CLI::Range(1, 99))
+        ->capture_default_str();
+    app.add_option("--timeout", timeoutSeconds,
+                   "seconds a client may stay silent (default: $TALVIK_LIVELINK_TIMEOUT_MS, else 60)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--exit-when-idle", idleSeconds,
+                   "end after this many seconds without a client (default: "
+                   "$VXRENDERER_EXIT_WHEN_IDLE, else never)")
+        ->check(CLI::NonNegativeNumber);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    std::string error;
+    options.instanceFolder = vxlink::instanceFolder(&error);
+    if (options.instanceFolder.empty()) {
+        std::fprintf(stderr, "vxrenderer: %s\n", error.c_str());
+        return 1;
+    }
+    vxlink::removeStaleRecords(options.instanceFolder);
+    if (options.outputFolder.empty()) options.outputFolder = options.instanceFolder + "/scenes";
+    options.outputFolder = std::filesystem::absolute(options.outputFolder).lexically_normal().string();
+    options.timeoutMs = static_cast<int>(timeoutSeconds * 1000);
+    options.exitWhenIdleMs = idleSeconds * 1000;
+
+    if (port != 0) {
+        options.firstPort = port;
+        options.lastPort = maxPort != 0 ? maxPort : port;
+    } else {
+        int first = -1;
+        int last = -1;
+        const int status = livelink::Installation::system().readLiveLinkPorts(5, 20, first, last);
+        if (status != livelink::kPortsRead) {
+            std::fprintf(stderr,
+                         "vxrenderer: no live-link port range in the registry (%s); pass --port "
+                         "or register the renderer with vxregister\n",
+                         status == livelink::kNoInstallation ? "no installation"
+                                                             : "\"LiveLinkPort\" or \"LiveLinkMaxPort\" missing");
+            return 2;
+        }
+        options.firstPort = first;
+        options.lastPort = last;
+    }
+    if (options.firstPort > options.lastPort) {
+        std::fprintf(stderr, "vxrenderer: the port range %d to %d is empty\n", options.firstPort,
+                     options.lastPort);
+        return 2;
+    }
+
+    installSignals();
+    vxrenderer::RendererServer server(options);
+    if (!server.start()) return 1;
+    return server.run(g_stop);
+}
