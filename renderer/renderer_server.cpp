@@ -52,6 +52,14 @@ std::string safeName(const std::string& name) {
     return out.empty() || out[0] == '.' ? "scene" + out : out;
 }
 
+// A name on one log line: control characters become blanks.
+std::string printable(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    return text;
+}
+
 }  // namespace
 
 struct RendererServer::Connection {
@@ -165,8 +173,9 @@ int RendererServer::run(const std::atomic<bool>& stop) {
         }
         for (auto& c : s.connections) {
             if (c->fd >= 0 && secondsSince(c->lastActivity) * 1000 >= options_.timeoutMs) {
-                fail(*c, "the client sent nothing for " +
-                             std::to_string(options_.timeoutMs / 1000.0).substr(0, 5) + " s");
+                char limit[32];
+                std::snprintf(limit, sizeof limit, "%g", options_.timeoutMs / 1000.0);
+                fail(*c, std::string("the client sent nothing for ") + limit + " s");
             }
         }
         std::erase_if(s.connections, [](const auto& c) { return c->fd < 0; });
@@ -334,7 +343,7 @@ void RendererServer::endScene(Connection& c) {
     publish();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(c.start));
-    log("scene " + std::to_string(number) + " \"" + applied.name + "\" (" +
+    log("scene " + std::to_string(number) + " \"" + printable(applied.name) + "\" (" +
         (applied.update ? "update" : "render") + ") from client " + std::to_string(c.clientId) +
         ": " + countsText(applied.scene) + ", bytes " + std::to_string(c.bytes) + ", seconds " +
         seconds + "; model set: " + countsText(applied.modelSet) + "; " + saved);
