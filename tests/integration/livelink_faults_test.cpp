@@ -1,0 +1,162 @@
+// Faults while the scene goes out, in the plug-in's own process: the
+// controller runs Render with the real factory, loader and live-link library
+// against a renderer that is killed mid-scene, a renderer that stops
+// reading, and a port that never answers. Each time the command ends in
+// bounded time, reports success, keeps the failure text in the factory and
+// prints it on the host's console; the process goes on.
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "host/document.h"
+#include "host/plugin_api.h"
+#include "live_world.h"
+#include "livelink/repeat_link_factory.h"
+#include "plugin/export_controller.h"
+#include "renderer/link_socket.h"
+
+namespace vxtest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Hands the controller a factory the test keeps, so its text can be read
+// after the command.
+class ForwardingFactory final : public tal::LinkFactory {
+public:
+    explicit ForwardingFactory(tal::RepeatLinkFactory& real) : real_(real) {}
+    tal::talScene_api* openApi() override { return real_.openApi(); }
+    void beginScene(tal::talSceneapi_oo& scene) override { real_.beginScene(scene); }
+    void closeApi() override { real_.closeApi(); }
+    void setSceneName(const std::string& name) override { real_.setSceneName(name); }
+    void setPreferRunning(bool prefer) override { real_.setPreferRunning(prefer); }
+    void setVersionRange(int a, int b) override { real_.setVersionRange(a, b); }
+    bool sceneMatched() const override { return real_.sceneMatched(); }
+    const std::string& errorText() const override { return real_.errorText(); }
+
+private:
+    tal::RepeatLinkFactory& real_;
+};
+
+// A side x side grid of quads: a scene of tens of megabytes.
+std::unique_ptr<host::BaseDocument> grid(int side) {
+    auto doc = std::make_unique<host::BaseDocument>();
+    doc->SetName("grid.c4d");
+    auto mesh = std::make_unique<host::PolygonObject>();
+    mesh->SetName("Grid");
+    const int row = side + 1;
+    for (int z = 0; z < row; ++z)
+        for (int x = 0; x < row; ++x) mesh->points().push_back({x * 1.0, std::sin(x * 0.1), z * 1.0});
+    for (int z = 0; z < side; ++z)
+        for (int x = 0; x < side; ++x) {
+            const int a = z * row + x;
+            mesh->polygons().push_back({a, a + row, a + row + 1, a + 1});
+        }
+    doc->InsertObject(std::move(mesh));
+    return doc;
+}
+
+class LiveFaults : public LiveWorld {
+protected:
+    LiveFaults() {
+        ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "500", 1);
+        controller.linkFactoryMaker = [this] { return std::make_unique<ForwardingFactory>(factory); };
+        host::SetConsoleSink([this](const std::string& line) { console.push_back(line); });
+    }
+    ~LiveFaults() override {
+        host::SetConsoleSink(nullptr);
+        ::unlink(vxlink::recordPath(runtime, ::getpid()).c_str());
+    }
+
+    // Renders the document; answers the seconds it took.
+    double render(host::BaseDocument& doc) {
+        const Clock::time_point start = Clock::now();
+        EXPECT_TRUE(controller.runRender(&doc));
+        EXPECT_EQ(controller.scene, nullptr);
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    }
+
+    // Publishes this process as an idle renderer listening on `fd`'s port.
+    int fakeInstance() {
+        std::string error;
+        int fd = -1;
+        int port = firstPort;
+        for (; fd < 0 && port < firstPort + 16; ++port) fd = vxlink::listenLoopback(port, error);
+        EXPECT_GE(fd, 0) << error;
+        std::filesystem::create_directories(runtime);
+        vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
+                            "<scene><modelsets/></scene>");
+        vxlink::writeRecord(runtime, {8, ::getpid(), port - 1});
+        return fd;
+    }
+
+    tal::RepeatLinkFactory factory;
+    plugin::ExportController controller;
+    std::vector<std::string> console;
+};
+
+TEST_F(LiveFaults, ARendererKilledInTheMiddleOfASceneEndsTheCommandWithItsText) {
+    const pid_t renderer = startRenderer();
+    const std::unique_ptr<host::BaseDocument> doc = grid(500);
+    // Killed as soon as a megabyte of the scene has arrived.
+    std::atomic<bool> killed{false};
+    std::thread killer([&] {
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (!killed && Clock::now() < deadline) {
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(scenes, ec)) {
+                if (e.path().filename().string().rfind(".incoming", 0) == 0 &&
+                    std::filesystem::file_size(e.path(), ec) > (1u << 20)) {
+                    ::kill(renderer, SIGKILL);
+                    killed = true;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const double seconds = render(*doc);
+    killer.join();
+    ASSERT_TRUE(killed) << "the scene was never under way";
+    EXPECT_LT(seconds, 30.0);
+    EXPECT_EQ(factory.errorText(), tal::kLinkLostText);
+    EXPECT_EQ(console, std::vector<std::string>{tal::kLinkLostText});
+    EXPECT_TRUE(savedScenes().empty());
+}
+
+TEST_F(LiveFaults, ARendererThatStopsReadingEndsTheCommandWithItsText) {
+    const int fd = fakeInstance();
+    std::atomic<bool> done{false};
+    std::thread stalled([&] {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        const int client = ::accept(fd, nullptr, nullptr);
+        const std::string greeting = "vxlink 1 vxrenderer 8 1\n";
+        ::send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
+        while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ::close(client);
+    });
+    const std::unique_ptr<host::BaseDocument> doc = grid(400);
+    const double seconds = render(*doc);
+    done = true;
+    stalled.join();
+    ::close(fd);
+    EXPECT_LT(seconds, 20.0);
+    EXPECT_EQ(factory.errorText(), tal::kLinkLostText);
+    EXPECT_EQ(console, std::vector<std::string>{tal::kLinkLostText});
+}
+
+TEST_F(LiveFaults, APortThatAcceptsAndNeverAnswersEndsTheCommandWithItsText) {
+    const int fd = fakeInstance();
+    const std::unique_ptr<host::BaseDocument> doc = grid(2);
+    const double seconds = render(*doc);
+    ::close(fd);
+    EXPECT_LT(seconds, 5.0);
+    const std::string text = std::string(tal::kFailedToConnectPrefix) + tal::kNoPortText;
+    EXPECT_EQ(factory.errorText(), text);
+    EXPECT_EQ(console, std::vector<std::string>{text});
+    EXPECT_EQ(doc->evaluationCount(), 0) << "nothing was converted";
+}
+
+}  // namespace
+}  // namespace vxtest
