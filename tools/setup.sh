@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds everything into build/ and exports the
-# built-in demo document to demo.vxs with the stand-in host.
+# Installs the dependencies, builds everything into build/, registers the
+# built stand-in renderer in the user registry root and exports the built-in
+# demo document to demo.vxs with the stand-in host.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -8,5 +9,9 @@ cd "$root"
 bash tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
+# The built stand-in renderer becomes the user's Vantrix 8 installation, so
+# that "build/bin/vxhost render" and "update" start it and stream to it.
+build/bin/vxregister --bin build/bin/vxrenderer --resources "$root/build/resources" \
+  --port 5000 --max-port 5010
 build/bin/vxhost export -o demo.vxs
 echo "setup: wrote $root/demo.vxs from the built-in demo document"
