@@ -26,4 +26,11 @@ std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path);
 // `text` is the JSON; `directory` is the document's default directory.
 std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text, const std::string& directory);
 
+// The parameters every object of its kind has (visibility 901/902 on every
+// object; field of view 1008 on cameras; colour, brightness, type,
+// photometric switch and area size on lights), as a load sets them before an
+// object's "params". Code that builds documents itself (importers) calls it
+// so that its objects read like loaded ones.
+void ApplyHostDefaults(BaseObject& object);
+
 }  // namespace host

@@ -10,13 +10,9 @@
 
 #include "host/loader_context.h"
 
-namespace host::loader {
+namespace host {
 
-namespace {
-
-constexpr Int32 kInt32Max = std::numeric_limits<Int32>::max();
-
-void setHostDefaults(BaseObject& o) {
+void ApplyHostDefaults(BaseObject& o) {
     BaseContainer& p = o.params();
     p.Set(ID_BASEOBJECT_VISIBILITY_EDITOR, GeData::Integer(MODE_UNDEF));
     p.Set(ID_BASEOBJECT_VISIBILITY_RENDER, GeData::Integer(MODE_UNDEF));
@@ -31,6 +27,14 @@ void setHostDefaults(BaseObject& o) {
         p.Set(100012, GeData::Integer(0));
     }
 }
+
+}  // namespace host
+
+namespace host::loader {
+
+namespace {
+
+constexpr Int32 kInt32Max = std::numeric_limits<Int32>::max();
 
 void loadPoints(Context& ctx, PolygonObject& o, const Json& j, const std::string& path) {
     const Json& points = ctx.array(j, path);
@@ -128,6 +132,34 @@ void loadUVW(Context& ctx, UVWTag& tag, const PolygonObject* owner, const Json& 
         tag.data().push_back(uvw);
     }
     tag.data().resize(polygons);
+}
+
+// Given corner normals: exactly one entry per polygon, four corners (three
+// for a triangle, whose fourth repeats the third).
+void loadNormals(Context& ctx, PolygonObject& o, const Json& j, const std::string& path) {
+    const Json& entries = ctx.array(j, path);
+    const std::size_t polygons = static_cast<std::size_t>(o.GetPolygonCount());
+    if (entries.size() != polygons)
+        ctx.fail(path, "expected one entry per polygon (" + std::to_string(polygons) +
+                           "), found " + std::to_string(entries.size()));
+    std::vector<Vector32> normals;
+    normals.reserve(4 * polygons);
+    const auto corner = [&](const Json& c, const std::string& at) {
+        const Vector v = ctx.vector(c, at);
+        normals.push_back({static_cast<Float32>(v.x), static_cast<Float32>(v.y),
+                           static_cast<Float32>(v.z)});
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string at = indexPath(path, i);
+        const Json& e = entries[i];
+        if (!e.is_array() || (e.size() != 3 && e.size() != 4))
+            ctx.fail(at, "expected four [x, y, z] corner normals (three for a triangle)");
+        if (e.size() == 3 && !o.GetPolygonR()[i].IsTriangle())
+            ctx.fail(at, "polygon " + std::to_string(i) + " is a quad: four corners expected");
+        for (std::size_t k = 0; k < e.size(); ++k) corner(e[k], indexPath(at, k));
+        if (e.size() == 3) normals.push_back(normals.back());
+    }
+    o.setGivenNormals(std::move(normals));
 }
 
 std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
@@ -260,7 +292,7 @@ std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::s
         j, path,
         {"type",          "id",     "name",   "key",      "position", "rotation",    "scale",
          "rotationOrder", "matrix", "params", "bits",     "layer",    "selected",    "points",
-         "polygons",      "tags",   "tracks", "children", "cache",    "deformCache", "hair"});
+         "polygons",      "normals", "tags", "tracks", "children", "cache",  "deformCache", "hair"});
     if (depth > kMaxObjectDepth)
         ctx.fail(path, "objects nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
     if (!j.contains("type")) ctx.fail(path, "missing \"type\"");
@@ -268,7 +300,7 @@ std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::s
     std::unique_ptr<BaseObject> o =
         type == Opolygon ? std::make_unique<PolygonObject>() : std::make_unique<BaseObject>(type);
     auto* polygon = dynamic_cast<PolygonObject*>(o.get());
-    for (const char* key : {"points", "polygons"})
+    for (const char* key : {"points", "polygons", "normals"})
         if (j.contains(key) && !polygon)
             ctx.fail(childPath(path, key), "only polygon objects (5100) have this key");
     if (j.contains("hair") && type != Ohair)
@@ -280,7 +312,7 @@ std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::s
     if (hasKey) o->SetGUID(ctx.unsignedInteger(j["key"], childPath(path, "key")));
     ctx.noteObject(o.get(), hasKey);
     loadTransform(ctx, *o, j, path);
-    setHostDefaults(*o);
+    ApplyHostDefaults(*o);
     if (j.contains("params")) ctx.params(o->params(), j["params"], childPath(path, "params"));
     if (j.contains("bits"))
         o->SetAllBits(
@@ -297,6 +329,8 @@ std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::s
     if (j.contains("points")) loadPoints(ctx, *polygon, j["points"], childPath(path, "points"));
     if (j.contains("polygons"))
         loadPolygons(ctx, *polygon, j["polygons"], childPath(path, "polygons"));
+    if (j.contains("normals"))
+        loadNormals(ctx, *polygon, j["normals"], childPath(path, "normals"));
     if (j.contains("hair")) loadHair(ctx, *o, j["hair"], childPath(path, "hair"));
     if (j.contains("tags")) {
         const std::string tp = childPath(path, "tags");

@@ -36,6 +36,8 @@ public:
     using BaseList2D::BaseList2D;
     bool GetChannelState(Int32 channel) const;
     void SetChannelState(Int32 channel, bool on) { channels_[channel] = on; }
+    // Every channel the document mentions, with its state.
+    const std::map<Int32, bool>& channels() const { return channels_; }
     BaseContainer* GetDataInstance() { return &container_; }
     const BaseContainer* GetDataInstance() const { return &container_; }
     BaseShader* GetFirstShader() const { return shaders_.empty() ? nullptr : shaders_.front().get(); }

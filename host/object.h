@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "host/list2d.h"
@@ -86,6 +87,9 @@ public:
     // An explicit local matrix replaces the one built from position, rotation
     // and scale until the next call of SetRelPos/Rot/Scale.
     void SetMl(const Matrix& m);
+    // The explicit local matrix, if one is in force (the document writer
+    // keeps it rather than its decomposition).
+    const std::optional<Matrix>& explicitMl() const { return explicitMl_; }
     Matrix GetMl() const;  // local matrix
     Matrix GetMg() const;  // global matrix
 
@@ -131,12 +135,21 @@ public:
     std::vector<Vector>& points() { return points_; }
     std::vector<CPolygon>& polygons() { return polygons_; }
     // Four corner normals per polygon, smoothed within the phong tag's angle
-    // limit; empty when the object carries no phong tag.
+    // limit; empty when the object carries no phong tag. An object with given
+    // normals (below) and a phong tag answers the given normals instead.
     std::vector<Vector32> CreatePhongNormals() const;
+
+    // Given corner normals, as an importer takes them from a file that stores
+    // normals (four per polygon, in corner order a, b, c, d; a triangle's
+    // fourth repeats its third). They count only while there are exactly four
+    // per polygon; otherwise the normals are computed from the geometry.
+    const std::vector<Vector32>& givenNormals() const { return givenNormals_; }
+    void setGivenNormals(std::vector<Vector32> normals) { givenNormals_ = std::move(normals); }
 
 private:
     std::vector<Vector> points_;
     std::vector<CPolygon> polygons_;
+    std::vector<Vector32> givenNormals_;
 };
 
 }  // namespace host

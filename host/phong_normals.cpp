@@ -1,6 +1,10 @@
 // Phong normals of a polygon object: four corner normals per polygon,
 // smoothed over the polygons that share the corner's point.
 //
+// Given normals (four per polygon, set by an importer or the document's
+// "normals") replace the computed ones while the object carries a phong tag:
+// the tag still decides whether there are normals at all.
+//
 // Phong tag parameters (type 5612):
 //   1000  angle limit (integer switch; unreadable: off)
 //   1001  phong angle (float, radians; unreadable: 80 degrees)
@@ -96,6 +100,7 @@ V3 polygonNormal(const CPolygon& p, const std::vector<Vector>& points) {
 std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
     const BaseTag* tag = GetTag(Tphong);
     if (!tag || polygons_.empty()) return {};
+    if (givenNormals_.size() == 4 * polygons_.size()) return givenNormals_;
     GeData data;
     const bool limited = tag->GetParameter(DescID(kPhongAngleLimit), data) && data.GetInt32() != 0;
     const Float angle = std::clamp(

@@ -1,12 +1,16 @@
 // vxhost: the stand-in host program. It loads the plug-in library, and lists
-// its commands or runs one of them on a document file or the built-in demo
-// document. Usage errors exit with 2, failures with 1 (session.h).
+// its commands or runs one of them on a document file, a glTF file (.gltf,
+// .glb) or the built-in demo document. Without the plug-in it writes the demo
+// document, or any document it can open, as a document file
+// (convert-document). Usage errors exit with 2, failures with 1 (session.h).
 #include <CLI/CLI.hpp>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
 #include "host/demo_document.h"
+#include "host/document_writer.h"
+#include "host/vxhost/document_source.h"
 #include "host/vxhost/plugin_library.h"
 #include "host/vxhost/session.h"
 
@@ -34,10 +38,35 @@ int writeDemo(const std::string& out) {
     return 0;
 }
 
+// Writes what vxhost makes of `in` as a document file. For a glTF file, the
+// document and its embedded images belong to the output's folder.
+int convertDocument(const std::string& in, const std::string& out) {
+    std::unique_ptr<host::BaseDocument> doc;
+    const std::string folder = out == "-" ? std::string() : vxhost::folderOf(out);
+    try {
+        doc = vxhost::loadDocument(in, folder, folder);
+    } catch (const std::exception& e) {
+        std::cerr << "vxhost: " << in << ": " << e.what() << '\n';
+        return 1;
+    }
+    try {
+        if (out == "-") {
+            std::cout << host::WriteDocumentText(*doc, "");
+            return std::cout.flush() ? 0 : 1;
+        }
+        host::WriteDocumentFile(*doc, out);
+    } catch (const std::exception& e) {
+        std::cerr << "vxhost: " << out << ": " << e.what() << '\n';
+        return 1;
+    }
+    std::cerr << "vxhost: wrote the document of " << in << " to " << out << '\n';
+    return 0;
+}
+
 int run(int argc, char** argv) {
     CLI::App app{
-        "vxhost: runs the plug-in's commands on a document file (JSON) or the built-in demo "
-        "document"};
+        "vxhost: runs the plug-in's commands on a document file (JSON), a glTF file (.gltf, .glb) "
+        "or the built-in demo document"};
     app.require_subcommand(1);
     std::string plugin;
     app.add_option("--plugin", plugin,
@@ -50,30 +79,39 @@ int run(int argc, char** argv) {
     auto* runCmd = app.add_subcommand("run", "run one command, named by id or menu name");
     runCmd->add_option("COMMAND", runRequest.command, "command id or menu name")->required();
     runCmd->add_option("DOCUMENT", runRequest.document,
-                       "document file (default: the demo document)");
+                       "document or glTF file (default: the demo document)");
     runCmd->add_option("--save-path", runRequest.savePath,
                        "answer to the save dialog (\"-\": standard output)");
 
     vxhost::RunRequest exportRequest{kExportId, {}, {}};
     auto* exportCmd = app.add_subcommand("export", "export the document to a scene file");
     exportCmd->add_option("DOCUMENT", exportRequest.document,
-                          "document file (default: the demo document)");
+                          "document or glTF file (default: the demo document)");
     exportCmd->add_option("-o,--output", exportRequest.savePath,
                           "scene file to write (\"-\": standard output)");
 
     vxhost::RunRequest renderRequest{kRenderId, {}, {}};
     auto* renderCmd = app.add_subcommand("render", "render the document in the renderer");
     renderCmd->add_option("DOCUMENT", renderRequest.document,
-                          "document file (default: the demo document)");
+                          "document or glTF file (default: the demo document)");
 
     vxhost::RunRequest updateRequest{kUpdateId, {}, {}};
     auto* updateCmd = app.add_subcommand("update", "update the renderer's scene of the document");
     updateCmd->add_option("DOCUMENT", updateRequest.document,
-                          "document file (default: the demo document)");
+                          "document or glTF file (default: the demo document)");
 
     std::string demoOut = "-";
     auto* demoCmd = app.add_subcommand("demo-document", "write the built-in demo document as JSON");
     demoCmd->add_option("-o,--output", demoOut, "file to write (default: standard output)");
+
+    std::string convertIn, convertOut;
+    auto* convertCmd = app.add_subcommand(
+        "convert-document",
+        "write a document (glTF or document file) as a document file, to inspect or edit what an "
+        "import made of it");
+    convertCmd->add_option("DOCUMENT", convertIn, "glTF file (.gltf, .glb) or document file")->required();
+    convertCmd->add_option("-o,--output", convertOut, "document file to write (\"-\": standard output)")
+        ->required();
 
     for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
 
@@ -84,6 +122,7 @@ int run(int argc, char** argv) {
     }
 
     if (demoCmd->parsed()) return writeDemo(demoOut);
+    if (convertCmd->parsed()) return convertDocument(convertIn, convertOut);
 
     vxhost::installConsole();
     try {

@@ -8,8 +8,8 @@
 #include <iostream>
 
 #include "host/demo_document.h"
-#include "host/document_loader.h"
 #include "host/plugin_api.h"
+#include "host/vxhost/document_source.h"
 
 namespace vxhost {
 
@@ -89,8 +89,11 @@ int runCommand(const RunRequest& request) {
         request.document ? *request.document : std::string("the demo document");
     std::unique_ptr<host::BaseDocument> doc;
     try {
-        doc =
-            request.document ? host::LoadDocumentFile(*request.document) : host::LoadDemoDocument();
+        // A glTF file's embedded images go beside the scene file when there
+        // is one, else into vxhost's image cache.
+        const bool toFile = request.savePath && *request.savePath != "-" && !request.savePath->empty();
+        doc = request.document ? loadDocument(*request.document, toFile ? folderOf(*request.savePath) : "")
+                               : host::LoadDemoDocument();
     } catch (const std::exception& e) {
         std::cerr << "vxhost: " << label << ": " << e.what() << '\n';
         return 1;

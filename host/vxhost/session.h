@@ -18,7 +18,7 @@ namespace vxhost {
 
 struct RunRequest {
     std::string command;                  // id or menu name
-    std::optional<std::string> document;  // none: the demo document
+    std::optional<std::string> document;  // none: the demo document; .gltf/.glb are imported
     std::optional<std::string> savePath;  // the save dialog's answer
 };
 

@@ -1,0 +1,26 @@
+// Where vxhost's documents come from: a document file (JSON), a glTF file
+// (.gltf, .glb, imported through host/gltf), or the built-in demo document.
+//
+// A glTF import's warnings go to stderr as "vxhost: <file>: warning: <line>".
+// Its embedded images are written into `imageFolder`; an empty one means
+// vxhost's image cache ($XDG_CACHE_HOME/vxhost/images/<stem>-<hash>, else
+// ~/.cache/..., else the temporary folder), kept so that a renderer can read
+// them after vxhost ends. Failures raise std::exception with the problem;
+// the caller prefixes the file name.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/document.h"
+
+namespace vxhost {
+
+std::unique_ptr<host::BaseDocument> loadDocument(const std::string& path,
+                                                 const std::string& imageFolder,
+                                                 const std::string& documentDirectory = {});
+
+// The folder that holds `file` (absolute), for images beside an output file.
+std::string folderOf(const std::string& file);
+
+}  // namespace vxhost
