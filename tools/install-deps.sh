@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libtinygltf-dev         # glTF output of vxs convert
+  assimp-utils            # reference counts of the glTF sample test
   clang libclang-rt-dev   # the scene reader's fuzz target (tools/fuzz-reader.sh)
 )
 
