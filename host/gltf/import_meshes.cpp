@@ -210,29 +210,39 @@ void importMesh(Context& ctx, int meshIndex, PolygonObject& object, const std::s
             polygons.size() + tris.size() > static_cast<std::size_t>(INT32_MAX))
             ctx.fail(meshPath, "more points or polygons than an object can hold");
         const auto base = static_cast<Int32>(points.size());
+        points.reserve(points.size() + vertexCount);
         for (std::size_t i = 0; i < vertexCount; ++i)
             points.push_back(hostPoint(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]));
+        // Per vertex first, then copied to the corners that use it.
+        std::vector<Vector32> vertexNormals;
+        if (normal >= 0) {
+            vertexNormals.reserve(vertexCount);
+            for (std::size_t i = 0; i < vertexCount; ++i)
+                vertexNormals.push_back(hostNormal(n[3 * i], n[3 * i + 1], n[3 * i + 2]));
+        }
         const std::size_t first = polygons.size();
+        polygons.reserve(first + tris.size());
+        normals.reserve(normals.size() + 4 * tris.size());
+        uvw.reserve(uvw.size() + tris.size());
         anyUv = anyUv || uv >= 0;
+        const auto uvAt = [&](std::uint32_t i) { return Vector(st[2 * i], st[2 * i + 1], 0); };
         for (const Triangle& t : tris) {
             // Reversed: the host's (a, b, c) is glTF's (a, c, b).
             const CPolygon p{base + static_cast<Int32>(t.a), base + static_cast<Int32>(t.c),
                              base + static_cast<Int32>(t.b), base + static_cast<Int32>(t.b)};
             polygons.push_back(p);
-            const std::uint32_t corner[3] = {t.a, t.c, t.b};
             if (normal >= 0) {
-                for (const std::uint32_t c : corner)
-                    normals.push_back(hostNormal(n[3 * c], n[3 * c + 1], n[3 * c + 2]));
+                normals.insert(normals.end(), {vertexNormals[t.a], vertexNormals[t.c],
+                                               vertexNormals[t.b], vertexNormals[t.b]});
             } else {
                 const Vector32 flat = flatNormal(points, p);
-                normals.insert(normals.end(), {flat, flat, flat});
+                normals.insert(normals.end(), {flat, flat, flat, flat});
             }
-            normals.push_back(normals.back());
             UVWStruct e;
             if (uv >= 0) {
-                e.a = {st[2 * t.a], st[2 * t.a + 1], 0};
-                e.b = {st[2 * t.c], st[2 * t.c + 1], 0};
-                e.c = e.d = {st[2 * t.b], st[2 * t.b + 1], 0};
+                e.a = uvAt(t.a);
+                e.b = uvAt(t.c);
+                e.c = e.d = uvAt(t.b);
             }
             uvw.push_back(e);
         }

@@ -57,6 +57,26 @@ bool keepImageBytes(tinygltf::Image* image, const int, std::string*, std::string
     return true;
 }
 
+// Files the glTF names by URI. Buffers are read; an image is only looked
+// for, since the renderer reads it where it is: a one-byte stand-in saves
+// reading (and tinygltf's copying) megabytes of texture per import.
+bool readWholeFile(std::vector<unsigned char>* out, std::string* err, const std::string& path,
+                   void* user) {
+    static const std::set<std::string> images = {".png",  ".jpg", ".jpeg", ".webp",
+                                                 ".ktx2", ".ktx", ".dds",  ".basis",
+                                                 ".bmp",  ".gif", ".tga"};
+    std::string ext = fs::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!images.count(ext)) return tinygltf::ReadWholeFile(out, err, path, user);
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    out->assign(1, 0);
+    return true;
+}
+
+std::string unexpanded(const std::string& path, void*) { return path; }
+
 // tinygltf's messages end in newlines and may hold several lines.
 std::string oneLine(const std::string& text) {
     std::string out;
@@ -80,6 +100,8 @@ tinygltf::Model readModel(const std::string& path, bool binary) {
         throw GltfError(std::string("cannot read the file: ") + std::strerror(errno));
     tinygltf::TinyGLTF loader;
     loader.SetImageLoader(keepImageBytes, nullptr);
+    loader.SetFsCallbacks(
+        {tinygltf::FileExists, unexpanded, readWholeFile, tinygltf::WriteWholeFile, nullptr});
     tinygltf::Model model;
     std::string error, warning;
     bool ok = false;
