@@ -178,9 +178,12 @@ std::vector<float> readFloats(const Context& ctx, int index, int components,
     const std::uint64_t elementSize = static_cast<std::uint64_t>(size) * n;
     if (a.bufferView < 0 && a.count > kMaxZeroElements)
         ctx.fail(at, std::to_string(a.count) + " elements without a buffer view");
+    // The range is checked before anything of the accessor's size is made.
+    Window w;
+    if (a.bufferView >= 0)
+        w = window(ctx, a.bufferView, a.byteOffset, a.count, elementSize, true, at);
     std::vector<float> out(a.count * n, 0.0f);
     if (a.bufferView >= 0) {
-        const Window w = window(ctx, a.bufferView, a.byteOffset, a.count, elementSize, true, at);
         for (std::size_t i = 0; i < a.count; ++i)
             for (std::size_t c = 0; c < n; ++c)
                 out[i * n + c] =

@@ -553,6 +553,10 @@ TEST_F(GltfImport, BadFilesAreOneClearErrorAndWriteNoImage) {
          "meshes[0].primitives[0].attributes.POSITION (accessors[0]): 40 elements of 12 bytes from "
          "byte 0 do not "
          "fit in bufferViews[0] (48 bytes)"},
+        {[](GltfBuilder& b) { b.j["accessors"][0]["count"] = std::uint64_t{1} << 60; },
+         "meshes[0].primitives[0].attributes.POSITION (accessors[0]): 1152921504606846976 elements "
+         "of 12 "
+         "bytes from byte 0 do not fit in bufferViews[0] (48 bytes)"},
         {[](GltfBuilder& b) { b.j["accessors"][0]["type"] = "VEC2"; },
          "meshes[0].primitives[0].attributes.POSITION (accessors[0]): expected VEC3 elements"},
         {[](GltfBuilder& b) { b.j["meshes"][0]["primitives"][0]["attributes"].erase("POSITION"); },
