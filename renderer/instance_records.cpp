@@ -30,7 +30,6 @@ std::string environment(const char* name) {
 bool ownFolder(const std::string& path, std::string* error) {
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
-    ::chmod(path.c_str(), 0700);
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) {
         if (error) *error = "cannot create the instance folder " + path + ": " + std::strerror(errno);
@@ -40,6 +39,8 @@ bool ownFolder(const std::string& path, std::string* error) {
         if (error) *error = "the instance folder " + path + " is not a folder of this user";
         return false;
     }
+    // Only the user may plant or read instance records.
+    if ((info.st_mode & 0077) != 0) ::chmod(path.c_str(), 0700);
     return true;
 }
 
