@@ -1,18 +1,26 @@
 // Exports a generated grid of N x N quads (default 1000 x 1000: 1,000,000
 // quads, 2,000,000 triangles) that carries a UVW tag and a phong tag with an
 // angle limit, through the Export command into a scene file in $TMPDIR
-// (default /tmp). In the same run it times a plain write of the same number
-// of bytes (1 MiB chunks, fopen to fclose) and reads the peak memory.
+// (default /tmp), and compares it with a plain write of the same bytes to the
+// same directory, and reads the peak memory.
 //
-//   mesh_bench [side] [repeats]        defaults 1000 and 3
+//   mesh_bench [side] [repeats]        defaults 1000 and 5
 //
-// Reported: the best export and plain-write times of the repeats (and the
-// host's share: its phong normals, timed alone), triangles per second, the
-// scene file's MB/s (10^6 bytes), the ratio export / plain write, the
-// document's memory (resident growth while it was built) and the export's
-// peak memory above the resident size with the document loaded, which
-// includes the buffers the controller keeps between exports. Peaks are read
-// from /proc/self/status (VmHWM, reset through /proc/self/clear_refs).
+// Two phases. First `repeats` exports alone: their peak memory (above the
+// resident size with the document loaded, so including the buffers the
+// controller keeps between exports; read from /proc/self/status, VmHWM reset
+// through /proc/self/clear_refs) and their times. Then the scene file's bytes
+// are read into memory and `repeats` rounds alternate a plain write of them
+// (fopen, fwrite in 1 MiB pieces, fclose, as cold in the cache as the
+// export's arrays) with another export, so that both meet the same load.
+// For comparison with older figures the plain write of one hot 1 MiB block
+// repeated to the same size is timed too.
+//
+// Reported: best and median times (the best is the figure to compare; the
+// machine is shared), triangles per second, the scene file's MB/s (10^6
+// bytes), the ratio export / plain write, the host's share (its phong
+// normals, timed alone), the document's memory (resident growth while it was
+// built), the export's peak memory, and the load average before and after.
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,32 +64,61 @@ bool resetPeak() {
 
 double mib(long kib) { return static_cast<double>(kib) / 1024.0; }
 
-double plainWrite(const std::string& path, std::uintmax_t bytes) {
-    std::vector<char> chunk(1 << 20, 'x');
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+// Seconds to write `bytes` bytes to a new file at `path` in 1 MiB fwrite
+// calls, from `data` (the whole content) or, when `data` is null, from one
+// block of kPiece bytes written again and again (hot in the cache).
+double plainWrite(const std::string& path, const char* data, std::size_t bytes) {
+    const std::vector<char> block(data ? 0 : kPiece, 'x');
     std::filesystem::remove(path);
     const auto start = Clock::now();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return -1;
-    for (std::uintmax_t left = bytes; left > 0;) {
-        const std::size_t n =
-            static_cast<std::size_t>(std::min<std::uintmax_t>(left, chunk.size()));
-        if (std::fwrite(chunk.data(), 1, n, file) != n) break;
-        left -= n;
+    for (std::size_t done = 0; done < bytes;) {
+        const std::size_t n = std::min(bytes - done, kPiece);
+        if (std::fwrite(data ? data + done : block.data(), 1, n, file) != n) break;
+        done += n;
     }
     std::fclose(file);
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+std::vector<char> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one.empty() ? "unknown" : one + " " + five + " " + fifteen;
+}
+
+// Best and median of a list of seconds.
+struct Times {
+    std::vector<double> seconds;
+    double best() const { return *std::min_element(seconds.begin(), seconds.end()); }
+    double median() const {
+        std::vector<double> s = seconds;
+        std::sort(s.begin(), s.end());
+        const std::size_t n = s.size();
+        return n % 2 == 1 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
-    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const char* tmp = std::getenv("TMPDIR");
     const std::string dir = tmp && *tmp ? tmp : "/tmp";
     const std::string scenePath = dir + "/vx_mesh_bench_" + std::to_string(::getpid()) + ".vxs";
     const std::string plainPath =
         dir + "/vx_mesh_bench_plain_" + std::to_string(::getpid()) + ".bin";
+    const std::string loadBefore = loadAverage();
 
     const long before = statusKiB("VmRSS");
     const std::unique_ptr<host::BaseDocument> doc = bench::makeGrid(side);
@@ -92,50 +130,61 @@ int main(int argc, char** argv) {
     host::SetConsoleSink(
         [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     plugin::ExportController controller;  // lives across the repeats, as in the host
-
-    double bestExport = 1e300, bestPlain = 1e300;
-    long peakKiB = 0;
-    std::uintmax_t bytes = 0;
-    const bool peaks = resetPeak();
-    for (int r = 0; r < repeats; ++r) {
+    const auto timedExport = [&] {
         std::filesystem::remove(scenePath);
-        resetPeak();
         const auto start = Clock::now();
         controller.runExport(doc.get());
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+
+    // Exports alone: peak memory and times.
+    Times exports, plain, hotPlain;
+    long peakKiB = 0;
+    const bool peaks = resetPeak();
+    for (int r = 0; r < repeats; ++r) {
+        resetPeak();
+        exports.seconds.push_back(timedExport());
         peakKiB = std::max(peakKiB, statusKiB("VmHWM") - loaded);
-        bytes = std::filesystem::file_size(scenePath);
-        bestExport = std::min(bestExport, seconds);
-        bestPlain = std::min(bestPlain, plainWrite(plainPath, bytes));
+    }
+    // The file's bytes from memory, alternating with exports.
+    const std::vector<char> bytes = readFile(scenePath);
+    for (int r = 0; r < repeats; ++r) {
+        plain.seconds.push_back(plainWrite(plainPath, bytes.data(), bytes.size()));
+        exports.seconds.push_back(timedExport());
+        hotPlain.seconds.push_back(plainWrite(plainPath, nullptr, bytes.size()));
     }
     std::filesystem::remove(scenePath);
     std::filesystem::remove(plainPath);
 
     // The host's share of the export: its phong normals, asked for once per export.
-    double bestPhong = 1e300;
+    Times phong;
     const auto* grid = static_cast<const host::PolygonObject*>(doc->GetFirstObject());
     for (int r = 0; r < repeats; ++r) {
         const auto start = Clock::now();
         const std::vector<host::Vector32> normals = grid->CreatePhongNormals();
-        bestPhong =
-            std::min(bestPhong, std::chrono::duration<double>(Clock::now() - start).count());
+        phong.seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     }
 
     const double triangles = 2.0 * side * side;
+    const double megabytes = static_cast<double>(bytes.size()) / 1e6;
     std::printf(
         "grid                 %d x %d quads (%.0f triangles), UVW tag, phong tag (40 degree "
         "limit)\n",
         side, side, triangles);
-    std::printf("scene file           %.1f MB (%ju bytes)\n", static_cast<double>(bytes) / 1e6,
-                bytes);
-    std::printf("export (best of %d)   %.3f s   %.2f M triangles/s   %.0f MB/s\n", repeats,
-                bestExport, triangles / bestExport / 1e6,
-                static_cast<double>(bytes) / bestExport / 1e6);
-    std::printf("plain write          %.3f s   %.0f MB/s\n", bestPlain,
-                static_cast<double>(bytes) / bestPlain / 1e6);
-    std::printf("export / plain write %.2f   (target <= 2)\n", bestExport / bestPlain);
-    std::printf("  of which the host's phong normals %.3f s; the rest / plain write %.2f\n",
-                bestPhong, (bestExport - bestPhong) / bestPlain);
+    std::printf("scene file           %.1f MB (%zu bytes)\n", megabytes, bytes.size());
+    std::printf("load average         %s before, %s after\n", loadBefore.c_str(),
+                loadAverage().c_str());
+    std::printf("times                best of %d (median)\n", 2 * repeats);
+    std::printf("export               %.3f s (%.3f)   %.2f M triangles/s   %.0f MB/s\n",
+                exports.best(), exports.median(), triangles / exports.best() / 1e6,
+                megabytes / exports.best());
+    std::printf("plain write          %.3f s (%.3f)   %.0f MB/s   the same bytes from memory\n",
+                plain.best(), plain.median(), megabytes / plain.best());
+    std::printf("export / plain write %.2f   (target <= 2)\n", exports.best() / plain.best());
+    std::printf("  of which the host's phong normals %.3f s (%.3f); the rest / plain write %.2f\n",
+                phong.best(), phong.median(), (exports.best() - phong.best()) / plain.best());
+    std::printf("  hot 1 MiB block written to the same size: %.3f s (%.3f); export / it %.2f\n",
+                hotPlain.best(), hotPlain.median(), exports.best() / hotPlain.best());
     std::printf("document memory      %.1f MiB\n", mib(documentKiB));
     if (peaks) {
         std::printf(
