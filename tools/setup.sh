@@ -11,7 +11,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 # The built stand-in renderer becomes the user's Vantrix 8 installation, so
 # that "build/bin/vxhost render" and "update" start it and stream to it.
-build/bin/vxregister --bin build/bin/vxrenderer --resources "$root/build/resources" \
+build/bin/vxregister --bin "$root/build/bin/vxrenderer" --resources "$root/build/resources" \
   --port 5000 --max-port 5010
 build/bin/vxhost export -o demo.vxs
 echo "setup: wrote $root/demo.vxs from the built-in demo document"
