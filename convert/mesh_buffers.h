@@ -1,6 +1,7 @@
 // MeshBuffers: the scratch arrays of the mesh export, kept by the controller
-// so their storage is reused from part to part and from object to object.
-// Only their contents are discarded between parts.
+// so their storage is reused from part to part, from object to object and
+// from export to export. Only their contents are discarded between parts;
+// the per-object lookups keep the state stated beside them between objects.
 //
 // The arrays grow without zero-filling (resize leaves new floats and ints
 // uninitialised): the mesh export sizes them to a part's bound and writes
@@ -43,6 +44,16 @@ struct MeshBuffers {
     ScratchArray<std::int32_t> triangles;      // three vertex indices per triangle
     ScratchArray<std::int32_t> cornerIndices;  // three corner indices per triangle
 
+    // Per object: point index to vertex index within the current part, -1
+    // for a point the part has not used (every entry is -1 between objects),
+    // and the points the part used, in first-use order.
+    ScratchArray<std::int32_t> vertexOfPoint;
+    ScratchArray<std::int32_t> usedPoints;
+    // Per object: 1 for a polygon an earlier part took or that refers to
+    // points outside the object, else 0.
+    ScratchArray<std::uint8_t> claimed;
+
+    // Empties the part arrays; the per-object lookups are left as they are.
     void clear() {
         vertices.clear();
         normals.clear();

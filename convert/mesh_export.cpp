@@ -70,10 +70,13 @@ bool validPolygon(const host::CPolygon& p, std::int32_t pointCount) {
 }
 
 // The polygons no later part may take: those an earlier part wrote and those
-// that refer to points outside the object. One byte per polygon.
+// that refer to points outside the object. One byte per polygon, in storage
+// the controller keeps.
 class ClaimedPolygons {
 public:
-    explicit ClaimedPolygons(std::int32_t count) : flags_(static_cast<std::size_t>(count), 0) {}
+    ClaimedPolygons(ScratchArray<std::uint8_t>& flags, std::int32_t count) : flags_(flags) {
+        flags_.assign(static_cast<std::size_t>(count), 0);
+    }
     bool contains(std::int32_t p) const { return flags_[static_cast<std::size_t>(p)] != 0; }
     void add(std::int32_t p) {
         std::uint8_t& flag = flags_[static_cast<std::size_t>(p)];
@@ -83,21 +86,29 @@ public:
     bool full() const { return count_ == flags_.size(); }
 
 private:
-    std::vector<std::uint8_t> flags_;
+    ScratchArray<std::uint8_t>& flags_;
     std::size_t count_ = 0;
 };
 
 // Point index to vertex index within one part, with the points in first-use
-// order. Only the entries a part used are reset for the next, so many small
-// parts of a large object cost no more than their own size.
+// order, in storage the controller keeps. Only the entries a part used are
+// reset, for the next part and when the object is done, so many small parts
+// of a large object cost no more than their own size.
 class PointMap {
 public:
-    explicit PointMap(std::int32_t pointCount)
-        : vertexOf_(static_cast<std::size_t>(pointCount), -1) {}
+    PointMap(MeshBuffers& buffers, std::int32_t pointCount)
+        : vertexOf_(buffers.vertexOfPoint), used_(buffers.usedPoints) {
+        // Entries beyond those of earlier objects start out unused too.
+        if (vertexOf_.size() < static_cast<std::size_t>(pointCount))
+            vertexOf_.resize(static_cast<std::size_t>(pointCount), -1);
+    }
+    ~PointMap() { reset(); }
+    PointMap(const PointMap&) = delete;
+    PointMap& operator=(const PointMap&) = delete;
+
     // Starts a part of at most `vertices` vertices.
     void begin(std::size_t vertices) {
-        for (std::size_t i = 0; i < count_; ++i) vertexOf_[static_cast<std::size_t>(used_[i])] = -1;
-        count_ = 0;
+        reset();
         if (used_.size() < vertices) used_.resize(vertices);
     }
     std::size_t count() const { return count_; }
@@ -118,8 +129,13 @@ public:
     }
 
 private:
-    std::vector<std::int32_t> vertexOf_;
-    ScratchArray<std::int32_t> used_;
+    void reset() {
+        for (std::size_t i = 0; i < count_; ++i) vertexOf_[static_cast<std::size_t>(used_[i])] = -1;
+        count_ = 0;
+    }
+
+    ScratchArray<std::int32_t>& vertexOf_;
+    ScratchArray<std::int32_t>& used_;
     std::size_t count_ = 0;
 };
 
@@ -143,29 +159,40 @@ void setArray(tal::talScene_api& api, const char* name, int type, const void* da
 }
 
 // Writes one part: its object block with the triangle geometry and the
-// material, claiming its polygons. The buffers are sized to the part first
-// and filled through pointers: one pass, no per-element growth.
+// material, claiming its polygons. The buffers are sized to a bound of the
+// part first (every polygon a quad) and filled through pointers in one pass
+// over the polygons, without per-element growth; only a single run with
+// phong normals and triangles takes a second pass, to copy its normals.
 void writePart(plugin::ExportController& controller, tal::talScene_api& api,
                const std::string& name, const Ranges& part, const MeshSource& src,
                const MaterialRecord& record, ClaimedPolygons& claimed, PointMap& pointMap) {
     if (part.empty()) return;
-    std::int64_t triangles = 0, quads = 0;
-    for (const auto& [first, last] : part)
-        for (std::int32_t p = first; p <= last; ++p)
-            ++(src.polygons[p].c == src.polygons[p].d ? triangles : quads);
-    const std::int64_t corners = 3 * triangles + 4 * quads;
-    const std::int64_t indices = 3 * triangles + 6 * quads;
-    if (2 * corners > kMaxArrayCount || indices > kMaxArrayCount) {
-        report(name,
-               std::to_string(triangles + quads) + " polygons are too many for one mesh; left out");
+    std::int64_t polygons = 0;
+    for (const auto& [first, last] : part) polygons += std::int64_t{last} - first + 1;
+    if (2 * 4 * polygons > kMaxArrayCount || 6 * polygons > kMaxArrayCount) {
+        // Near the limit the bound is not enough: count the triangles.
+        std::int64_t triangles = 0;
         for (const auto& [first, last] : part)
-            for (std::int32_t p = first; p <= last; ++p) claimed.add(p);
-        return;
+            for (std::int32_t p = first; p <= last; ++p)
+                triangles += src.polygons[p].c == src.polygons[p].d ? 1 : 0;
+        const std::int64_t quads = polygons - triangles;
+        if (2 * (3 * triangles + 4 * quads) > kMaxArrayCount ||
+            3 * triangles + 6 * quads > kMaxArrayCount) {
+            report(name, std::to_string(polygons) + " polygons are too many for one mesh; left out");
+            for (const auto& [first, last] : part)
+                for (std::int32_t p = first; p <= last; ++p) claimed.add(p);
+            return;
+        }
     }
+    const std::int64_t corners = 4 * polygons;  // bounds
+    const std::int64_t indices = 6 * polygons;
     const bool uvs = src.hasUvw;
     const bool normals = src.zeroNormals || src.phong != nullptr;
-    // A run of quads takes its phong normals as they are, without a copy.
-    const bool phongAsIs = !src.zeroNormals && src.phong && part.size() == 1 && triangles == 0;
+    // The phong normals of a single run go out as they are when the run
+    // holds no triangle; else they are copied without the fourth corner of
+    // each triangle, after the walk. Several runs copy them during the walk.
+    const bool phongRun = !src.zeroNormals && src.phong && part.size() == 1;
+    const bool copyNormals = normals && !phongRun;
 
     MeshBuffers& out = controller.meshBuffers;
     const auto vertexBound =
@@ -174,15 +201,17 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
     out.triangles.resize(static_cast<std::size_t>(indices));
     if (uvs || normals) out.cornerIndices.resize(static_cast<std::size_t>(indices));
     if (uvs) out.uvs.resize(static_cast<std::size_t>(2 * corners));
-    if (normals && !phongAsIs) out.normals.resize(static_cast<std::size_t>(3 * corners));
+    if (copyNormals) out.normals.resize(static_cast<std::size_t>(3 * corners));
     pointMap.begin(vertexBound);
 
+    static const host::UVWStruct kNoUvw{};
     float* xyz = out.vertices.data();
     std::int32_t* tri = out.triangles.data();
     std::int32_t* corner = out.cornerIndices.data();
     float* uv = out.uvs.data();
     float* normal = out.normals.data();
     std::int32_t u = 0;  // corners so far: uvs and normals are numbered alike
+    bool anyTriangle = false;
     for (const auto& [first, last] : part) {
         for (std::int32_t p = first; p <= last; ++p) {
             const host::CPolygon poly = src.polygons[p];
@@ -190,18 +219,19 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
                 continue;  // set aside before the walk; never met
             claimed.add(p);
             const bool triangle = poly.c == poly.d;
+            anyTriangle = anyTriangle || triangle;
             const int count = triangle ? 3 : 4;
             const std::int32_t a = pointMap.vertex(poly.a, src.points, xyz);
             const std::int32_t b = pointMap.vertex(poly.b, src.points, xyz);
             const std::int32_t c = pointMap.vertex(poly.c, src.points, xyz);
             if (uvs) {
-                const host::UVWStruct t = p < src.uvwCount ? src.uvw[p] : host::UVWStruct{};
+                const host::UVWStruct& t = p < src.uvwCount ? src.uvw[p] : kNoUvw;
                 putUv(uv, t.a);
                 putUv(uv, t.b);
                 putUv(uv, t.c);
                 if (!triangle) putUv(uv, t.d);
             }
-            if (normals && !phongAsIs) {
+            if (copyNormals) {
                 if (src.zeroNormals) {
                     std::fill(normal, normal + 3 * count, 0.0f);
                 } else {
@@ -225,13 +255,25 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
             u += count;
         }
     }
+    const bool phongAsIs = phongRun && !anyTriangle;
+    if (phongRun && anyTriangle) {
+        out.normals.resize(static_cast<std::size_t>(3 * u));
+        normal = out.normals.data();
+        for (std::int32_t p = part[0].first; p <= part[0].second; ++p) {
+            const host::CPolygon& poly = src.polygons[p];
+            if (!validPolygon(poly, src.pointCount)) continue;  // as in the walk
+            const std::size_t count = poly.c == poly.d ? 3 : 4;
+            std::memcpy(normal, src.phong + 4 * static_cast<std::size_t>(p),
+                        count * sizeof(host::Vector32));
+            normal += 3 * count;
+        }
+    }
     // Keep exactly what was written.
     out.vertices.resize(3 * pointMap.count());
     out.triangles.resize(static_cast<std::size_t>(tri - out.triangles.data()));
     if (uvs || normals) out.cornerIndices.resize(out.triangles.size());
     if (uvs) out.uvs.resize(static_cast<std::size_t>(uv - out.uvs.data()));
-    if (normals && !phongAsIs)
-        out.normals.resize(static_cast<std::size_t>(normal - out.normals.data()));
+    if (copyNormals) out.normals.resize(static_cast<std::size_t>(normal - out.normals.data()));
 
     api.beginObject(name.c_str(), true);
     api.beginGeometry("triangles");
@@ -367,7 +409,7 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
         src.phong = phong.data();
     }
 
-    ClaimedPolygons claimed(src.polygonCount);
+    ClaimedPolygons claimed(controller.meshBuffers.claimed, src.polygonCount);
     std::size_t invalid = 0;
     for (std::int32_t p = 0; p < src.polygonCount; ++p) {
         if (validPolygon(src.polygons[p], src.pointCount)) continue;
@@ -379,7 +421,7 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
                          " polygons refer to points outside the " + std::to_string(src.pointCount) +
                          " points; they are left out");
 
-    PointMap pointMap(src.pointCount);
+    PointMap pointMap(controller.meshBuffers, src.pointCount);
     Ranges part, ranges;
     std::set<const host::SelectionTag*> reported;
     for (std::size_t entry = tags.size(); entry-- > 0;) {
