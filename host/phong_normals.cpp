@@ -156,7 +156,7 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
         const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) &&
                            inside(p.c, pointCount) && inside(p.d, pointCount);
         const V3 n = valid ? polygonNormal(p, points_.data()) : V3{};
-        face.push_back(n);
+        face.emplace_back(n.x, n.y, n.z);
         const int k = cornerPoints(p, pointCount, corner);
         for (int j = 0; j < k; ++j) {
             PointSum& s = at[static_cast<std::size_t>(corner[j])];
@@ -194,30 +194,29 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
         }
     }
 
-    // The corners.
+    // The corners: at a smooth point the point's normal, at a rough one the
+    // pairwise sum.
+    const auto roughCorner = [&](std::size_t polygon, std::uint32_t rough) {
+        const V3 own = face[polygon];
+        V3 n;
+        for (std::size_t j = offset[rough - 1]; j < offset[rough]; ++j) {
+            const std::uint32_t other = around[j];
+            if (other == polygon || dot(face[other], own) >= cosLimit) n = add(n, face[other]);
+        }
+        return normalized(n);
+    };
     std::vector<Vector32> normals;
     normals.reserve(4 * polygonCount);
     preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
     for (std::size_t i = 0; i < polygonCount; ++i) {
         const CPolygon& p = polygons_[i];
-        const Int32 points[4] = {p.a, p.b, p.c, p.d};
-        for (int k = 0; k < 4; ++k) {
+        for (const Int32 point : {p.a, p.b, p.c, p.d}) {
             V3 n;
-            if (inside(points[k], pointCount)) {
-                const PointSum& s = at[static_cast<std::size_t>(points[k])];
-                if (s.count == 0) {
-                    n = s.sum;
-                } else {
-                    const V3 own = face[i];
-                    for (std::size_t j = offset[s.count - 1]; j < offset[s.count]; ++j) {
-                        const std::uint32_t other = around[j];
-                        if (other == i || dot(face[other], own) >= cosLimit)
-                            n = add(n, face[other]);
-                    }
-                    n = normalized(n);
-                }
+            if (inside(point, pointCount)) {
+                const PointSum& s = at[static_cast<std::size_t>(point)];
+                n = s.count == 0 ? s.sum : roughCorner(i, s.count);
             }
-            normals.push_back({n.x, n.y, n.z});
+            normals.emplace_back(n.x, n.y, n.z);
         }
     }
     return normals;
