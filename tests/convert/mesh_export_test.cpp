@@ -251,6 +251,40 @@ TEST_F(ExportTest, BuffersAreReusedButHoldOnlyTheLastPart) {
     EXPECT_EQ(parts[1].values.at("vertices"), "0 0 0 0 1 0 1 0 0");
     EXPECT_EQ(controller.meshBuffers.vertices.size(), 9u);
     EXPECT_GE(controller.meshBuffers.triangles.capacity(), 24u);  // kept from the larger part
+
+    // The point lookup is kept too, every point unused between objects, so
+    // a second export writes the same.
+    EXPECT_GE(controller.meshBuffers.vertexOfPoint.size(), 10u);
+    for (const std::int32_t vertex : controller.meshBuffers.vertexOfPoint) EXPECT_EQ(vertex, -1);
+    const auto again = run();
+    ASSERT_THAT(again, SizeIs(2));
+    for (std::size_t i = 0; i < parts.size(); ++i) EXPECT_EQ(again[i].values, parts[i].values) << i;
+}
+
+TEST_F(ExportTest, PhongNormalsOfTrianglesAndQuadsInOnePartKeepTheirCorners) {
+    // A triangle facing -z and a quad facing +x, apart: a triangle's fourth
+    // phong corner is left out, in one run as in several.
+    const std::string points =
+        R"("points": [[0,0,0],[0,1,0],[1,0,0],[5,0,0],[5,1,0],[5,1,1],[5,0,1]])";
+    const std::string phong = R"({"type": "phong", "params": {"1000": 1, "1001": 0.7}})";
+    load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + R"(], "objects": [
+      {"type": "polygon", "name": "triangleFirst", )" + points + R"(,
+       "polygons": [[0,1,2],[3,4,5,6]], "tags": [)" + phong + R"(]},
+      {"type": "polygon", "name": "quadFirst", )" + points + R"(,
+       "polygons": [[3,4,5,6],[0,1,2]], "tags": [)" + phong + R"(]},
+      {"type": "polygon", "name": "twoRuns", )" + points + R"(,
+       "polygons": [[0,1,2],[3,4,5,6],[0,2,1]],
+       "tags": [{"type": "texture", "material": "a", "params": {"1006": "ends"}},
+                {"type": "polygonSelection", "name": "ends", "polygons": [0, 2]}, )" +
+         phong + R"(]}]})");
+    const auto parts = run();
+    ASSERT_THAT(parts, SizeIs(4));
+    EXPECT_EQ(parts[0].values.at("normals"), "0 0 -1 0 0 -1 0 0 -1 1 0 0 1 0 0 1 0 0 1 0 0");
+    EXPECT_EQ(parts[0].values.at("triangles_norm"), "0 2 1 3 6 4 5 4 6");
+    EXPECT_EQ(parts[1].values.at("normals"), "1 0 0 1 0 0 1 0 0 1 0 0 0 0 -1 0 0 -1 0 0 -1");
+    // The selection's part: the triangle and its reverse, too far apart to smooth.
+    EXPECT_EQ(parts[2].values.at("normals"), "0 0 -1 0 0 -1 0 0 -1 0 0 1 0 0 1 0 0 1");
+    EXPECT_EQ(parts[3].values.at("normals"), "1 0 0 1 0 0 1 0 0 1 0 0");
 }
 
 }  // namespace
