@@ -84,6 +84,7 @@ public:
         flag = 1;
     }
     bool full() const { return count_ == flags_.size(); }
+    bool none() const { return count_ == 0; }
 
 private:
     ScratchArray<std::uint8_t>& flags_;
@@ -325,6 +326,13 @@ void unclaimedPolygons(const Ranges* ranges, std::int32_t polygonCount,
                        const ClaimedPolygons& claimed, Ranges& part) {
     part.clear();
     const auto take = [&](std::int32_t first, std::int32_t last) {
+        if (claimed.none()) {  // the whole range is one run, as the walk below would find
+            if (!part.empty() && part.back().second == first - 1)
+                part.back().second = last;
+            else
+                part.emplace_back(first, last);
+            return;
+        }
         for (std::int32_t p = first; p <= last; ++p) {
             if (claimed.contains(p)) continue;
             if (!part.empty() && part.back().second == p - 1)
