@@ -1,5 +1,6 @@
 #include "scenefile/reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,9 +23,24 @@ void StreamReader::checkUsable() const {
     if (spent_) throw std::logic_error("scene reader used after a parse error or after finish");
 }
 
+namespace {
+
+// Room for the bytes a waiting statement announced (a binary array's size),
+// taken at once rather than by repeated growth, which would copy a large
+// array's bytes again each time. Untouched room costs no memory.
+constexpr std::size_t kMaxReserve = std::size_t{1} << 30;
+
+void reserveFor(std::string& buffer, std::size_t needed) {
+    if (needed > buffer.capacity() && needed > buffer.size() + (std::size_t{1} << 16))
+        buffer.reserve(std::min(needed, kMaxReserve));
+}
+
+}  // namespace
+
 void StreamReader::feed(std::string_view bytes) {
     checkUsable();
     if (buffer_.size() + bytes.size() < retryAt_) {
+        reserveFor(buffer_, retryAt_);
         buffer_.append(bytes);
         return;
     }
@@ -32,6 +48,7 @@ void StreamReader::feed(std::string_view bytes) {
     if (buffer_.empty()) {
         // Parse in place; keep only the unfinished tail.
         std::size_t used = parse(bytes, false);
+        reserveFor(buffer_, retryAt_);
         buffer_.assign(bytes.substr(used));
     } else {
         buffer_.append(bytes);

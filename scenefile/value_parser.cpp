@@ -1,6 +1,9 @@
 // Values, arrays and inline shaders of the statement parser.
 #include <bit>
+#include <compare>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "scenefile/statement_parser.h"
@@ -11,20 +14,57 @@ namespace {
 
 bool isName(const Token& t) { return t.kind == TokenKind::Text || t.kind == TokenKind::HexText; }
 
+// Values read from unaligned bytes, for filling a vector in one pass (a
+// vector of the size first would write every value twice).
+template <typename T>
+class UnalignedValues {
+public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T*;
+    using reference = T;
+
+    explicit UnalignedValues(const char* p) : p_(p) {}
+    T operator*() const {
+        T value;
+        std::memcpy(&value, p_, sizeof value);
+        return value;
+    }
+    T operator[](difference_type i) const { return *(*this + i); }
+    UnalignedValues& operator++() { p_ += sizeof(T); return *this; }
+    UnalignedValues operator++(int) { UnalignedValues old = *this; ++*this; return old; }
+    UnalignedValues& operator--() { p_ -= sizeof(T); return *this; }
+    UnalignedValues operator--(int) { UnalignedValues old = *this; --*this; return old; }
+    UnalignedValues& operator+=(difference_type n) { p_ += n * static_cast<difference_type>(sizeof(T)); return *this; }
+    UnalignedValues& operator-=(difference_type n) { return *this += -n; }
+    friend UnalignedValues operator+(UnalignedValues a, difference_type n) { return a += n; }
+    friend UnalignedValues operator+(difference_type n, UnalignedValues a) { return a += n; }
+    friend UnalignedValues operator-(UnalignedValues a, difference_type n) { return a -= n; }
+    friend difference_type operator-(const UnalignedValues& a, const UnalignedValues& b) {
+        return (a.p_ - b.p_) / static_cast<difference_type>(sizeof(T));
+    }
+    friend bool operator==(const UnalignedValues& a, const UnalignedValues& b) { return a.p_ == b.p_; }
+    friend auto operator<=>(const UnalignedValues& a, const UnalignedValues& b) { return a.p_ <=> b.p_; }
+
+private:
+    const char* p_;
+};
+
 template <typename T>
 std::vector<T> decodeLittleEndian(const char* bytes, std::size_t count) {
-    std::vector<T> out(count);
-    if (count == 0) return out;
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(out.data(), bytes, count * sizeof(T));
+        UnalignedValues<T> first(bytes);
+        return std::vector<T>(first, first + static_cast<std::ptrdiff_t>(count));
     } else {
+        std::vector<T> out(count);
         for (std::size_t i = 0; i < count; ++i) {
             unsigned char b[sizeof(T)];
             for (std::size_t k = 0; k < sizeof(T); ++k) b[k] = static_cast<unsigned char>(bytes[i * sizeof(T) + sizeof(T) - 1 - k]);
             std::memcpy(&out[i], b, sizeof(T));
         }
+        return out;
     }
-    return out;
 }
 
 }  // namespace
