@@ -86,6 +86,9 @@ int connectLoopback(const char* host, int port, int timeoutMs, std::string& erro
     }
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // Room for a few frames in flight, so the writer goes on while the renderer reads.
+    const int sendBuffer = static_cast<int>(kSocketBuffer);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS) {
             error = std::string("connect: ") + std::strerror(errno);
@@ -171,6 +174,9 @@ int listenLoopback(int port, std::string& error) {
     }
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // Inherited by the accepted sockets; set before listen() for the window to use it.
+    const int receiveBuffer = static_cast<int>(kSocketBuffer);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
