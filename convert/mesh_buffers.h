@@ -4,10 +4,9 @@
 // the per-object lookups keep the state stated beside them between objects.
 //
 // The arrays grow without zero-filling (resize leaves new floats and ints
-// uninitialised): the mesh export sizes them to a part's bound and writes
-// every element it keeps. Normal and uv corners are numbered alike (three
-// per triangle, four per quad, in polygon order), so one corner index array
-// serves as both "triangles_norm" and "triangles_uv".
+// uninitialised): the mesh export writes every element it keeps. A part's
+// arrays are produced a piece at a time where the scene writer takes them
+// so; only for other writers is each gathered whole, one at a time.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +14,8 @@
 #include <new>
 #include <utility>
 #include <vector>
+
+#include "host/math.h"
 
 namespace convert {
 
@@ -38,11 +39,11 @@ template <class T>
 using ScratchArray = std::vector<T, NoFillAllocator<T>>;
 
 struct MeshBuffers {
-    ScratchArray<float> vertices;              // x, y, z per distinct point of a part
-    ScratchArray<float> normals;               // x, y, z per polygon corner
-    ScratchArray<float> uvs;                   // u, v per polygon corner
-    ScratchArray<std::int32_t> triangles;      // three vertex indices per triangle
-    ScratchArray<std::int32_t> cornerIndices;  // three corner indices per triangle
+    // A part's array gathered whole, for a scene writer that does not take
+    // arrays in pieces: 32-bit floats or ints.
+    ScratchArray<std::uint32_t> whole;
+    // Per object: the host's phong normals, four per polygon.
+    std::vector<host::Vector32> phong;
 
     // Per object: point index to vertex index within the current part, -1
     // for a point the part has not used (every entry is -1 between objects),
@@ -54,13 +55,7 @@ struct MeshBuffers {
     ScratchArray<std::uint8_t> claimed;
 
     // Empties the part arrays; the per-object lookups are left as they are.
-    void clear() {
-        vertices.clear();
-        normals.clear();
-        uvs.clear();
-        triangles.clear();
-        cornerIndices.clear();
-    }
+    void clear() { whole.clear(); }
 };
 
 }  // namespace convert

@@ -1,16 +1,14 @@
-// Host data read by the mesh export:
-//
-// | id / type | node              | host meaning                           | use |
-// |-----------|-------------------|----------------------------------------|--------------------------------------|
-// | 1001      | layer             | view switch (integer)                  | 0: the object writes
-// nothing         | | 1002      | layer             | render switch (integer)                | 0:
-// the object writes nothing         | | 1006      | texture tag 5616  | restriction: polygon
-// selection name    | the tag's polygons                   | | 5671      | UVW tag           | four
-// uvw corners per polygon           | "uv_tex" (u, v), "triangles_uv"      | | 5711      | normal
-// tag        | (presence only)                        | all-zero "normals"                   | |
-// 5673      | selection tag     | polygon ranges, by the tag's name      | restriction of a texture
-// tag         | | -         | polygon object    | points, polygons, phong normals        |
-// "vertices", "triangles", "normals"   |
+// Host data read by the mesh export, and what it becomes:
+//   layer 1001, 1002 (view and render switches, integers): 0 in either
+//     leaves the object out;
+//   texture tag (5616) 1006, a polygon selection name: the tag's polygons;
+//   UVW tag (5671), four uvw corners per polygon: "uv_tex" (u, v) and
+//     "triangles_uv";
+//   normal tag (5711), by its presence only: all-zero "normals";
+//   polygon selection tags (5673), polygon ranges found by the tag's name:
+//     the restrictions of texture tags;
+//   the polygon object's points, polygons and phong normals: "vertices",
+//     "triangles", "normals" and "triangles_norm".
 #include "convert/mesh_export.h"
 
 #include <algorithm>
@@ -24,6 +22,7 @@
 
 #include "convert/host_text.h"
 #include "convert/material_export.h"
+#include "convert/part_arrays.h"
 #include "convert/traversal.h"
 #include "host/document.h"
 #include "host/plugin_api.h"
@@ -40,33 +39,8 @@ constexpr host::Int32 kRestriction = 1006;
 constexpr host::Int32 kAllElements = std::numeric_limits<host::Int32>::max();
 constexpr std::int64_t kMaxArrayCount = std::numeric_limits<std::int32_t>::max();
 
-// Polygon index ranges, first and last inclusive. A part is a list of
-// ascending, disjoint runs: one run for a whole object, a few for a
-// selection, never one entry per polygon.
-using Ranges = std::vector<std::pair<std::int32_t, std::int32_t>>;
-
 void report(const std::string& objectName, const std::string& problem) {
     host::GePrint(host::String("\"" + objectName + "\": " + problem));
-}
-
-// The geometry of one object as the parts read it.
-struct MeshSource {
-    const host::Vector* points = nullptr;
-    std::int32_t pointCount = 0;
-    const host::CPolygon* polygons = nullptr;
-    std::int32_t polygonCount = 0;
-    bool hasUvw = false;                    // a UVW tag: "uv_tex"
-    const host::UVWStruct* uvw = nullptr;   // its data,
-    std::int32_t uvwCount = 0;              // for this many polygons (the rest read zero)
-    bool zeroNormals = false;               // a normal tag: all normals (0, 0, 0)
-    const host::Vector32* phong = nullptr;  // 4 per polygon, or null
-};
-
-bool validPolygon(const host::CPolygon& p, std::int32_t pointCount) {
-    const auto inside = [pointCount](std::int32_t i) {
-        return static_cast<std::uint32_t>(i) < static_cast<std::uint32_t>(pointCount);
-    };
-    return inside(p.a) && inside(p.b) && inside(p.c) && (p.c == p.d || inside(p.d));
 }
 
 // The polygons no later part may take: those an earlier part wrote and those
@@ -113,21 +87,16 @@ public:
         if (used_.size() < vertices) used_.resize(vertices);
     }
     std::size_t count() const { return count_; }
-    // The vertex of point `p`; a new one appends its coordinates at `xyz`.
-    std::int32_t vertex(std::int32_t p, const host::Vector* points, float* xyz) {
+    // Numbers point `p` when the part uses it first.
+    void use(std::int32_t p) {
         std::int32_t& v = vertexOf_[static_cast<std::size_t>(p)];
         if (v < 0) {
             v = static_cast<std::int32_t>(count_);
-            used_[count_] = p;
-            const host::Vector& point = points[p];
-            float* out = xyz + 3 * count_;
-            out[0] = static_cast<float>(point.x);
-            out[1] = static_cast<float>(point.y);
-            out[2] = static_cast<float>(point.z);
-            ++count_;
+            used_[count_++] = p;
         }
-        return v;
     }
+    const std::int32_t* vertexOf() const { return vertexOf_.data(); }
+    const std::int32_t* used() const { return used_.data(); }
 
 private:
     void reset() {
@@ -140,19 +109,6 @@ private:
     std::size_t count_ = 0;
 };
 
-void put3(std::int32_t*& out, std::int32_t a, std::int32_t b, std::int32_t c) {
-    out[0] = a;
-    out[1] = b;
-    out[2] = c;
-    out += 3;
-}
-
-void putUv(float*& out, const host::Vector& corner) {
-    out[0] = static_cast<float>(corner.x);
-    out[1] = static_cast<float>(corner.y);
-    out += 2;
-}
-
 void setArray(tal::talScene_api& api, const char* name, int type, const void* data,
               std::size_t count) {
     const tal::ArrayValue value{data, static_cast<std::int32_t>(count)};
@@ -160,10 +116,9 @@ void setArray(tal::talScene_api& api, const char* name, int type, const void* da
 }
 
 // Writes one part: its object block with the triangle geometry and the
-// material, claiming its polygons. The buffers are sized to a bound of the
-// part first (every polygon a quad) and filled through pointers in one pass
-// over the polygons, without per-element growth; only a single run with
-// phong normals and triangles takes a second pass, to copy its normals.
+// material, claiming its polygons. One pass over the polygons claims them,
+// numbers their points and measures the arrays; the arrays are then produced
+// polygon by polygon as the writer takes them (part_arrays.h).
 void writePart(plugin::ExportController& controller, tal::talScene_api& api,
                const std::string& name, const Ranges& part, const MeshSource& src,
                const MaterialRecord& record, ClaimedPolygons& claimed, PointMap& pointMap) {
@@ -185,115 +140,59 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
             return;
         }
     }
-    const std::int64_t corners = 4 * polygons;  // bounds
-    const std::int64_t indices = 6 * polygons;
-    const bool uvs = src.hasUvw;
-    const bool normals = src.zeroNormals || src.phong != nullptr;
-    // The phong normals of a single run go out as they are when the run
-    // holds no triangle; else they are copied without the fourth corner of
-    // each triangle, after the walk. Several runs copy them during the walk.
-    const bool phongRun = !src.zeroNormals && src.phong && part.size() == 1;
-    const bool copyNormals = normals && !phongRun;
+    pointMap.begin(static_cast<std::size_t>(std::min<std::int64_t>(src.pointCount, 4 * polygons)));
 
-    MeshBuffers& out = controller.meshBuffers;
-    const auto vertexBound =
-        static_cast<std::size_t>(std::min<std::int64_t>(src.pointCount, corners));
-    out.vertices.resize(3 * vertexBound);
-    out.triangles.resize(static_cast<std::size_t>(indices));
-    if (uvs || normals) out.cornerIndices.resize(static_cast<std::size_t>(indices));
-    if (uvs) out.uvs.resize(static_cast<std::size_t>(2 * corners));
-    if (copyNormals) out.normals.resize(static_cast<std::size_t>(3 * corners));
-    pointMap.begin(vertexBound);
-
-    static const host::UVWStruct kNoUvw{};
-    float* xyz = out.vertices.data();
-    std::int32_t* tri = out.triangles.data();
-    std::int32_t* corner = out.cornerIndices.data();
-    float* uv = out.uvs.data();
-    float* normal = out.normals.data();
-    std::int32_t u = 0;  // corners so far: uvs and normals are numbered alike
+    PartShape shape;
     bool anyTriangle = false;
+    bool skipped = false;
     for (const auto& [first, last] : part) {
         for (std::int32_t p = first; p <= last; ++p) {
-            const host::CPolygon poly = src.polygons[p];
-            if (!validPolygon(poly, src.pointCount))
-                continue;  // set aside before the walk; never met
+            const host::CPolygon& poly = src.polygons[p];
+            if (!validPolygon(poly, src.pointCount)) {
+                skipped = true;  // claimed before the walk; never met
+                continue;
+            }
             claimed.add(p);
             const bool triangle = poly.c == poly.d;
             anyTriangle = anyTriangle || triangle;
-            const int count = triangle ? 3 : 4;
-            const std::int32_t a = pointMap.vertex(poly.a, src.points, xyz);
-            const std::int32_t b = pointMap.vertex(poly.b, src.points, xyz);
-            const std::int32_t c = pointMap.vertex(poly.c, src.points, xyz);
-            if (uvs) {
-                const host::UVWStruct& t = p < src.uvwCount ? src.uvw[p] : kNoUvw;
-                putUv(uv, t.a);
-                putUv(uv, t.b);
-                putUv(uv, t.c);
-                if (!triangle) putUv(uv, t.d);
-            }
-            if (copyNormals) {
-                if (src.zeroNormals) {
-                    std::fill(normal, normal + 3 * count, 0.0f);
-                } else {
-                    std::memcpy(normal, src.phong + 4 * static_cast<std::size_t>(p),
-                                static_cast<std::size_t>(count) * sizeof(host::Vector32));
-                }
-                normal += 3 * count;
-            }
-            if (triangle) {
-                put3(tri, a, c, b);
-                if (uvs || normals) put3(corner, u, u + 2, u + 1);
-            } else {
-                const std::int32_t d = pointMap.vertex(poly.d, src.points, xyz);
-                put3(tri, a, d, b);
-                put3(tri, c, b, d);
-                if (uvs || normals) {
-                    put3(corner, u, u + 3, u + 1);
-                    put3(corner, u + 2, u + 1, u + 3);
-                }
-            }
-            u += count;
+            pointMap.use(poly.a);
+            pointMap.use(poly.b);
+            pointMap.use(poly.c);
+            if (!triangle) pointMap.use(poly.d);
+            shape.corners += triangle ? 3 : 4;
+            shape.indices += triangle ? 3 : 6;
         }
     }
-    const bool phongAsIs = phongRun && !anyTriangle;
-    if (phongRun && anyTriangle) {
-        out.normals.resize(static_cast<std::size_t>(3 * u));
-        normal = out.normals.data();
-        for (std::int32_t p = part[0].first; p <= part[0].second; ++p) {
-            const host::CPolygon& poly = src.polygons[p];
-            if (!validPolygon(poly, src.pointCount)) continue;  // as in the walk
-            const std::size_t count = poly.c == poly.d ? 3 : 4;
-            std::memcpy(normal, src.phong + 4 * static_cast<std::size_t>(p),
-                        count * sizeof(host::Vector32));
-            normal += 3 * count;
-        }
-    }
-    // Keep exactly what was written.
-    out.vertices.resize(3 * pointMap.count());
-    out.triangles.resize(static_cast<std::size_t>(tri - out.triangles.data()));
-    if (uvs || normals) out.cornerIndices.resize(out.triangles.size());
-    if (uvs) out.uvs.resize(static_cast<std::size_t>(uv - out.uvs.data()));
-    if (copyNormals) out.normals.resize(static_cast<std::size_t>(normal - out.normals.data()));
+    shape.skipped = skipped;
+    shape.quadsOnly = !anyTriangle && !skipped;
 
+    auto* pieces = dynamic_cast<tal::ArrayPieceWriter*>(&api);
+    ScratchArray<std::uint32_t>& scratch = controller.meshBuffers.whole;
+    const bool normals = src.zeroNormals || src.phong != nullptr;
     api.beginObject(name.c_str(), true);
     api.beginGeometry("triangles");
-    setArray(api, "vertices", tal::kFloat3, out.vertices.data(), pointMap.count());
-    if (normals && u > 0) {
-        const void* values =
-            phongAsIs
-                ? static_cast<const void*>(src.phong + 4 * static_cast<std::size_t>(part[0].first))
-                : static_cast<const void*>(out.normals.data());
-        setArray(api, "normals", tal::kFloat3, values, static_cast<std::size_t>(u));
-        setArray(api, "triangles_norm", tal::kInt, out.cornerIndices.data(),
-                 out.cornerIndices.size());
+    VertexArray vertices(src.points, pointMap.used(), pointMap.count());
+    putArray(api, pieces, scratch, "vertices", tal::kFloat3, pointMap.count(), vertices);
+    if (normals && shape.corners > 0) {
+        if (!src.zeroNormals && part.size() == 1 && shape.quadsOnly) {
+            // One run of quads: the host's normals are the array as they stand.
+            setArray(api, "normals", tal::kFloat3,
+                     src.phong + 4 * static_cast<std::size_t>(part[0].first), shape.corners);
+        } else {
+            NormalArray normalArray(part, src, shape);
+            putArray(api, pieces, scratch, "normals", tal::kFloat3, shape.corners, normalArray);
+        }
+        CornerIndexArray corners(part, src, shape);
+        putArray(api, pieces, scratch, "triangles_norm", tal::kInt, shape.indices, corners);
     }
-    if (uvs && u > 0) {
-        setArray(api, "uv_tex", tal::kFloat, out.uvs.data(), out.uvs.size());
-        setArray(api, "triangles_uv", tal::kInt, out.cornerIndices.data(),
-                 out.cornerIndices.size());
+    if (src.hasUvw && shape.corners > 0) {
+        UvArray uvs(part, src, shape);
+        putArray(api, pieces, scratch, "uv_tex", tal::kFloat, 2 * shape.corners, uvs);
+        CornerIndexArray corners(part, src, shape);
+        putArray(api, pieces, scratch, "triangles_uv", tal::kInt, shape.indices, corners);
     }
-    setArray(api, "triangles", tal::kInt, out.triangles.data(), out.triangles.size());
+    TriangleArray triangles(part, src, shape, pointMap.vertexOf());
+    putArray(api, pieces, scratch, "triangles", tal::kInt, shape.indices, triangles);
     api.endGeometry();
     exportMaterial(controller, record);
     api.endObject();
@@ -409,8 +308,9 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
                              " polygons; the others get zero coordinates");
     }
     src.zeroNormals = normalTag != nullptr;
-    std::vector<host::Vector32> phong;
-    if (!normalTag) phong = object.CreatePhongNormals();
+    std::vector<host::Vector32>& phong = controller.meshBuffers.phong;
+    phong.clear();
+    if (!normalTag) object.CreatePhongNormals(phong);
     if (!phong.empty() && phong.size() / 4 < polygonCount) {
         report(name, "phong normals do not cover every polygon; written without normals");
     } else if (!phong.empty()) {

@@ -138,6 +138,11 @@ public:
     // limit; empty when the object carries no phong tag. An object with given
     // normals (below) and a phong tag answers the given normals instead.
     std::vector<Vector32> CreatePhongNormals() const;
+    // The same into `normals`, whose storage is reused when it is large
+    // enough: a caller that asks again and again (an exporter, every export)
+    // keeps one block instead of receiving fresh memory each time. Answers
+    // whether there are normals; without, `normals` is left empty.
+    bool CreatePhongNormals(std::vector<Vector32>& normals) const;
 
     // Given corner normals, as an importer takes them from a file that stores
     // normals (four per polygon, in corner order a, b, c, d; a triangle's

@@ -118,6 +118,14 @@ V3 polygonNormal(const CPolygon& p, const Vector* points) {
             static_cast<float>(cross.z * inverse)};
 }
 
+// The unit normal of a polygon; zero when it refers to a point outside the
+// point array.
+V3 faceNormal(const CPolygon& p, std::size_t pointCount, const Vector* points) {
+    const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) &&
+                       inside(p.c, pointCount) && inside(p.d, pointCount);
+    return valid ? polygonNormal(p, points) : V3{};
+}
+
 // Per point: the sum of the polygon normals there and how many polygons
 // share the point; after the roughness test the normalised sum and the
 // point's rough index (0 smooth, else 1 + its index among the rough points).
@@ -129,9 +137,19 @@ struct PointSum {
 }  // namespace
 
 std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
+    std::vector<Vector32> normals;
+    CreatePhongNormals(normals);
+    return normals;
+}
+
+bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
+    normals.clear();
     const BaseTag* tag = GetTag(Tphong);
-    if (!tag || polygons_.empty()) return {};
-    if (givenNormals_.size() == 4 * polygons_.size()) return givenNormals_;
+    if (!tag || polygons_.empty()) return false;
+    if (givenNormals_.size() == 4 * polygons_.size()) {
+        normals.assign(givenNormals_.begin(), givenNormals_.end());
+        return true;
+    }
     GeData data;
     const bool limited = tag->GetParameter(DescID(kPhongAngleLimit), data) && data.GetInt32() != 0;
     const Float angle = std::clamp(
@@ -142,21 +160,18 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
 
     const std::size_t polygonCount = polygons_.size();
     const std::size_t pointCount = points_.size();
+    const CPolygon* polygons = polygons_.data();
+    const Vector* points = points_.data();
 
-    // Polygon normals, and per point their sum and how many there are.
-    std::vector<V3> face;
-    face.reserve(polygonCount);
-    preferLargePages(face.data(), polygonCount * sizeof(V3));
+    // Per point the sum of the polygon normals there and how many there are.
     std::vector<PointSum> at;
     at.reserve(pointCount);
     preferLargePages(at.data(), pointCount * sizeof(PointSum));
     at.resize(pointCount);
     Int32 corner[4];
-    for (const CPolygon& p : polygons_) {
-        const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) &&
-                           inside(p.c, pointCount) && inside(p.d, pointCount);
-        const V3 n = valid ? polygonNormal(p, points_.data()) : V3{};
-        face.emplace_back(n.x, n.y, n.z);
+    for (std::size_t i = 0; i < polygonCount; ++i) {
+        const CPolygon& p = polygons[i];
+        const V3 n = faceNormal(p, pointCount, points);
         const int k = cornerPoints(p, pointCount, corner);
         for (int j = 0; j < k; ++j) {
             PointSum& s = at[static_cast<std::size_t>(corner[j])];
@@ -171,7 +186,6 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
     // Rough points get the list of their polygons (one array, an offset per
     // rough point).
     std::vector<std::size_t> offset{0};
-    std::vector<std::uint32_t> around;
     std::uint32_t roughCount = 0;
     for (PointSum& s : at) {
         const float length = std::sqrt(dot(s.sum, s.sum));
@@ -182,11 +196,16 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
         if (rough) offset.push_back(offset.back() + k);
         s.sum = scaled(s.sum, length);
     }
+    // Only rough points need the polygon normals again, and their polygons.
+    std::vector<V3> face;
+    std::vector<std::uint32_t> around;
     if (roughCount > 0) {
+        face.resize(polygonCount);
         around.resize(offset.back());
         std::vector<std::size_t> fill(offset.begin(), offset.end() - 1);
         for (std::size_t i = 0; i < polygonCount; ++i) {
-            const int k = cornerPoints(polygons_[i], pointCount, corner);
+            face[i] = faceNormal(polygons[i], pointCount, points);
+            const int k = cornerPoints(polygons[i], pointCount, corner);
             for (int j = 0; j < k; ++j) {
                 const std::uint32_t rough = at[static_cast<std::size_t>(corner[j])].count;
                 if (rough != 0) around[fill[rough - 1]++] = static_cast<std::uint32_t>(i);
@@ -205,21 +224,39 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
         }
         return normalized(n);
     };
-    std::vector<Vector32> normals;
-    normals.reserve(4 * polygonCount);
-    preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
+    const auto cornerNormal = [&](std::size_t polygon, Int32 point) {
+        if (!inside(point, pointCount)) return V3{};
+        const PointSum& s = at[static_cast<std::size_t>(point)];
+        return s.count == 0 ? s.sum : roughCorner(polygon, s.count);
+    };
+    if (normals.capacity() < 4 * polygonCount) {
+        normals = std::vector<Vector32>();  // a fresh block, not a copy of the old one
+        normals.reserve(4 * polygonCount);
+        preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
+    }
+    if (roughCount == 0) {
+        // Every corner takes its point's normal.
+        const auto smooth = [&](Int32 point) {
+            const V3 n = inside(point, pointCount) ? at[static_cast<std::size_t>(point)].sum : V3{};
+            return Vector32{n.x, n.y, n.z};
+        };
+        for (std::size_t i = 0; i < polygonCount; ++i) {
+            const CPolygon& p = polygons[i];
+            normals.push_back(smooth(p.a));
+            normals.push_back(smooth(p.b));
+            normals.push_back(smooth(p.c));
+            normals.push_back(smooth(p.d));
+        }
+        return true;
+    }
     for (std::size_t i = 0; i < polygonCount; ++i) {
-        const CPolygon& p = polygons_[i];
+        const CPolygon& p = polygons[i];
         for (const Int32 point : {p.a, p.b, p.c, p.d}) {
-            V3 n;
-            if (inside(point, pointCount)) {
-                const PointSum& s = at[static_cast<std::size_t>(point)];
-                n = s.count == 0 ? s.sum : roughCorner(i, s.count);
-            }
+            const V3 n = cornerNormal(i, point);
             normals.emplace_back(n.x, n.y, n.z);
         }
     }
-    return normals;
+    return true;
 }
 
 }  // namespace host

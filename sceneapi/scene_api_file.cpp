@@ -1,6 +1,9 @@
 #include "sceneapi/scene_api_file.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "sceneapi/value_format.h"
@@ -365,14 +368,54 @@ bool talScene_api_file::linkShaderText(const char* name, const ShaderText* text)
 
 // ---- parameters and arrays ------------------------------------------------------
 
-bool talScene_api_file::setParameter(const char* name, int type, const void* value) {
+void talScene_api_file::parameterName(const char* name) {
     if (statementMode_) {
         out_.indented({orEmpty(name), " "});
     } else {
         out_.quoted(name);
         out_.plain(" ");
     }
+}
+
+bool talScene_api_file::setParameter(const char* name, int type, const void* value) {
+    parameterName(name);
     writeValue(out_, type, value, binaryArrays_);
+    out_.plain(statementMode_ ? "\n" : ",\n");
+    return true;
+}
+
+bool talScene_api_file::setArrayParameter(const char* name, int type, std::size_t count,
+                                          ArraySource& source) {
+    constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
+    const BinaryLayout layout = binaryLayout(type);
+    // 32-bit values only; counts setParameter could not take (ArrayValue
+    // holds 32 bits) are refused.
+    if (!binaryArrays_ || layout.kind == 0 || layout.valueSize != 4 ||
+        count > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return false;
+    const std::size_t elementBytes = layout.perElement * layout.valueSize;
+    // As for a whole array: a value count beyond the count field is cut.
+    const std::size_t values = std::min<std::size_t>(count * layout.perElement, kMaxBinaryValues);
+    std::size_t left = values / layout.perElement;
+    if (!piece_) piece_ = std::make_unique<unsigned char[]>(kPieceBytes);
+    const std::size_t room = kPieceBytes / elementBytes;
+
+    parameterName(name);
+    out_.plain("[ ");
+    writeBinaryHeader(out_, layout.kind, static_cast<std::uint32_t>(values));
+    bool dry = false;
+    while (left > 0) {
+        const std::size_t want = std::min(left, room);
+        std::size_t got = dry ? 0 : std::min(source.next(piece_.get(), want), want);
+        if (got == 0) {
+            dry = true;
+            got = want;
+            std::memset(piece_.get(), 0, got * elementBytes);
+        }
+        writeBinaryValues(out_, piece_.get(), got * layout.perElement, layout.valueSize);
+        left -= got;
+    }
+    out_.plain("] ");
     out_.plain(statementMode_ ? "\n" : ",\n");
     return true;
 }

@@ -28,6 +28,7 @@
 #include <memory>
 #include <vector>
 
+#include "sceneapi/array_pieces.h"
 #include "sceneapi/array_statement.h"
 #include "sceneapi/numeric_locale.h"
 #include "sceneapi/output_paths.h"
@@ -37,7 +38,7 @@
 
 namespace tal {
 
-class talScene_api_file : public talScene_api {
+class talScene_api_file : public talScene_api, public ArrayPieceWriter {
   public:
     // `binaryArrays`: numeric arrays in binary form (the file factory's choice).
     talScene_api_file(std::FILE* stream, bool binaryArrays);
@@ -109,6 +110,10 @@ class talScene_api_file : public talScene_api {
     // exactly what beginCamera(name) does.
     virtual bool modifyCamera(const char* name);
 
+    // Binary arrays only; pieces of up to 256 KiB.
+    bool setArrayParameter(const char* name, int type, std::size_t count,
+                           ArraySource& source) override;
+
     // The first errno of a write the stream did not take completely; 0: none.
     int writeError() const { return out_.writeError(); }
 
@@ -124,6 +129,7 @@ class talScene_api_file : public talScene_api {
     void writeRoleWord(int kind, bool trailingBlank);
     void writeMatrix(const char* keyword, const double* m);
     void writeTriple(const char* format, const double* x, const double* y, const double* z);
+    void parameterName(const char* name);
 
     NeutralNumericLocale locale_;  // first in, last out: restored after all output
     StateStack<std::int32_t> savedDepths_;
@@ -133,6 +139,7 @@ class talScene_api_file : public talScene_api {
     StateStack<std::uint8_t> modeStack_;
     OutputPaths out_;  // stream, depth, capturing, current shader text, format flags, buffers
     ArrayStatement array_;
+    std::unique_ptr<unsigned char[]> piece_;  // setArrayParameter's buffer, made on first use
     bool statementMode_ = false;
     TopBlock topBlock_ = TopBlock::kNone;
     bool binaryArrays_;

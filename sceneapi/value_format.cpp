@@ -14,7 +14,6 @@ namespace tal {
 namespace {
 
 constexpr std::size_t kNumberText = 512;  // "%16.16f" of the largest double needs 327
-constexpr std::uint32_t kMaxValues = std::numeric_limits<std::uint32_t>::max();
 
 void writeMatrixAsFloats(OutputPaths& out, const double* m) {
     char text[kNumberText * 2];
@@ -170,34 +169,15 @@ void writeArray(OutputPaths& out, int base, const ArrayValue& array, bool binary
     const std::size_t count =
         (array.data == nullptr || array.count < 0) ? 0 : static_cast<std::size_t>(array.count);
     if (binaryArrays) {
-        char kind = 0;
-        std::size_t perElement = 1;
-        std::size_t size = 4;
-        switch (base) {
-            case kFloat3:
-                kind = 'c';
-                perElement = 3;
-                break;
-            case kFloat:
-                kind = 'f';
-                break;
-            case kDouble:
-                kind = 'r';
-                size = 8;
-                break;
-            case kInt:
-            case kInt23:
-                kind = 'i';
-                break;
-            default:
-                break;
-        }
-        if (kind != 0) {
+        const BinaryLayout layout = binaryLayout(base);
+        if (layout.kind != 0) {
             // The count field holds values, not elements; an array whose value
             // count would not fit it is cut to what does.
-            const std::size_t values = std::min<std::size_t>(count * perElement, kMaxValues);
+            const std::size_t values =
+                std::min<std::size_t>(count * layout.perElement, kMaxBinaryValues);
             out.plain("[ ");
-            writeBinaryArray(out, kind, array.data, static_cast<std::uint32_t>(values), size);
+            writeBinaryArray(out, layout.kind, array.data, static_cast<std::uint32_t>(values),
+                             layout.valueSize);
             out.plain("] ");
             return;
         }
@@ -236,8 +216,23 @@ void writeValue(OutputPaths& out, int code, const void* value, bool binaryArrays
     }
 }
 
-void writeBinaryArray(OutputPaths& out, char kind, const void* values, std::uint32_t count,
-                      std::size_t valueSize) {
+BinaryLayout binaryLayout(int base) {
+    switch (base) {
+        case kFloat3:
+            return {'c', 3, 4};
+        case kFloat:
+            return {'f', 1, 4};
+        case kDouble:
+            return {'r', 1, 8};
+        case kInt:
+        case kInt23:
+            return {'i', 1, 4};
+        default:
+            return {};
+    }
+}
+
+void writeBinaryHeader(OutputPaths& out, char kind, std::uint32_t count) {
     const unsigned char head[8] = {0x01,
                                    0x02,
                                    0x03,
@@ -247,9 +242,13 @@ void writeBinaryArray(OutputPaths& out, char kind, const void* values, std::uint
                                    static_cast<unsigned char>(count >> 16),
                                    static_cast<unsigned char>(count >> 24)};
     out.raw(head, sizeof head);
+}
+
+void writeBinaryValues(OutputPaths& out, const void* values, std::size_t count,
+                       std::size_t valueSize) {
     if (values == nullptr || count == 0) return;
     const auto* bytes = static_cast<const unsigned char*>(values);
-    const std::size_t total = std::size_t{count} * valueSize;
+    const std::size_t total = count * valueSize;
     if constexpr (std::endian::native == std::endian::little) {
         out.raw(bytes, total);
     } else {
@@ -265,6 +264,12 @@ void writeBinaryArray(OutputPaths& out, char kind, const void* values, std::uint
             out.raw(piece, n);
         }
     }
+}
+
+void writeBinaryArray(OutputPaths& out, char kind, const void* values, std::uint32_t count,
+                      std::size_t valueSize) {
+    writeBinaryHeader(out, kind, count);
+    writeBinaryValues(out, values, count, valueSize);
 }
 
 }  // namespace tal

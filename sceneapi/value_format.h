@@ -33,6 +33,24 @@ inline double substituteOutOfRange(double v) {
 // 3, 4, 6 and 23 are written as "[ ", the binary block and "] ".
 void writeValue(OutputPaths& out, int code, const void* value, bool binaryArrays);
 
+// The binary form of an array of base type code `base`: its kind letter (0
+// when the type has no binary form), values per element and bytes per value.
+struct BinaryLayout {
+    char kind = 0;
+    std::size_t perElement = 1;
+    std::size_t valueSize = 4;
+};
+BinaryLayout binaryLayout(int base);
+
+// The count field holds at most this many values.
+inline constexpr std::size_t kMaxBinaryValues = 0xFFFFFFFFu;
+
+// A binary array block in parts: the marker, kind and value count; then
+// values (`count` of `valueSize` bytes), in as many calls as it takes.
+void writeBinaryHeader(OutputPaths& out, char kind, std::uint32_t count);
+void writeBinaryValues(OutputPaths& out, const void* values, std::size_t count,
+                       std::size_t valueSize);
+
 // Writes one binary array block of `count` values of `valueSize` bytes (4 or
 // 8) through the raw path, in one block write on little-endian machines.
 void writeBinaryArray(OutputPaths& out, char kind, const void* values, std::uint32_t count,

@@ -3,6 +3,8 @@
 // the surface shader, and the material bound to it.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "convert/traversal.h"
 #include "host/document_loader.h"
 #include "plugin/export_controller.h"
@@ -67,6 +69,61 @@ TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
               "}\n"    // the material
               "}\n"    // the object
               "}\n");  // the group
+}
+
+// A grid of side x side polygons over a wave, every seventh a triangle,
+// with uvs for the first half of its polygons, a phong tag with an angle
+// limit, and a texture tag restricted to a selection of scattered ranges.
+std::string waveGrid(int side) {
+    std::string points, polygons, uvw, selection;
+    for (int y = 0; y <= side; ++y) {
+        for (int x = 0; x <= side; ++x) {
+            points += (points.empty() ? "[" : ",[") + std::to_string(x) + "," +
+                      std::to_string((x * 7 + y * 3) % 5) + "," + std::to_string(y) + "]";
+        }
+    }
+    int polygon = 0;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x, ++polygon) {
+            const int a = y * (side + 1) + x, b = a + side + 1, c = b + 1, d = a + 1;
+            const bool triangle = polygon % 7 == 3;
+            polygons += (polygon == 0 ? "[" : ",[") + std::to_string(a) + "," + std::to_string(b) +
+                        "," + std::to_string(c) + "," + std::to_string(triangle ? c : d) + "]";
+            if (polygon < side * side / 2) {
+                const std::string u = std::to_string(x) + ".5";
+                uvw += std::string(polygon == 0 ? "[" : ",[") + "[" + u + ",0,0],[0," + u +
+                       ",0],[1,1,0],[" + u + "," + u + ",0]]";
+            }
+            if (polygon % 5 < 2 || (polygon / 100) % 3 == 0)
+                selection += (selection.empty() ? "" : ",") + std::to_string(polygon);
+        }
+    }
+    return R"({"materials": [{"id": "m", "name": "Stone", "channels": {"0": true}, "params": {"2100": [1, 0, 0]}}],
+      "objects": [{"type": "polygon", "name": "wave", "points": [)" +
+           points + "], \"polygons\": [" + polygons + R"(],
+        "tags": [{"type": "uvw", "uvw": [)" +
+           uvw + R"(]}, {"type": "phong", "params": {"1000": 1, "1001": 0.6}},
+                 {"type": "polygonSelection", "name": "some", "polygons": [)" +
+           selection + R"(]},
+                 {"type": "texture", "material": "m", "params": {"1006": "some"}}]},
+        {"type": "polygon", "name": "flat", "points": [[0,0,0],[0,1,0],[1,1,0],[1,0,0],[2,0,0]],
+         "polygons": [[0,1,2,3],[3,2,4,4]], "tags": [{"type": "normal"}, {"type": "uvw"}]}]})";
+}
+
+TEST(MeshGolden, ArraysTakenInPiecesWriteTheBytesOfWholeArrays) {
+    const auto doc = host::LoadDocumentText(waveGrid(120), "");
+    std::string texts[2];
+    for (const bool pieces : {false, true}) {
+        vxtest::MemoryFileFactory factory(true, pieces);
+        plugin::ExportController controller;
+        controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+        convert::exportDocument(controller, doc.get());
+        controller.scene.reset();
+        texts[pieces ? 1 : 0] = factory.text();
+    }
+    EXPECT_GT(texts[0].size(), std::size_t{1} << 20);  // arrays of several pieces
+    EXPECT_EQ(texts[0].find("object \"wave\""), texts[1].find("object \"wave\""));
+    EXPECT_TRUE(texts[0] == texts[1]) << "the two forms differ";
 }
 
 }  // namespace

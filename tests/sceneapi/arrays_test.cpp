@@ -1,6 +1,8 @@
 // Arrays: text layouts and line breaks, the binary block (byte layout and
 // round trips), and array statements in both forms.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <sstream>
@@ -149,6 +151,70 @@ TEST(ArrayStatements, BinaryFormCollectsUntilTheEnd) {
     EXPECT_EQ(scene.text(), "\"P\" [\n" + block('c', 6, t, 24) + " ],\n" +
                                 "\"mixed\" [\n0.5000000000000000" + block('f', 1, t, 4) +
                                 " ],\n\"empty\" [\n ],\n");
+}
+
+// Gives `values` (32-bit each, `per` to an element) at most `limit`
+// elements per call, or stops after `stopAfter` elements.
+class VectorSource final : public ArraySource {
+  public:
+    VectorSource(const std::vector<std::uint32_t>& values, std::size_t per, std::size_t limit,
+                 std::size_t stopAfter = SIZE_MAX)
+        : values_(values), per_(per), limit_(limit), stopAfter_(stopAfter) {}
+    std::size_t next(void* out, std::size_t room) override {
+        const std::size_t left = std::min(values_.size() / per_, stopAfter_) - done_;
+        const std::size_t n = std::min({room, limit_, left});
+        std::memcpy(out, values_.data() + done_ * per_, n * per_ * 4);
+        done_ += n;
+        return n;
+    }
+
+  private:
+    const std::vector<std::uint32_t>& values_;
+    std::size_t per_, limit_, stopAfter_;
+    std::size_t done_ = 0;
+};
+
+TEST(ArrayPieces, WriteTheBytesOfTheWholeArrayWhateverThePieceSize) {
+    std::vector<std::uint32_t> values(3 * 100'000);  // more than one 256 KiB piece
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::uint32_t>(i * 2654435761u);
+    for (const int type : {kFloat3, kFloat, kInt}) {
+        const std::size_t per = type == kFloat3 ? 3 : 1;
+        const std::size_t count = values.size() / per;
+        for (const bool statements : {false, true}) {
+            MemoryScene whole(true);
+            if (statements) whole.api.beginGeometry("triangles");
+            const ArrayValue array{values.data(), static_cast<std::int32_t>(count)};
+            whole.api.setParameter("vertices", type | kArrayBit, &array);
+            for (const std::size_t limit : {std::size_t{1}, std::size_t{7}, SIZE_MAX}) {
+                MemoryScene pieces(true);
+                if (statements) pieces.api.beginGeometry("triangles");
+                VectorSource source(values, per, limit);
+                ASSERT_TRUE(pieces.api.setArrayParameter("vertices", type, count, source));
+                EXPECT_EQ(pieces.text(), whole.text()) << type << " " << statements << " " << limit;
+            }
+        }
+    }
+}
+
+TEST(ArrayPieces, RefusedInTextFormAndForOtherTypes) {
+    const std::vector<std::uint32_t> values = {1, 2, 3};
+    MemoryScene text(false);
+    VectorSource source(values, 1, SIZE_MAX);
+    EXPECT_FALSE(text.api.setArrayParameter("a", kInt, 3, source));
+    MemoryScene binary(true);
+    EXPECT_FALSE(binary.api.setArrayParameter("a", kBool, 3, source));
+    EXPECT_FALSE(binary.api.setArrayParameter("a", kDouble, 1, source));
+    EXPECT_EQ(text.text() + binary.text(), "");  // nothing written
+}
+
+TEST(ArrayPieces, ASourceThatRunsDryLeavesZerosNotAShortArray) {
+    const std::vector<std::uint32_t> values = {7, 8, 9, 10};
+    MemoryScene scene(true);
+    VectorSource source(values, 1, SIZE_MAX, 2);
+    EXPECT_TRUE(scene.api.setArrayParameter("a", kInt, 4, source));
+    const std::string text = scene.text();
+    const std::vector<std::int32_t> expected = {7, 8, 0, 0};
+    EXPECT_EQ(readBack<std::int32_t>(text.substr(4, text.size() - 6), 'i'), expected);
 }
 
 }  // namespace

@@ -20,8 +20,24 @@ std::string MemoryStream::text() {
     return std::string(buffer_, size_);
 }
 
-MemoryFileFactory::MemoryFileFactory(bool binaryArrays)
-    : writer_(std::make_unique<tal::talScene_api_file>(stream_.stream(), binaryArrays)) {}
+namespace {
+
+// The file writer without its piecewise array call, like a back end that
+// only takes whole arrays.
+class WholeArraysWriter final : public tal::talScene_api_file {
+public:
+    using talScene_api_file::talScene_api_file;
+    bool setArrayParameter(const char*, int, std::size_t, tal::ArraySource&) override {
+        return false;
+    }
+};
+
+}  // namespace
+
+MemoryFileFactory::MemoryFileFactory(bool binaryArrays, bool arraysInPieces)
+    : writer_(arraysInPieces
+                  ? std::make_unique<tal::talScene_api_file>(stream_.stream(), binaryArrays)
+                  : std::make_unique<WholeArraysWriter>(stream_.stream(), binaryArrays)) {}
 
 MemoryFileFactory::~MemoryFileFactory() = default;
 

@@ -36,7 +36,9 @@ private:
 
 class MemoryFileFactory : public tal::LightFactory {
 public:
-    explicit MemoryFileFactory(bool binaryArrays = false);
+    // Without `arraysInPieces` the writer refuses piecewise arrays, so that
+    // callers pass them whole.
+    explicit MemoryFileFactory(bool binaryArrays = false, bool arraysInPieces = true);
     ~MemoryFileFactory() override;
     tal::talScene_api* openApi() override;
     void beginScene(tal::talSceneapi_oo& scene) override;
