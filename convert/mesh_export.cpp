@@ -57,6 +57,16 @@ public:
         count_ += flag == 0 ? 1 : 0;
         flag = 1;
     }
+    // Adds first..last (inclusive).
+    void add(std::int32_t first, std::int32_t last) {
+        std::size_t fresh = 0;
+        for (std::size_t p = static_cast<std::size_t>(first); p <= static_cast<std::size_t>(last);
+             ++p) {
+            fresh += flags_[p] == 0 ? 1 : 0;
+            flags_[p] = 1;
+        }
+        count_ += fresh;
+    }
     bool full() const { return count_ == flags_.size(); }
     bool none() const { return count_ == 0; }
 
@@ -116,13 +126,15 @@ void setArray(tal::talScene_api& api, const char* name, int type, const void* da
 }
 
 // Writes one part: its object block with the triangle geometry and the
-// material, claiming its polygons. One pass over the polygons claims them,
-// numbers their points and measures the arrays; the arrays are then produced
-// polygon by polygon as the writer takes them (part_arrays.h).
-void writePart(plugin::ExportController& controller, tal::talScene_api& api,
-               const std::string& name, const Ranges& part, const MeshSource& src,
-               const MaterialRecord& record, ClaimedPolygons& claimed, PointMap& pointMap) {
-    if (part.empty()) return;
+// material, claiming its polygons. One pass over the polygons numbers their
+// points and measures the arrays; the arrays are then produced polygon by
+// polygon as the writer takes them (part_arrays.h). Answers how many of the
+// part's polygons refer to points outside the object: they are left out,
+// and a part of nothing else writes nothing.
+std::size_t writePart(plugin::ExportController& controller, tal::talScene_api& api,
+                      const std::string& name, const Ranges& part, const MeshSource& src,
+                      const MaterialRecord& record, ClaimedPolygons& claimed, PointMap& pointMap) {
+    if (part.empty()) return 0;
     std::int64_t polygons = 0;
     for (const auto& [first, last] : part) polygons += std::int64_t{last} - first + 1;
     if (2 * 4 * polygons > kMaxArrayCount || 6 * polygons > kMaxArrayCount) {
@@ -134,25 +146,27 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
         const std::int64_t quads = polygons - triangles;
         if (2 * (3 * triangles + 4 * quads) > kMaxArrayCount ||
             3 * triangles + 6 * quads > kMaxArrayCount) {
-            report(name, std::to_string(polygons) + " polygons are too many for one mesh; left out");
-            for (const auto& [first, last] : part)
-                for (std::int32_t p = first; p <= last; ++p) claimed.add(p);
-            return;
+            report(name,
+                   std::to_string(polygons) + " polygons are too many for one mesh; left out");
+            for (const auto& [first, last] : part) claimed.add(first, last);
+            return 0;
         }
     }
     pointMap.begin(static_cast<std::size_t>(std::min<std::int64_t>(src.pointCount, 4 * polygons)));
 
+    // The part claims all its polygons, also those that refer to points
+    // outside the object: no part writes them, and no later part meets them.
+    for (const auto& [first, last] : part) claimed.add(first, last);
     PartShape shape;
     bool anyTriangle = false;
-    bool skipped = false;
+    std::size_t skipped = 0;
     for (const auto& [first, last] : part) {
         for (std::int32_t p = first; p <= last; ++p) {
             const host::CPolygon& poly = src.polygons[p];
             if (!validPolygon(poly, src.pointCount)) {
-                skipped = true;  // claimed before the walk; never met
+                ++skipped;
                 continue;
             }
-            claimed.add(p);
             const bool triangle = poly.c == poly.d;
             anyTriangle = anyTriangle || triangle;
             pointMap.use(poly.a);
@@ -163,8 +177,9 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
             shape.indices += triangle ? 3 : 6;
         }
     }
-    shape.skipped = skipped;
-    shape.quadsOnly = !anyTriangle && !skipped;
+    if (shape.corners == 0) return skipped;  // nothing but such polygons
+    shape.skipped = skipped > 0;
+    shape.quadsOnly = !anyTriangle && skipped == 0;
 
     auto* pieces = dynamic_cast<tal::ArrayPieceWriter*>(&api);
     ScratchArray<std::uint32_t>& scratch = controller.meshBuffers.whole;
@@ -196,6 +211,7 @@ void writePart(plugin::ExportController& controller, tal::talScene_api& api,
     api.endGeometry();
     exportMaterial(controller, record);
     api.endObject();
+    return skipped;
 }
 
 // The selection's ranges clipped to the polygons, ascending by start; false
@@ -308,9 +324,10 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
                              " polygons; the others get zero coordinates");
     }
     src.zeroNormals = normalTag != nullptr;
+    // The host overwrites the kept normals in place when their count is
+    // unchanged (the same object exported again).
     std::vector<host::Vector32>& phong = controller.meshBuffers.phong;
-    phong.clear();
-    if (!normalTag) object.CreatePhongNormals(phong);
+    if (normalTag || !object.CreatePhongNormals(phong)) phong.clear();
     if (!phong.empty() && phong.size() / 4 < polygonCount) {
         report(name, "phong normals do not cover every polygon; written without normals");
     } else if (!phong.empty()) {
@@ -319,16 +336,6 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
 
     ClaimedPolygons claimed(controller.meshBuffers.claimed, src.polygonCount);
     std::size_t invalid = 0;
-    for (std::int32_t p = 0; p < src.polygonCount; ++p) {
-        if (validPolygon(src.polygons[p], src.pointCount)) continue;
-        claimed.add(p);
-        ++invalid;
-    }
-    if (invalid > 0)
-        report(name, std::to_string(invalid) + " of " + std::to_string(polygonCount) +
-                         " polygons refer to points outside the " + std::to_string(src.pointCount) +
-                         " points; they are left out");
-
     PointMap pointMap(controller.meshBuffers, src.pointCount);
     Ranges part, ranges;
     std::set<const host::SelectionTag*> reported;
@@ -350,8 +357,12 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
                                  " polygons; the rest is ignored");
         }
         unclaimedPolygons(selection ? &ranges : nullptr, src.polygonCount, claimed, part);
-        writePart(controller, *api, name, part, src, record, claimed, pointMap);
+        invalid += writePart(controller, *api, name, part, src, record, claimed, pointMap);
     }
+    if (invalid > 0)
+        report(name, std::to_string(invalid) + " of " + std::to_string(polygonCount) +
+                         " polygons refer to points outside the " + std::to_string(src.pointCount) +
+                         " points; they are left out");
 }
 
 }  // namespace convert

@@ -1,13 +1,12 @@
 // The arrays of one mesh part, produced polygon by polygon.
 //
-// A part is a list of ascending, disjoint runs of polygon indices, every one
-// of which refers only to points inside the object (the mesh export claims
-// the others before it forms any part). Each array of the part's triangle
-// geometry is an ArraySource that walks the runs and gives whole polygons:
-// the scene writer takes them a piece at a time where it can, so the
-// million-element arrays of a large mesh never need to exist in full;
-// otherwise putArray gathers them into a scratch array first. Either way the
-// bytes written are those of setParameter with the whole array.
+// A part is a list of ascending, disjoint runs of polygon indices. Polygons
+// that refer to points outside the object belong to no array: the mapping
+// pass counts them, and the arrays step over them when it met any. Each array of the part's
+// triangle geometry is an ArraySource that walks the runs and gives whole polygons: the scene
+// writer takes them a piece at a time where it can, so the million-element arrays of a large mesh
+// never need to exist in full; otherwise putArray gathers them into a scratch array first. Either
+// way the bytes written are those of setParameter with the whole array.
 //
 // Corner numbering: normals and texture coordinates are per polygon corner,
 // three per triangle and four per quad in polygon order, so one corner index
@@ -86,7 +85,7 @@ private:
 struct PartShape {
     std::size_t corners = 0;  // normals and uvs: 3 per triangle, 4 per quad
     std::size_t indices = 0;  // ints of each index array: 3 per triangle, 6 per quad
-    bool skipped = false;     // a polygon outside the points was met (never, as parts are made)
+    bool skipped = false;     // a polygon outside the points was met
     bool quadsOnly = false;   // only quads, none skipped: no polygon needs reading again
 };
 

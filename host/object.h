@@ -139,9 +139,11 @@ public:
     // normals (below) and a phong tag answers the given normals instead.
     std::vector<Vector32> CreatePhongNormals() const;
     // The same into `normals`, whose storage is reused when it is large
-    // enough: a caller that asks again and again (an exporter, every export)
-    // keeps one block instead of receiving fresh memory each time. Answers
-    // whether there are normals; without, `normals` is left empty.
+    // enough, and whose elements are overwritten in place when it already
+    // holds as many as the result: a caller that asks again and again (an
+    // exporter, every export) keeps one block instead of receiving fresh
+    // memory each time. Answers whether there are normals; without,
+    // `normals` is left empty.
     bool CreatePhongNormals(std::vector<Vector32>& normals) const;
 
     // Given corner normals, as an importer takes them from a file that stores

@@ -22,14 +22,22 @@
 // normal at a point is within half the phong angle of their mean, every pair
 // is within the angle, and each corner there takes the point's whole sum.
 // Only the other points (creases, corners) get the list of their polygons
-// and the pairwise test. Arithmetic is in single precision. Besides the
-// result the work needs 12 bytes per polygon, 16 per point and, per rough
-// point, 4 per polygon there and 8 for its offset.
+// and the pairwise test. Arithmetic is in single precision, but for the
+// diagonals, taken in double before they are rounded. Besides the result the
+// work needs 12 bytes per polygon and 16 per point, kept by the calling
+// thread from call to call, and, per rough point, 4 per polygon there and 8
+// for its offset. On large meshes the polygon normals, the point test and
+// the corners are shared among the processors; the sums at the points stay
+// in polygon order, so the result does not depend on the number of threads.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <numbers>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -66,9 +74,39 @@ void preferLargePages(const void* data, std::size_t bytes) {
 #endif
 }
 
-struct V3 {
-    float x = 0, y = 0, z = 0;
+struct V3 {  // no initialisers, so that large arrays of it start unwritten
+    float x, y, z;
 };
+
+// Work on more elements than this is shared among threads.
+constexpr std::size_t kMinParallel = std::size_t{1} << 16;
+
+// How many blocks to split work on `size` elements into: one per processor
+// (at most 8) when there is enough of it.
+std::size_t processorBlocks(std::size_t size) {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return size < kMinParallel ? 1 : std::clamp(processors, 1u, 8u);
+}
+
+// Calls work(block, begin, end) for `blocks` blocks of consecutive indices
+// of [0, size), each on a thread of its own (the calling one among them)
+// where one can be had.
+template <class Work>
+void runBlocks(std::size_t blocks, std::size_t size, const Work& work) {
+    const std::size_t step = (size + blocks - 1) / std::max<std::size_t>(blocks, 1);
+    std::vector<std::jthread> helpers;
+    helpers.reserve(blocks);
+    for (std::size_t block = 1; block < blocks; ++block) {
+        const std::size_t begin = std::min(size, block * step);
+        const std::size_t end = std::min(size, begin + step);
+        try {
+            helpers.emplace_back([&work, block, begin, end] { work(block, begin, end); });
+        } catch (const std::system_error&) {
+            work(block, begin, end);  // no thread to be had: here, then
+        }
+    }
+    work(std::size_t{0}, std::size_t{0}, std::min(size, step));
+}
 
 V3 add(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 float dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
@@ -109,13 +147,13 @@ V3 polygonNormal(const CPolygon& p, const Vector* points) {
     const Vector& b = points[p.b];
     const Vector& c = points[p.c];
     const Vector& d = points[p.d];
-    const Vector e = c - a, f = d - b;
-    const Vector cross{e.y * f.z - e.z * f.y, e.z * f.x - e.x * f.z, e.x * f.y - e.y * f.x};
-    const Float length = std::sqrt(cross.x * cross.x + cross.y * cross.y + cross.z * cross.z);
-    if (!(length > 0.0)) return {};
-    const Float inverse = 1.0 / length;
-    return {static_cast<float>(cross.x * inverse), static_cast<float>(cross.y * inverse),
-            static_cast<float>(cross.z * inverse)};
+    // The diagonals in double precision (points far from the origin keep
+    // their small differences), their cross product in single.
+    const V3 e{static_cast<float>(c.x - a.x), static_cast<float>(c.y - a.y),
+               static_cast<float>(c.z - a.z)};
+    const V3 f{static_cast<float>(d.x - b.x), static_cast<float>(d.y - b.y),
+               static_cast<float>(d.z - b.z)};
+    return normalized({e.y * f.z - e.z * f.y, e.z * f.x - e.x * f.z, e.x * f.y - e.y * f.x});
 }
 
 // The unit normal of a polygon; zero when it refers to a point outside the
@@ -129,10 +167,31 @@ V3 faceNormal(const CPolygon& p, std::size_t pointCount, const Vector* points) {
 // Per point: the sum of the polygon normals there and how many polygons
 // share the point; after the roughness test the normalised sum and the
 // point's rough index (0 smooth, else 1 + its index among the rough points).
-struct PointSum {
+struct PointSum {  // PointSum{} is zero; large arrays of it start unwritten
     V3 sum;
-    std::uint32_t count = 0;
+    std::uint32_t count;
 };
+
+// The working arrays, kept per calling thread and grown to the largest mesh
+// seen: a host that exports a large mesh again and again (every export asks
+// for its normals) would otherwise pay for fresh memory each time.
+struct Scratch {
+    std::vector<V3> face;       // per polygon, where a point is rough
+    std::vector<PointSum> at;   // per point
+    std::vector<PointSum> at2;  // per point: the second half's sums
+};
+
+Scratch& scratchOfThisThread(std::size_t points) {
+    static thread_local Scratch scratch;
+    for (std::vector<PointSum>* at : {&scratch.at, &scratch.at2}) {
+        if (at->size() >= points) continue;
+        *at = std::vector<PointSum>();
+        at->reserve(points);
+        preferLargePages(at->data(), points * sizeof(PointSum));
+        at->resize(points);
+    }
+    return scratch;
+}
 
 }  // namespace
 
@@ -143,9 +202,11 @@ std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
 }
 
 bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
-    normals.clear();
     const BaseTag* tag = GetTag(Tphong);
-    if (!tag || polygons_.empty()) return false;
+    if (!tag || polygons_.empty()) {
+        normals.clear();
+        return false;
+    }
     if (givenNormals_.size() == 4 * polygons_.size()) {
         normals.assign(givenNormals_.begin(), givenNormals_.end());
         return true;
@@ -162,49 +223,85 @@ bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
     const std::size_t pointCount = points_.size();
     const CPolygon* polygons = polygons_.data();
     const Vector* points = points_.data();
+    const std::size_t polygonBlocks = processorBlocks(polygonCount);
+    const std::size_t pointBlocks = processorBlocks(pointCount);
 
-    // Per point the sum of the polygon normals there and how many there are.
-    std::vector<PointSum> at;
-    at.reserve(pointCount);
-    preferLargePages(at.data(), pointCount * sizeof(PointSum));
-    at.resize(pointCount);
-    Int32 corner[4];
-    for (std::size_t i = 0; i < polygonCount; ++i) {
-        const CPolygon& p = polygons[i];
-        const V3 n = faceNormal(p, pointCount, points);
-        const int k = cornerPoints(p, pointCount, corner);
-        for (int j = 0; j < k; ++j) {
-            PointSum& s = at[static_cast<std::size_t>(corner[j])];
-            s.sum = add(s.sum, n);
-            ++s.count;
+    // Per point the sum of its polygons' normals and how many polygons share
+    // it. A large mesh is summed in two halves of its polygons at once, each
+    // in polygon order, and the halves added: always two, whatever the
+    // processors, so that the result depends on the mesh alone. The polygon
+    // normals are kept only where a rough point needs them (below).
+    Scratch& scratch = scratchOfThisThread(pointCount);
+    PointSum* const sums[2] = {scratch.at.data(), scratch.at2.data()};
+    const std::size_t halves = polygonCount < kMinParallel ? 1 : 2;
+    runBlocks(halves, polygonCount, [&](std::size_t half, std::size_t begin, std::size_t end) {
+        PointSum* at = sums[half];
+        std::fill(at, at + pointCount, PointSum{});
+        Int32 own[4];
+        for (std::size_t i = begin; i < end; ++i) {
+            const V3 n = faceNormal(polygons[i], pointCount, points);
+            const int k = cornerPoints(polygons[i], pointCount, own);
+            for (int j = 0; j < k; ++j) {
+                PointSum& s = at[static_cast<std::size_t>(own[j])];
+                s.sum = add(s.sum, n);
+                ++s.count;
+            }
         }
-    }
+    });
+    PointSum* at = sums[0];
+    Int32 corner[4];
 
     // A point is smooth when the shortcut holds there: the k unit normals
     // sum to S, so each has at least |S| - (k - 1) along S's direction; when
     // that is at least cos(angle / 2), all lie within angle / 2 of it.
-    // Rough points get the list of their polygons (one array, an offset per
-    // rough point).
+    // Here `count` becomes 1 at a rough point and 0 at a smooth one.
+    std::vector<std::uint8_t> anyRough(pointBlocks, 0);
+    runBlocks(pointBlocks, pointCount, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        bool rough = false;
+        for (std::size_t i = begin; i < end; ++i) {
+            PointSum& s = at[i];
+            if (halves == 2) {
+                s.sum = add(s.sum, sums[1][i].sum);
+                s.count += sums[1][i].count;
+            }
+            const float length = std::sqrt(dot(s.sum, s.sum));
+            const std::uint32_t k = s.count;
+            const bool here =
+                limited && k > 1 && length - static_cast<float>(k - 1) < cosHalf + kShortcutMargin;
+            s.count = here ? 1 : 0;
+            rough = rough || here;
+            s.sum = scaled(s.sum, length);
+        }
+        anyRough[block] = rough ? 1 : 0;
+    });
+
+    // Rough points get their number (1 + their index among the rough
+    // points, in `count`) and the list of their polygons: one array, an
+    // offset per rough point.
     std::vector<std::size_t> offset{0};
-    std::uint32_t roughCount = 0;
-    for (PointSum& s : at) {
-        const float length = std::sqrt(dot(s.sum, s.sum));
-        const std::uint32_t k = s.count;
-        const bool rough =
-            limited && k > 1 && length - static_cast<float>(k - 1) < cosHalf + kShortcutMargin;
-        s.count = rough ? ++roughCount : 0;
-        if (rough) offset.push_back(offset.back() + k);
-        s.sum = scaled(s.sum, length);
-    }
-    // Only rough points need the polygon normals again, and their polygons.
-    std::vector<V3> face;
     std::vector<std::uint32_t> around;
-    if (roughCount > 0) {
-        face.resize(polygonCount);
+    if (std::find(anyRough.begin(), anyRough.end(), 1) != anyRough.end()) {
+        if (scratch.face.size() < polygonCount) scratch.face.resize(polygonCount);
+        V3* face = scratch.face.data();
+        runBlocks(polygonBlocks, polygonCount,
+                  [&](std::size_t, std::size_t begin, std::size_t end) {
+                      for (std::size_t i = begin; i < end; ++i)
+                          face[i] = faceNormal(polygons[i], pointCount, points);
+                  });
+        std::vector<std::uint32_t> polygonsAt(pointCount, 0);
+        for (std::size_t i = 0; i < polygonCount; ++i) {
+            const int k = cornerPoints(polygons[i], pointCount, corner);
+            for (int j = 0; j < k; ++j) ++polygonsAt[static_cast<std::size_t>(corner[j])];
+        }
+        std::uint32_t roughCount = 0;
+        for (std::size_t i = 0; i < pointCount; ++i) {
+            if (at[i].count == 0) continue;
+            at[i].count = ++roughCount;
+            offset.push_back(offset.back() + polygonsAt[i]);
+        }
         around.resize(offset.back());
         std::vector<std::size_t> fill(offset.begin(), offset.end() - 1);
         for (std::size_t i = 0; i < polygonCount; ++i) {
-            face[i] = faceNormal(polygons[i], pointCount, points);
             const int k = cornerPoints(polygons[i], pointCount, corner);
             for (int j = 0; j < k; ++j) {
                 const std::uint32_t rough = at[static_cast<std::size_t>(corner[j])].count;
@@ -214,48 +311,38 @@ bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
     }
 
     // The corners: at a smooth point the point's normal, at a rough one the
-    // pairwise sum.
-    const auto roughCorner = [&](std::size_t polygon, std::uint32_t rough) {
+    // pairwise sum. The result's storage is reused when it has the size.
+    const V3* face = scratch.face.data();
+    const auto cornerNormal = [&](std::size_t polygon, Int32 point) {
+        if (!inside(point, pointCount)) return Vector32{};
+        const PointSum& s = at[static_cast<std::size_t>(point)];
+        if (s.count == 0) return Vector32{s.sum.x, s.sum.y, s.sum.z};
         const V3 own = face[polygon];
-        V3 n;
-        for (std::size_t j = offset[rough - 1]; j < offset[rough]; ++j) {
+        V3 n{};
+        for (std::size_t j = offset[s.count - 1]; j < offset[s.count]; ++j) {
             const std::uint32_t other = around[j];
             if (other == polygon || dot(face[other], own) >= cosLimit) n = add(n, face[other]);
         }
-        return normalized(n);
-    };
-    const auto cornerNormal = [&](std::size_t polygon, Int32 point) {
-        if (!inside(point, pointCount)) return V3{};
-        const PointSum& s = at[static_cast<std::size_t>(point)];
-        return s.count == 0 ? s.sum : roughCorner(polygon, s.count);
+        n = normalized(n);
+        return Vector32{n.x, n.y, n.z};
     };
     if (normals.capacity() < 4 * polygonCount) {
         normals = std::vector<Vector32>();  // a fresh block, not a copy of the old one
         normals.reserve(4 * polygonCount);
         preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
     }
-    if (roughCount == 0) {
-        // Every corner takes its point's normal.
-        const auto smooth = [&](Int32 point) {
-            const V3 n = inside(point, pointCount) ? at[static_cast<std::size_t>(point)].sum : V3{};
-            return Vector32{n.x, n.y, n.z};
-        };
-        for (std::size_t i = 0; i < polygonCount; ++i) {
+    normals.resize(4 * polygonCount);
+    Vector32* out = normals.data();
+    runBlocks(polygonBlocks, polygonCount, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
             const CPolygon& p = polygons[i];
-            normals.push_back(smooth(p.a));
-            normals.push_back(smooth(p.b));
-            normals.push_back(smooth(p.c));
-            normals.push_back(smooth(p.d));
+            Vector32* corners = out + 4 * i;
+            corners[0] = cornerNormal(i, p.a);
+            corners[1] = cornerNormal(i, p.b);
+            corners[2] = cornerNormal(i, p.c);
+            corners[3] = cornerNormal(i, p.d);
         }
-        return true;
-    }
-    for (std::size_t i = 0; i < polygonCount; ++i) {
-        const CPolygon& p = polygons[i];
-        for (const Int32 point : {p.a, p.b, p.c, p.d}) {
-            const V3 n = cornerNormal(i, point);
-            normals.emplace_back(n.x, n.y, n.z);
-        }
-    }
+    });
     return true;
 }
 

@@ -215,6 +215,24 @@ TEST_F(ExportTest, PolygonsOutsideThePointsAreLeftOutAndReported) {
     EXPECT_THAT(console[1],
                 HasSubstr("\"broken\": 3 of 5 polygons refer to points outside the 4 points"));
 
+    // A tag whose selection holds only such polygons writes nothing; the
+    // others still go to the object's own material, once.
+    document = host::LoadDocumentText(
+        std::string(R"({"materials": [)") + material("b", "B", "0,1,0") + R"(],
+      "objects": [{"type": "polygon", "name": "broken", "points": [[0,0,0],[0,1,0],[1,0,0]],
+      "polygons": [[0,1,2],[0,2,1]],
+      "tags": [{"type": "texture", "material": "b", "params": {"1006": "sel"}},
+               {"type": "polygonSelection", "name": "sel", "polygons": [1]}]}]})",
+        "");
+    mesh = static_cast<host::PolygonObject*>(document->GetFirstObject());
+    mesh->polygons()[1] = {0, 1, 5, 5};
+    console.clear();
+    const auto restricted = run();
+    ASSERT_THAT(restricted, SizeIs(1));
+    EXPECT_EQ(restricted[0].materialName(), "Display color");
+    EXPECT_EQ(restricted[0].values.at("triangles"), "0 2 1");
+    EXPECT_THAT(console, ElementsAre(HasSubstr("1 of 2 polygons refer to points outside")));
+
     // All polygons invalid: nothing at all.
     mesh->polygons() = {{5, 6, 7, 7}, {0, 1, 2, 2}};
     mesh->polygons()[1].a = 9;
@@ -249,7 +267,7 @@ TEST_F(ExportTest, BuffersAreReusedButHoldOnlyTheLastPart) {
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(2));
     EXPECT_EQ(parts[1].values.at("vertices"), "0 0 0 0 1 0 1 0 0");
-    EXPECT_EQ(controller.meshBuffers.whole.size(), 3u);  // the small part's "triangles"
+    EXPECT_EQ(controller.meshBuffers.whole.size(), 3u);       // the small part's "triangles"
     EXPECT_GE(controller.meshBuffers.whole.capacity(), 24u);  // kept from the larger part
 
     // The point lookup is kept too, every point unused between objects, so
@@ -268,11 +286,16 @@ TEST_F(ExportTest, PhongNormalsOfTrianglesAndQuadsInOnePartKeepTheirCorners) {
         R"("points": [[0,0,0],[0,1,0],[1,0,0],[5,0,0],[5,1,0],[5,1,1],[5,0,1]])";
     const std::string phong = R"({"type": "phong", "params": {"1000": 1, "1001": 0.7}})";
     load(std::string(R"({"materials": [)") + material("a", "A", "1,0,0") + R"(], "objects": [
-      {"type": "polygon", "name": "triangleFirst", )" + points + R"(,
-       "polygons": [[0,1,2],[3,4,5,6]], "tags": [)" + phong + R"(]},
-      {"type": "polygon", "name": "quadFirst", )" + points + R"(,
-       "polygons": [[3,4,5,6],[0,1,2]], "tags": [)" + phong + R"(]},
-      {"type": "polygon", "name": "twoRuns", )" + points + R"(,
+      {"type": "polygon", "name": "triangleFirst", )" +
+         points + R"(,
+       "polygons": [[0,1,2],[3,4,5,6]], "tags": [)" +
+         phong + R"(]},
+      {"type": "polygon", "name": "quadFirst", )" +
+         points + R"(,
+       "polygons": [[3,4,5,6],[0,1,2]], "tags": [)" +
+         phong + R"(]},
+      {"type": "polygon", "name": "twoRuns", )" +
+         points + R"(,
        "polygons": [[0,1,2],[3,4,5,6],[0,2,1]],
        "tags": [{"type": "texture", "material": "a", "params": {"1006": "ends"}},
                 {"type": "polygonSelection", "name": "ends", "polygons": [0, 2]}, )" +
