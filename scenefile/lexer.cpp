@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scenefile/line_feeds.h"
+
 namespace scenefile::detail {
 
 namespace {
@@ -63,33 +65,6 @@ std::string shorten(std::string_view s) {
     }
     if (s.size() > 40) out += "...";
     return out;
-}
-
-// Line feeds in `n` bytes, eight bytes at a time: positions after a large
-// binary array count every line feed byte inside it.
-std::uint64_t countLineFeeds(const char* p, std::size_t n) {
-    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
-    constexpr std::uint64_t kLineFeeds = 0x0a0a0a0a0a0a0a0aULL;
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kEvenBytes = 0x00ff00ff00ff00ffULL;
-    std::uint64_t count = 0;
-    std::size_t i = 0;
-    while (i + 8 <= n) {
-        // Per-byte counters, summed before any of them can pass 255.
-        std::uint64_t lanes = 0;
-        for (int k = 0; k < 255 && i + 8 <= n; ++k, i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, sizeof word);
-            std::uint64_t x = word ^ kLineFeeds;  // zero bytes where the line feeds are
-            // The high bit of each byte of `t` is clear exactly where `x` has a zero byte.
-            std::uint64_t t = ((x & kLow7) + kLow7) | x | kLow7;
-            lanes += (~t >> 7) & kOnes;
-        }
-        std::uint64_t pairs = (lanes & kEvenBytes) + ((lanes >> 8) & kEvenBytes);  // four 16-bit sums
-        count += (pairs * 0x0001000100010001ULL) >> 48;
-    }
-    for (; i < n; ++i) count += p[i] == '\n';
-    return count;
 }
 
 }  // namespace
@@ -231,35 +206,62 @@ Token Lexer::quoted(std::size_t start) {
     return t;
 }
 
+std::optional<BinaryHeader> Lexer::headerAt(std::size_t start) const {
+    if (data_.size() - start < kBinaryHeader) return std::nullopt;
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data_[start + i]); };
+    if (byte(0) != 0x01 || byte(1) != 0x02 || byte(2) != 0x03 || binaryValueSize(static_cast<char>(byte(3))) == 0)
+        return std::nullopt;
+    std::uint32_t count = static_cast<std::uint32_t>(byte(4)) | static_cast<std::uint32_t>(byte(5)) << 8 |
+                          static_cast<std::uint32_t>(byte(6)) << 16 | static_cast<std::uint32_t>(byte(7)) << 24;
+    return BinaryHeader{start, static_cast<char>(byte(3)), count};
+}
+
+std::size_t Lexer::afterBlankLines() const {
+    std::size_t at = pos_;
+    while (at < data_.size() && (isBlank(static_cast<unsigned char>(data_[at])) || data_[at] == '\n')) ++at;
+    return at;
+}
+
+bool Lexer::binaryAhead() const {
+    std::size_t at = afterBlankLines();
+    return at < data_.size() && data_[at] == '\x01';
+}
+
+std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
+    std::optional<BinaryHeader> header = headerAt(afterBlankLines());
+    if (header) pos_ = header->start + kBinaryHeader;
+    return header;
+}
+
 Token Lexer::binary(std::size_t start) {
-    constexpr std::size_t kHeader = 8;  // marker (4) + count (4)
-    if (data_.size() - start < kHeader) {
-        if (!final_) needMore(start + kHeader);
+    if (data_.size() - start < kBinaryHeader) {
+        if (!final_) needMore(start + kBinaryHeader);
         fail(start, "binary array header cut short by the end of input");
     }
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data_[start + i]); };
     if (byte(1) != 0x02 || byte(2) != 0x03) fail(start, "byte 0x01 that does not start a binary array marker (01 02 03)");
-    char kind = static_cast<char>(byte(3));
-    std::size_t size = binaryValueSize(kind);
-    if (size == 0) {
+    if (binaryValueSize(static_cast<char>(byte(3))) == 0) {
         char buf[80];
         std::snprintf(buf, sizeof buf, "unknown binary array kind 0x%02x (expected c, f, r or i)", byte(3));
         fail(start + 3, buf);
     }
-    std::uint32_t count = static_cast<std::uint32_t>(byte(4)) | static_cast<std::uint32_t>(byte(5)) << 8 |
-                          static_cast<std::uint32_t>(byte(6)) << 16 | static_cast<std::uint32_t>(byte(7)) << 24;
-    std::size_t bytes = static_cast<std::size_t>(count) * size;
-    std::size_t available = data_.size() - start - kHeader;
+    const BinaryHeader header = *headerAt(start);
+    std::size_t bytes = static_cast<std::size_t>(header.count) * binaryValueSize(header.kind);
+    std::size_t available = data_.size() - start - kBinaryHeader;
     if (bytes > available) {
-        if (!final_) needMore(start + kHeader + bytes);
-        fail(start, "binary array of " + std::to_string(count) + " values needs " + std::to_string(bytes) +
-                        " bytes, but only " + std::to_string(available) + " remain");
+        if (!final_) needMore(start + kBinaryHeader + bytes);
+        fail(start, binaryCutShort(header.count, bytes, available));
     }
-    Token t = makeToken(TokenKind::Binary, start, start + kHeader + bytes);
-    t.binaryKind = kind;
-    t.binaryCount = count;
+    Token t = makeToken(TokenKind::Binary, start, start + kBinaryHeader + bytes);
+    t.binaryKind = header.kind;
+    t.binaryCount = header.count;
     pos_ = t.end;
     return t;
+}
+
+std::string binaryCutShort(std::uint32_t count, std::uint64_t bytes, std::uint64_t available) {
+    return "binary array of " + std::to_string(count) + " values needs " + std::to_string(bytes) +
+           " bytes, but only " + std::to_string(available) + " remain";
 }
 
 Token Lexer::comment(std::size_t start) {

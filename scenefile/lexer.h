@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,8 +59,19 @@ struct Token {
     std::uint32_t binaryCount = 0;  // scalar values; they start at end - count * size
 };
 
+// A binary array's header: marker 01 02 03, kind, 32-bit little-endian count.
+inline constexpr std::size_t kBinaryHeader = 8;
+
+struct BinaryHeader {
+    std::size_t start = 0;  // of the marker, in the window
+    char kind = 0;
+    std::uint32_t count = 0;  // scalar values
+};
+
 // Size in bytes of one value of a binary array kind, 0 for an unknown kind.
 std::size_t binaryValueSize(char kind);
+// The problem of a binary array whose values run past the end of input.
+std::string binaryCutShort(std::uint32_t count, std::uint64_t bytes, std::uint64_t available);
 // Decodes an even number of hex digits (validated by the lexer).
 std::string decodeHex(std::string_view digits);
 
@@ -79,6 +91,14 @@ public:
     Token peekSkippingNewlines();
     void skipBlankLines();         // blanks and line feeds
 
+    // Binary arrays whose values the caller decodes as they arrive. After
+    // blanks and line feeds: whether a binary array begins (only its first
+    // byte is looked at); its header, when all of it is in the window and
+    // valid, with the lexer moved past it (otherwise the lexer stays and
+    // next() reports what is wrong).
+    bool binaryAhead() const;
+    std::optional<BinaryHeader> nextBinaryHeader();
+
     SourcePos position(std::size_t at) const;
     [[noreturn]] void fail(std::size_t at, const std::string& problem) const;
     // "expected <what>, found <token>".
@@ -88,6 +108,8 @@ public:
 private:
     [[noreturn]] void needMore(std::size_t needed) const;
     void skipBlanks();
+    std::size_t afterBlankLines() const;
+    std::optional<BinaryHeader> headerAt(std::size_t start) const;
     Token quoted(std::size_t start);
     Token binary(std::size_t start);
     Token comment(std::size_t start);

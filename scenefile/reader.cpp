@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "scenefile/line_feeds.h"
 #include "scenefile/statement_parser.h"
 
 namespace scenefile {
@@ -39,6 +40,10 @@ void reserveFor(std::string& buffer, std::size_t needed) {
 
 void StreamReader::feed(std::string_view bytes) {
     checkUsable();
+    if (binary_) {
+        bytes.remove_prefix(fillBinary(bytes));
+        if (binary_) return;
+    }
     if (buffer_.size() + bytes.size() < retryAt_) {
         reserveFor(buffer_, retryAt_);
         buffer_.append(bytes);
@@ -61,13 +66,15 @@ void StreamReader::feed(std::string_view bytes) {
 void StreamReader::finish() {
     checkUsable();
     spent_ = true;
+    if (binary_)
+        throw ParseError(binaryAt_, detail::binaryCutShort(binary_->count(), binary_->bytes(), binary_->received()));
     parse(buffer_, true);
     buffer_.clear();
 }
 
 void StreamReader::readAll(std::string_view bytes) {
     checkUsable();
-    if (!buffer_.empty()) {
+    if (!buffer_.empty() || binary_) {
         feed(bytes);
         finish();
         return;
@@ -82,7 +89,31 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
     std::size_t committed = 0;
     try {
         for (;;) {
+            if (pendingArray_ && separatorDue_) {
+                parser.parseArraySeparator();
+                separatorDue_ = false;
+                committed = lex.pos();
+                continue;
+            }
             if (pendingArray_) {
+                if (std::optional<detail::BinaryHeader> header = lex.nextBinaryHeader()) {
+                    binaryAt_ = lex.position(header->start);
+                    binary_.emplace(header->kind, header->count);
+                    const std::size_t values = lex.pos();
+                    committed = values + binary_->append(window.substr(values));
+                    if (binary_->missing() == 0) {
+                        endBinary();
+                        lex.seek(committed);
+                        continue;
+                    }
+                    if (final)
+                        throw ParseError(binaryAt_, detail::binaryCutShort(binary_->count(), binary_->bytes(),
+                                                                           binary_->received()));
+                    // The rest of the window was the array's; its next bytes go straight to it.
+                    retryAt_ = 0;
+                    consume(lex, committed);
+                    return committed;
+                }
                 bool more = parser.parseArrayStep(*pendingArray_, open_.size());
                 committed = lex.pos();
                 if (!more) {
@@ -131,6 +162,20 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
 void StreamReader::consume(const Lexer& lex, std::size_t count) {
     line_ = lex.position(count).line;
     base_ += count;
+}
+
+std::size_t StreamReader::fillBinary(std::string_view bytes) {
+    const std::size_t taken = binary_->append(bytes);
+    line_ += detail::countLineFeeds(bytes.data(), taken);
+    base_ += taken;
+    if (binary_->missing() == 0) endBinary();
+    return taken;
+}
+
+void StreamReader::endBinary() {
+    std::get<Array>(pendingArray_->args.front().v).items.push_back(Value{binary_->take()});
+    binary_.reset();
+    separatorDue_ = true;
 }
 
 void TreeBuilder::beginBlock(const Node& header) {

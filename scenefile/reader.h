@@ -11,10 +11,11 @@
 // std::logic_error. The reader never reads outside the bytes it was given.
 //
 // Cost. A statement is parsed once it is complete, and retried only when
-// enough bytes arrived for it to be: a binary array announces its size, so a
-// large array arriving in many chunks is not rescanned, and the items of a
-// parameter's array are read one by one. Bytes already read are dropped.
-// Whole-buffer reading (readScene) parses in place, without a copy.
+// enough bytes arrived for it to be. The items of a parameter's array are
+// read one by one, and a binary array item is decoded into its final vector
+// as its bytes arrive, once its 8-byte header is there: its bytes are
+// neither kept nor rescanned. Bytes already read are dropped. Whole-buffer
+// reading (readScene) parses in place, without a copy.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scenefile/binary_fill.h"
 #include "scenefile/parse_error.h"
 #include "scenefile/tree.h"
 
@@ -67,6 +69,9 @@ private:
     // answers how many bytes they took.
     std::size_t parse(std::string_view window, bool final);
     void consume(const detail::Lexer& lex, std::size_t count);
+    // Bytes for the binary array in flight; answers how many it took.
+    std::size_t fillBinary(std::string_view bytes);
+    void endBinary();
     void checkUsable() const;
 
     SceneSink& sink_;
@@ -77,6 +82,9 @@ private:
     std::size_t retryAt_ = 0;     // buffer size below which parsing cannot progress
     std::vector<Node> open_;      // headers of the open blocks, outermost first
     std::optional<Node> pendingArray_;  // a parameter whose array items are arriving
+    std::optional<detail::BinaryFill> binary_;  // its binary array item whose values are arriving
+    SourcePos binaryAt_;                        // where that array began
+    bool separatorDue_ = false;                 // its last item was such an array: the separator is next
     bool spent_ = false;
 };
 

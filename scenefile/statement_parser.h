@@ -48,6 +48,12 @@ public:
     // were read (the parameter is then complete).
     bool parseArrayStep(Node& parameter, std::size_t depth);
 
+    // What follows an array item: a comma (read), or the closing bracket or
+    // the next binary array (left for the next step). Nothing separates a
+    // binary array from what follows it; only its first byte is looked at,
+    // so an item never waits for the whole of the next array.
+    void parseArraySeparator();
+
 private:
     // statement_parser.cpp: statements.
     std::optional<Head> parseKeyword(const Token& word, std::size_t start, std::size_t depth);

@@ -1,11 +1,8 @@
 // Values, arrays and inline shaders of the statement parser.
-#include <bit>
-#include <compare>
 #include <cstddef>
-#include <cstring>
-#include <iterator>
 #include <string>
 
+#include "scenefile/binary_fill.h"
 #include "scenefile/statement_parser.h"
 
 namespace scenefile::detail {
@@ -13,59 +10,6 @@ namespace scenefile::detail {
 namespace {
 
 bool isName(const Token& t) { return t.kind == TokenKind::Text || t.kind == TokenKind::HexText; }
-
-// Values read from unaligned bytes, for filling a vector in one pass (a
-// vector of the size first would write every value twice).
-template <typename T>
-class UnalignedValues {
-public:
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = T;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const T*;
-    using reference = T;
-
-    explicit UnalignedValues(const char* p) : p_(p) {}
-    T operator*() const {
-        T value;
-        std::memcpy(&value, p_, sizeof value);
-        return value;
-    }
-    T operator[](difference_type i) const { return *(*this + i); }
-    UnalignedValues& operator++() { p_ += sizeof(T); return *this; }
-    UnalignedValues operator++(int) { UnalignedValues old = *this; ++*this; return old; }
-    UnalignedValues& operator--() { p_ -= sizeof(T); return *this; }
-    UnalignedValues operator--(int) { UnalignedValues old = *this; --*this; return old; }
-    UnalignedValues& operator+=(difference_type n) { p_ += n * static_cast<difference_type>(sizeof(T)); return *this; }
-    UnalignedValues& operator-=(difference_type n) { return *this += -n; }
-    friend UnalignedValues operator+(UnalignedValues a, difference_type n) { return a += n; }
-    friend UnalignedValues operator+(difference_type n, UnalignedValues a) { return a += n; }
-    friend UnalignedValues operator-(UnalignedValues a, difference_type n) { return a -= n; }
-    friend difference_type operator-(const UnalignedValues& a, const UnalignedValues& b) {
-        return (a.p_ - b.p_) / static_cast<difference_type>(sizeof(T));
-    }
-    friend bool operator==(const UnalignedValues& a, const UnalignedValues& b) { return a.p_ == b.p_; }
-    friend auto operator<=>(const UnalignedValues& a, const UnalignedValues& b) { return a.p_ <=> b.p_; }
-
-private:
-    const char* p_;
-};
-
-template <typename T>
-std::vector<T> decodeLittleEndian(const char* bytes, std::size_t count) {
-    if constexpr (std::endian::native == std::endian::little) {
-        UnalignedValues<T> first(bytes);
-        return std::vector<T>(first, first + static_cast<std::ptrdiff_t>(count));
-    } else {
-        std::vector<T> out(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            unsigned char b[sizeof(T)];
-            for (std::size_t k = 0; k < sizeof(T); ++k) b[k] = static_cast<unsigned char>(bytes[i * sizeof(T) + sizeof(T) - 1 - k]);
-            std::memcpy(&out[i], b, sizeof(T));
-        }
-        return out;
-    }
-}
 
 }  // namespace
 
@@ -156,15 +100,20 @@ std::optional<Value> StatementParser::parseArrayItem(std::size_t depth) {
     if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
     bool binary = t.kind == TokenKind::Binary;
     Value item = binary ? Value{} : parseElement(t, depth);
+    parseArraySeparator();
+    if (binary) item = decodeBinary(t);
+    return item;
+}
+
+void StatementParser::parseArraySeparator() {
     // Elements are separated by commas; a binary array may also follow a text
     // element directly, and nothing separates it from the closing bracket.
+    if (lex_.binaryAhead()) return;
     Token sep = lex_.peekSkippingNewlines();
     if (sep.kind == TokenKind::Comma)
         lex_.nextSkippingNewlines();
-    else if (sep.kind != TokenKind::RBracket && sep.kind != TokenKind::Binary)
+    else if (sep.kind != TokenKind::RBracket)
         lex_.expected("',' or ']' in the array", sep);
-    if (binary) item = decodeBinary(t);
-    return item;
 }
 
 Value StatementParser::parseElement(const Token& first, std::size_t depth) {
@@ -189,16 +138,10 @@ Value StatementParser::parseElement(const Token& first, std::size_t depth) {
 }
 
 Value StatementParser::decodeBinary(const Token& t) const {
-    BinaryArray b;
-    b.kind = t.binaryKind;
-    std::size_t size = binaryValueSize(t.binaryKind);
-    const char* values = lex_.data().data() + t.end - static_cast<std::size_t>(t.binaryCount) * size;
-    switch (t.binaryKind) {
-    case 'i': b.values = decodeLittleEndian<std::int32_t>(values, t.binaryCount); break;
-    case 'r': b.values = decodeLittleEndian<double>(values, t.binaryCount); break;
-    default: b.values = decodeLittleEndian<float>(values, t.binaryCount); break;
-    }
-    return Value{std::move(b)};
+    BinaryFill fill(t.binaryKind, t.binaryCount);
+    const std::size_t bytes = static_cast<std::size_t>(t.binaryCount) * binaryValueSize(t.binaryKind);
+    fill.append(lex_.data().substr(t.end - bytes, bytes));
+    return Value{fill.take()};
 }
 
 }  // namespace scenefile::detail
