@@ -39,11 +39,9 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 #include "host/object.h"
+#include "platform/large_pages.h"
 
 namespace host {
 
@@ -56,23 +54,6 @@ constexpr Float kDefaultPhongAngle = 80.0 * std::numbers::pi / 180.0;
 // the mean, so that the shortcut never takes a pair the pairwise test
 // would refuse.
 constexpr float kShortcutMargin = 1e-4f;
-
-// Asks the system to back the whole 2 MiB pages inside a fresh block of
-// `bytes` at `data` with large pages, where it can: the arrays here are
-// written once from end to end, and a large page costs one fault where small
-// ones cost 512. Only a hint; it changes no value.
-void preferLargePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
-    const auto start = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t last = (start + bytes) & ~(kLargePage - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
 
 struct V3 {  // no initialisers, so that large arrays of it start unwritten
     float x, y, z;
@@ -187,7 +168,7 @@ Scratch& scratchOfThisThread(std::size_t points) {
         if (at->size() >= points) continue;
         *at = std::vector<PointSum>();
         at->reserve(points);
-        preferLargePages(at->data(), points * sizeof(PointSum));
+        platform::preferLargePages(at->data(), points * sizeof(PointSum));
         at->resize(points);
     }
     return scratch;
@@ -329,7 +310,7 @@ bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
     if (normals.capacity() < 4 * polygonCount) {
         normals = std::vector<Vector32>();  // a fresh block, not a copy of the old one
         normals.reserve(4 * polygonCount);
-        preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
+        platform::preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
     }
     normals.resize(4 * polygonCount);
     Vector32* out = normals.data();
