@@ -17,6 +17,7 @@
 #include "renderer/instance_records.h"
 #include "renderer/link_socket.h"
 #include "renderer/model_sets.h"
+#include "renderer/scene_saver.h"
 #include "scenefile/reader.h"
 
 namespace vxrenderer {
@@ -26,6 +27,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
+// Receive buffers of a connection that are being written to its scene file
+// at most, before it waits for the disk.
+constexpr std::size_t kSaveBuffers = 8;
 // Bytes taken from one connection before the others get their turn.
 constexpr std::size_t kTurnBytes = std::size_t{8} << 20;
 constexpr int kMaxPollMs = 250;
@@ -73,8 +77,8 @@ struct RendererServer::Connection {
     std::uint64_t bodyLeft = 0;
     scenefile::TreeBuilder builder;
     scenefile::StreamReader reader{builder};
-    std::FILE* save = nullptr;
-    std::string savePath;
+    std::unique_ptr<SceneSaver> saver;               // null: the scene is not saved
+    std::unique_ptr<SceneSaver::Buffer> receiving;   // the saver's buffer being received into
     std::uint64_t bytes = 0;
     unsigned long clientId = 0;
     Clock::time_point start = Clock::now();
@@ -218,12 +222,23 @@ void RendererServer::accept() {
 }
 
 void RendererServer::serve(Connection& c) {
-    char* buffer = state_->buffer.data();
     std::size_t taken = 0;
     while (c.fd >= 0 && taken < kTurnBytes) {
-        const ssize_t n = ::recv(c.fd, buffer, kReadBuffer, 0);
+        // A connection that saves receives into the saver's buffers, which
+        // then go to the disk as they are; the shared buffer serves the others.
+        char* buffer = state_->buffer.data();
+        std::size_t room = kReadBuffer;
+        if (c.saver != nullptr) {
+            c.receiving = c.saver->take();
+            buffer = c.receiving->data();
+            room = c.receiving->size();
+        }
+        const ssize_t n = ::recv(c.fd, buffer, room, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            handOver(c);
+            return;
+        }
         if (n <= 0) {
             const std::string why = n == 0 ? "the client closed the connection"
                                            : std::string("recv: ") + std::strerror(errno);
@@ -250,13 +265,7 @@ void RendererServer::serve(Connection& c) {
                     fail(c, std::string("the scene does not read: ") + e.what());
                     return;
                 }
-                if (c.save != nullptr && std::fwrite(buffer + pos, 1, k, c.save) != k) {
-                    log("connection " + std::to_string(c.number) + ": cannot save to " +
-                        c.savePath + ": " + std::strerror(errno));
-                    std::fclose(c.save);
-                    c.save = nullptr;
-                    ::unlink(c.savePath.c_str());
-                }
+                save(c, buffer, pos, k);
                 c.bytes += k;
                 c.bodyLeft -= k;
                 pos += k;
@@ -278,10 +287,32 @@ void RendererServer::serve(Connection& c) {
                 ++pos;
                 const std::string line = std::move(c.line);
                 c.line.clear();
+                // After the scene's end (or a failure) the connection is
+                // closed and `buffer` may be gone: the loop ends here then.
                 handleLine(c, line);
             }
         }
+        handOver(c);
     }
+}
+
+void RendererServer::save(Connection& c, const char* buffer, std::size_t offset, std::size_t length) {
+    if (c.saver == nullptr) return;
+    if (c.receiving != nullptr && buffer == c.receiving->data()) {
+        c.receiving->keep(offset, length);
+        return;
+    }
+    // Scene bytes that came in the shared buffer, with the line that opened
+    // the file: copied into a buffer of the saver's.
+    std::unique_ptr<SceneSaver::Buffer> copy = c.saver->take();
+    std::memcpy(copy->data(), buffer + offset, length);
+    copy->keep(0, length);
+    c.saver->submit(std::move(copy));
+}
+
+void RendererServer::handOver(Connection& c) {
+    if (c.receiving != nullptr && c.saver != nullptr) c.saver->submit(std::move(c.receiving));
+    c.receiving.reset();
 }
 
 void RendererServer::handleLine(Connection& c, const std::string& line) {
@@ -296,12 +327,12 @@ void RendererServer::handleLine(Connection& c, const std::string& line) {
         c.phase = Connection::Phase::header;
         const std::string path = options_.outputFolder + "/.incoming-" + std::to_string(pid_) +
                                  "-" + std::to_string(c.number) + ".vxs";
-        c.save = std::fopen(path.c_str(), "wb");
-        if (c.save != nullptr) {
-            std::setvbuf(c.save, nullptr, _IOFBF, kReadBuffer);
-            c.savePath = path;
+        auto saver = std::make_unique<SceneSaver>(kReadBuffer, kSaveBuffers);
+        std::string error;
+        if (saver->open(path, error)) {
+            c.saver = std::move(saver);
         } else {
-            log("cannot save scenes in " + options_.outputFolder + ": " + std::strerror(errno));
+            log("cannot save scenes in " + options_.outputFolder + ": " + error);
         }
         return;
     }
@@ -328,17 +359,23 @@ void RendererServer::endScene(Connection& c) {
     const Applied applied = state_->models.apply(document);
     const std::uint64_t number = ++scenes_;
     std::string saved = "not saved";
-    if (c.save != nullptr) {
-        const bool written = std::fclose(c.save) == 0;
-        c.save = nullptr;
+    if (c.saver != nullptr) {
+        // The answer waits until the whole scene is in its file, under its name.
+        handOver(c);
+        std::string error;
+        const std::string incoming = c.saver->path();
         const std::string path = options_.outputFolder + "/scene-" + std::to_string(pid_) + "-" +
                                  std::to_string(number) + "-" + safeName(applied.name) + ".vxs";
-        if (written && std::rename(c.savePath.c_str(), path.c_str()) == 0) {
+        if (!c.saver->finish(error)) {
+            log("connection " + std::to_string(c.number) + ": cannot save to " + incoming + ": " +
+                error);
+            ::unlink(incoming.c_str());
+        } else if (std::rename(incoming.c_str(), path.c_str()) == 0) {
             saved = "saved " + path;
         } else {
-            ::unlink(c.savePath.c_str());
+            ::unlink(incoming.c_str());
         }
-        c.savePath.clear();
+        c.saver.reset();
     }
     publish();
     char seconds[32];
@@ -372,12 +409,8 @@ void RendererServer::fail(Connection& c, const std::string& reason) {
 }
 
 void RendererServer::close(Connection& c) {
-    if (c.save != nullptr) {
-        std::fclose(c.save);
-        c.save = nullptr;
-    }
-    if (!c.savePath.empty()) ::unlink(c.savePath.c_str());
-    c.savePath.clear();
+    c.receiving.reset();
+    c.saver.reset();  // an unfinished scene's file is removed
     if (c.fd >= 0) ::close(c.fd);
     c.fd = -1;
 }

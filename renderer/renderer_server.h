@@ -14,7 +14,10 @@
 // Messages go to the standard output and to "vxrenderer.log" in the output
 // folder. The saved file holds exactly the bytes received: the scene file
 // that the file writer would write for the same calls, less the header
-// lines only the file factory writes.
+// lines only the file factory writes. A thread per connection writes it
+// while the scene arrives (SceneSaver); everything else, parsing included,
+// runs on the thread of run(). The answer "ok" goes out once the scene was
+// read, applied, and written completely under its final name.
 #pragma once
 
 #include <atomic>
@@ -55,6 +58,10 @@ private:
     void accept();
     void serve(Connection& c);
     void handleLine(Connection& c, const std::string& line);
+    // Scene bytes at `buffer` + `offset` for the connection's file.
+    void save(Connection& c, const char* buffer, std::size_t offset, std::size_t length);
+    // The buffer received into goes to the saver with the scene bytes marked in it.
+    void handOver(Connection& c);
     void endScene(Connection& c);
     void fail(Connection& c, const std::string& reason);
     void close(Connection& c);

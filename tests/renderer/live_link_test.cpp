@@ -19,6 +19,7 @@
 #include "renderer/renderer_server.h"
 #include "tests/platform/test_files.h"
 #include "tests/scenefile/call_script.h"
+#include "tests/scenefile/scene_samples.h"
 #include "tests/support/memory_scene.h"
 
 namespace {
@@ -267,6 +268,46 @@ TEST_F(LiveLinkTest, SilentBrokenAndStrangeClientsEndOnlyTheirOwnConnection) {
     const std::vector<std::string> saved = savedScenes();
     EXPECT_EQ(saved.size(), 2u);
     for (const std::string& name : saved) EXPECT_NE(name.rfind(".incoming", 0), 0u) << name;
+}
+
+// A scene in data messages of awkward sizes, sent at once: the first bytes
+// arrive together with the client line, values of binary arrays are cut by
+// message boundaries. The answer comes when the file is complete under its
+// name. Then a scene broken off inside a binary array leaves no file.
+TEST_F(LiveLinkTest, ScenesInAwkwardMessagesAreSavedWholeBeforeTheAnswer) {
+    startServer();
+    const std::string scene = vxtest::gridScene(80, 60, true);
+    std::string stream = "client 3\n";
+    std::size_t at = 0;
+    for (std::size_t size : {std::size_t{1}, std::size_t{7}, std::size_t{3001}, std::size_t{65536}}) {
+        stream += "data " + std::to_string(size) + "\n" + scene.substr(at, size);
+        at += size;
+    }
+    stream += "data " + std::to_string(scene.size() - at) + "\n" + scene.substr(at) + "end\n";
+    const int fd = rawClient(port);
+    std::string error;
+    ASSERT_TRUE(vxlink::sendAll(fd, stream.data(), stream.size(), 2000, error)) << error;
+    std::string answer;
+    ASSERT_TRUE(vxlink::readLine(fd, answer, 2000, error)) << error;
+    EXPECT_EQ(answer, "ok 1 " + std::to_string(scene.size()));
+    ::close(fd);
+    std::vector<std::string> saved = savedScenes();
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_TRUE(testfiles::readFile(dir / ("scenes/" + saved[0])) == scene) << saved[0];
+
+    const int broken = rawClient(port);
+    const std::size_t inArray = scene.find("\x01\x02\x03") + 1000;
+    const std::string half = "client 4\ndata " + std::to_string(scene.size()) + "\n" + scene.substr(0, inArray);
+    ASSERT_TRUE(vxlink::sendAll(broken, half.data(), half.size(), 2000, error)) << error;
+    ::close(broken);
+    const Clock::time_point start = Clock::now();
+    while (logText().find("scene discarded (" + std::to_string(inArray)) == std::string::npos &&
+           secondsSince(start) < 3) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    stopServer();  // the connection is logged as ended before its file goes
+    EXPECT_NE(logText().find("in the middle of a scene"), std::string::npos) << logText();
+    EXPECT_EQ(savedScenes(), saved);
 }
 
 }  // namespace

@@ -1,0 +1,123 @@
+#include "renderer/scene_saver.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vxrenderer {
+
+void SceneSaver::Buffer::keep(std::size_t offset, std::size_t length) {
+    if (length == 0) return;
+    if (!kept_.empty() && kept_.back().offset + kept_.back().length == offset) {
+        kept_.back().length += length;
+    } else {
+        kept_.push_back({offset, length});
+    }
+}
+
+SceneSaver::SceneSaver(std::size_t bufferSize, std::size_t buffers)
+    : bufferSize_(bufferSize), maxBuffers_(buffers < 1 ? 1 : buffers) {}
+
+SceneSaver::~SceneSaver() {
+    if (fd_ >= 0) discard();
+}
+
+bool SceneSaver::open(const std::string& path, std::string& error) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    path_ = path;
+    writer_ = std::thread([this] { write(); });
+    return true;
+}
+
+std::unique_ptr<SceneSaver::Buffer> SceneSaver::take() {
+    std::unique_lock lock(mutex_);
+    if (free_.empty() && buffers_ < maxBuffers_) {
+        ++buffers_;
+        lock.unlock();
+        return std::make_unique<Buffer>(bufferSize_);
+    }
+    changed_.wait(lock, [&] { return !free_.empty(); });
+    std::unique_ptr<Buffer> buffer = std::move(free_.back());
+    free_.pop_back();
+    return buffer;
+}
+
+void SceneSaver::submit(std::unique_ptr<Buffer> buffer) {
+    std::lock_guard lock(mutex_);
+    if (buffer->kept_.empty()) {
+        free_.push_back(std::move(buffer));
+    } else {
+        queued_.push_back(std::move(buffer));
+    }
+    changed_.notify_all();
+}
+
+void SceneSaver::write() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return !queued_.empty() || ending_; });
+        if (queued_.empty() || abandon_) return;
+        std::unique_ptr<Buffer> buffer = std::move(queued_.front());
+        queued_.pop_front();
+        const bool failed = !failure_.empty();
+        lock.unlock();
+        std::string problem;
+        for (const Buffer::Range& r : buffer->kept_) {
+            const char* p = buffer->data() + r.offset;
+            std::size_t left = failed ? 0 : r.length;
+            while (left > 0) {
+                const ssize_t n = ::write(fd_, p, left);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) {
+                    problem = n < 0 ? std::strerror(errno) : "nothing written";
+                    break;
+                }
+                p += n;
+                left -= static_cast<std::size_t>(n);
+            }
+            if (!problem.empty()) break;
+        }
+        buffer->kept_.clear();
+        lock.lock();
+        if (failure_.empty() && !problem.empty()) failure_ = problem;
+        free_.push_back(std::move(buffer));
+        changed_.notify_all();
+    }
+}
+
+void SceneSaver::stop(bool abandon) {
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+        abandon_ = abandon;
+    }
+    changed_.notify_all();
+    if (writer_.joinable()) writer_.join();
+}
+
+bool SceneSaver::finish(std::string& error) {
+    stop(false);
+    bool ok = failure_.empty();
+    error = failure_;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        error = std::strerror(errno);
+    }
+    fd_ = -1;
+    return ok;
+}
+
+void SceneSaver::discard() {
+    stop(true);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+}  // namespace vxrenderer
