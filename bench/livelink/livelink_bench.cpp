@@ -16,6 +16,7 @@
 // whether the renderer's saved scene is the exported file less its header.
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,19 +56,24 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-// A renderer of our own, ready to receive; its process id, or -1.
+// A renderer of our own, ready to receive; its process id, or -1. Spawned
+// rather than forked: a fork would write-protect every page of the big
+// document, and the timed export that follows would pay a copy-on-write
+// fault per page.
 pid_t startRenderer(const std::string& runtime, const std::string& output, int firstPort) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        const std::string first = std::to_string(firstPort);
-        const std::string last = std::to_string(firstPort + 15);
-        ::execl(VXRENDERER_PATH, VXRENDERER_PATH, "--port", first.c_str(), "--max-port",
-                last.c_str(), "--output", output.c_str(), "--exit-when-idle", "600", nullptr);
-        ::_exit(127);
-    }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    const std::string first = std::to_string(firstPort);
+    const std::string last = std::to_string(firstPort + 15);
+    const char* args[] = {VXRENDERER_PATH, "--port", first.c_str(), "--max-port", last.c_str(),
+                          "--output", output.c_str(), "--exit-when-idle", "600", nullptr};
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, VXRENDERER_PATH, &actions, nullptr,
+                                     const_cast<char* const*>(args), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) return -1;
     const Clock::time_point start = Clock::now();
     while (since(start) < 10) {
         for (const vxlink::InstanceRecord& r : vxlink::liveRecords(runtime)) {
