@@ -303,11 +303,16 @@ void RendererServer::save(Connection& c, const char* buffer, std::size_t offset,
         return;
     }
     // Scene bytes that came in the shared buffer, with the line that opened
-    // the file: copied into a buffer of the saver's.
-    std::unique_ptr<SceneSaver::Buffer> copy = c.saver->take();
-    std::memcpy(copy->data(), buffer + offset, length);
-    copy->keep(0, length);
-    c.saver->submit(std::move(copy));
+    // the file: copied into buffers of the saver's.
+    while (length > 0) {
+        std::unique_ptr<SceneSaver::Buffer> copy = c.saver->take();
+        const std::size_t k = std::min(length, copy->size());
+        std::memcpy(copy->data(), buffer + offset, k);
+        copy->keep(0, k);
+        c.saver->submit(std::move(copy));
+        offset += k;
+        length -= k;
+    }
 }
 
 void RendererServer::handOver(Connection& c) {
