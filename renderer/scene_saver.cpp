@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace vxrenderer {
 
@@ -30,8 +31,16 @@ bool SceneSaver::open(const std::string& path, std::string& error) {
         error = std::strerror(errno);
         return false;
     }
+    try {
+        writer_ = std::thread([this] { write(); });
+    } catch (const std::system_error& e) {
+        error = std::string("no thread to write with: ") + e.what();
+        ::close(fd_);
+        fd_ = -1;
+        ::unlink(path.c_str());
+        return false;
+    }
     path_ = path;
-    writer_ = std::thread([this] { write(); });
     return true;
 }
 
@@ -102,6 +111,10 @@ void SceneSaver::stop(bool abandon) {
 }
 
 bool SceneSaver::finish(std::string& error) {
+    if (fd_ < 0) {
+        error = "no file open";
+        return false;
+    }
     stop(false);
     bool ok = failure_.empty();
     error = failure_;
