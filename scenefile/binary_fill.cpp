@@ -9,10 +9,7 @@
 #include <string>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
+#include "platform/large_pages.h"
 #include "scenefile/lexer.h"
 
 namespace scenefile::detail {
@@ -65,22 +62,6 @@ private:
     const char* p_;
 };
 
-// Asks the system to back the whole 2 MiB pages of a fresh block with large
-// pages: the values are written once from end to end, and a large page costs
-// one fault where small ones cost 512. Only a hint; it changes no value.
-void preferLargePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
-    const auto start = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t last = (start + bytes) & ~(kLargePage - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 template <typename T>
 void appendValues(std::vector<T>& values, const char* bytes, std::size_t count) {
     UnalignedValues<T> first(bytes);
@@ -96,7 +77,8 @@ BinaryFill::BinaryFill(char kind, std::uint32_t count)
     const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(total_, kMaxReserve)) / valueSize_;
     auto reserve = [&](auto&& values) {
         values.reserve(room);
-        preferLargePages(values.data(), values.capacity() * sizeof values[0]);
+        // Written once from end to end, as the bytes arrive.
+        platform::preferLargePages(values.data(), values.capacity() * sizeof values[0]);
     };
     switch (kind) {
     case 'i': reserve(array_.values.emplace<std::vector<std::int32_t>>()); break;
