@@ -76,7 +76,9 @@ struct RendererServer::Connection {
     std::string line;
     std::uint64_t bodyLeft = 0;
     scenefile::TreeBuilder builder;
-    scenefile::StreamReader reader{builder};
+    // The model sets keep names and counts, never array values: the reader
+    // checks the arrays and counts them without storing them.
+    scenefile::StreamReader reader{builder, scenefile::ReaderOptions{.keepBinaryValues = false}};
     std::unique_ptr<SceneSaver> saver;               // null: the scene is not saved
     std::unique_ptr<SceneSaver::Buffer> receiving;   // the saver's buffer being received into
     std::uint64_t bytes = 0;

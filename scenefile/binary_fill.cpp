@@ -70,10 +70,18 @@ void appendValues(std::vector<T>& values, const char* bytes, std::size_t count) 
 
 }  // namespace
 
-BinaryFill::BinaryFill(char kind, std::uint32_t count)
-    : count_(count), valueSize_(binaryValueSize(kind)), total_(std::uint64_t{count} * valueSize_), missing_(total_) {
+BinaryFill::BinaryFill(char kind, std::uint32_t count, bool keepValues)
+    : count_(count), valueSize_(binaryValueSize(kind)), total_(std::uint64_t{count} * valueSize_), missing_(total_),
+      keepValues_(keepValues) {
     if (valueSize_ == 0) throw std::logic_error(std::string("binary array of unknown kind ") + kind);
     array_.kind = kind;
+    if (!keepValues_) {
+        // The empty vector of the kind's type, and only the count.
+        if (kind == 'i') array_.values.emplace<std::vector<std::int32_t>>();
+        if (kind == 'r') array_.values.emplace<std::vector<double>>();
+        array_.dropped = count_;
+        return;
+    }
     const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(total_, kMaxReserve)) / valueSize_;
     auto reserve = [&](auto&& values) {
         values.reserve(room);
@@ -89,6 +97,10 @@ BinaryFill::BinaryFill(char kind, std::uint32_t count)
 
 std::size_t BinaryFill::append(std::string_view bytes) {
     const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), missing_));
+    if (!keepValues_) {
+        missing_ -= taken;
+        return taken;
+    }
     const char* p = bytes.data();
     std::size_t left = taken;
     std::visit(

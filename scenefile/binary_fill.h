@@ -20,7 +20,9 @@ namespace scenefile::detail {
 
 class BinaryFill {
 public:
-    BinaryFill(char kind, std::uint32_t count);
+    // Without `keepValues` the bytes are taken and counted but not decoded:
+    // the array handed over holds no values, only their count (`dropped`).
+    BinaryFill(char kind, std::uint32_t count, bool keepValues = true);
 
     std::size_t append(std::string_view bytes);
     std::uint64_t missing() const { return missing_; }
@@ -37,6 +39,7 @@ private:
     std::uint64_t missing_;  // bytes not yet received
     unsigned char partial_[8] = {};  // the first bytes of a value split between pieces
     std::size_t partialSize_ = 0;
+    bool keepValues_;
 };
 
 }  // namespace scenefile::detail

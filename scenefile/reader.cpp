@@ -18,7 +18,7 @@ using detail::Lexer;
 using detail::NeedMore;
 using detail::StatementParser;
 
-StreamReader::StreamReader(SceneSink& sink, ReaderLimits limits) : sink_(sink), limits_(limits) {}
+StreamReader::StreamReader(SceneSink& sink, ReaderOptions options) : sink_(sink), options_(options) {}
 
 void StreamReader::checkUsable() const {
     if (spent_) throw std::logic_error("scene reader used after a parse error or after finish");
@@ -85,7 +85,7 @@ void StreamReader::readAll(std::string_view bytes) {
 
 std::size_t StreamReader::parse(std::string_view window, bool final) {
     Lexer lex(window, base_, line_, final);
-    StatementParser parser(lex, limits_.maxDepth);
+    StatementParser parser(lex, options_.maxDepth, options_.keepBinaryValues);
     std::size_t committed = 0;
     try {
         for (;;) {
@@ -98,7 +98,7 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
             if (pendingArray_) {
                 if (std::optional<detail::BinaryHeader> header = lex.nextBinaryHeader()) {
                     binaryAt_ = lex.position(header->start);
-                    binary_.emplace(header->kind, header->count);
+                    binary_.emplace(header->kind, header->count, options_.keepBinaryValues);
                     const std::size_t values = lex.pos();
                     committed = values + binary_->append(window.substr(values));
                     if (binary_->missing() == 0) {
@@ -138,8 +138,8 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
                 return committed;
             case HeadKind::Leaf: sink_.statement(std::move(h.node)); break;
             case HeadKind::Open:
-                if (open_.size() >= limits_.maxDepth)
-                    lex.fail(h.node.pos.offset - base_, "blocks nested deeper than " + std::to_string(limits_.maxDepth));
+                if (open_.size() >= options_.maxDepth)
+                    lex.fail(h.node.pos.offset - base_, "blocks nested deeper than " + std::to_string(options_.maxDepth));
                 sink_.beginBlock(h.node);
                 open_.push_back(std::move(h.node));
                 break;
@@ -194,9 +194,9 @@ Document TreeBuilder::take() {
     return std::move(doc_);
 }
 
-Document readScene(std::string_view bytes, ReaderLimits limits) {
+Document readScene(std::string_view bytes, ReaderOptions options) {
     TreeBuilder tree;
-    StreamReader reader(tree, limits);
+    StreamReader reader(tree, options);
     reader.readAll(bytes);
     return tree.take();
 }
@@ -217,9 +217,9 @@ std::string readFileBytes(const std::string& path) {
     return bytes;
 }
 
-Document readSceneFile(const std::string& path, ReaderLimits limits) {
+Document readSceneFile(const std::string& path, ReaderOptions options) {
     std::string bytes = readFileBytes(path);
-    return readScene(bytes, limits);
+    return readScene(bytes, options);
 }
 
 }  // namespace scenefile

@@ -46,13 +46,17 @@ public:
     virtual void endBlock(const Node& header, SourcePos closingBrace) = 0;
 };
 
-struct ReaderLimits {
+struct ReaderOptions {
     std::size_t maxDepth = 256;  // nested blocks, inline shaders included
+    // False: binary arrays keep their kind and count but not their values,
+    // for a reader that only counts (the bytes are still read and their
+    // length checked; nothing is stored for them).
+    bool keepBinaryValues = true;
 };
 
 class StreamReader {
 public:
-    explicit StreamReader(SceneSink& sink, ReaderLimits limits = {});
+    explicit StreamReader(SceneSink& sink, ReaderOptions options = {});
     StreamReader(const StreamReader&) = delete;
     StreamReader& operator=(const StreamReader&) = delete;
 
@@ -75,7 +79,7 @@ private:
     void checkUsable() const;
 
     SceneSink& sink_;
-    ReaderLimits limits_;
+    ReaderOptions options_;
     std::string buffer_;          // bytes after the last complete statement
     std::uint64_t base_ = 0;      // stream offset of buffer_'s first byte
     std::uint64_t line_ = 1;      // line of that byte
@@ -103,9 +107,9 @@ private:
 };
 
 // The whole scene in `bytes`; ParseError on bad input.
-Document readScene(std::string_view bytes, ReaderLimits limits = {});
+Document readScene(std::string_view bytes, ReaderOptions options = {});
 // The file's bytes; std::runtime_error when it cannot be read.
 std::string readFileBytes(const std::string& path);
-Document readSceneFile(const std::string& path, ReaderLimits limits = {});
+Document readSceneFile(const std::string& path, ReaderOptions options = {});
 
 }  // namespace scenefile

@@ -36,7 +36,8 @@ struct Head {
 
 class StatementParser {
 public:
-    StatementParser(Lexer& lex, std::size_t maxDepth) : lex_(lex), maxDepth_(maxDepth) {}
+    StatementParser(Lexer& lex, std::size_t maxDepth, bool keepBinaryValues = true)
+        : lex_(lex), maxDepth_(maxDepth), keepBinaryValues_(keepBinaryValues) {}
 
     // The next statement; `depth` is the number of open blocks. With
     // `arraysByItem`, a parameter's array is not read here: the head is
@@ -79,6 +80,7 @@ private:
 
     Lexer& lex_;
     std::size_t maxDepth_;
+    bool keepBinaryValues_;
 };
 
 Value textValue(const Token& token);

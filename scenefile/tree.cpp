@@ -5,7 +5,7 @@
 namespace scenefile {
 
 std::size_t BinaryArray::count() const {
-    return std::visit([](const auto& v) { return v.size(); }, values);
+    return std::visit([](const auto& v) { return v.size(); }, values) + dropped;
 }
 
 const Node* Value::shader() const {

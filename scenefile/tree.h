@@ -48,6 +48,7 @@ struct Blob {
 struct BinaryArray {
     char kind = 'f';
     std::variant<std::vector<float>, std::vector<std::int32_t>, std::vector<double>> values;
+    std::size_t dropped = 0;    // values a reader told to count only did not keep
     std::size_t count() const;  // scalar values, as the file's count
 };
 

@@ -138,7 +138,7 @@ Value StatementParser::parseElement(const Token& first, std::size_t depth) {
 }
 
 Value StatementParser::decodeBinary(const Token& t) const {
-    BinaryFill fill(t.binaryKind, t.binaryCount);
+    BinaryFill fill(t.binaryKind, t.binaryCount, keepBinaryValues_);
     const std::size_t bytes = static_cast<std::size_t>(t.binaryCount) * binaryValueSize(t.binaryKind);
     fill.append(lex_.data().substr(t.end - bytes, bytes));
     return Value{fill.take()};

@@ -70,9 +70,10 @@ std::vector<std::string> readWhole(const std::string& bytes) {
     return log.events;
 }
 
-std::vector<std::string> readInPieces(const std::string& bytes, const std::vector<std::size_t>& cuts) {
+std::vector<std::string> readInPieces(const std::string& bytes, const std::vector<std::size_t>& cuts,
+                                      ReaderOptions options = {}) {
     PositionLog log;
-    StreamReader reader(log);
+    StreamReader reader(log, options);
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
         reader.feed(std::string_view(bytes).substr(from, cut - from));
@@ -85,9 +86,10 @@ std::vector<std::string> readInPieces(const std::string& bytes, const std::vecto
 }
 
 // The error of reading `bytes` cut into pieces at `cuts`; the reader must be spent after it.
-std::string errorInPieces(const std::string& bytes, const std::vector<std::size_t>& cuts) {
+std::string errorInPieces(const std::string& bytes, const std::vector<std::size_t>& cuts,
+                          ReaderOptions options = {}) {
     PositionLog log;
-    StreamReader reader(log);
+    StreamReader reader(log, options);
     try {
         std::size_t from = 0;
         for (std::size_t cut : cuts) {
@@ -158,6 +160,49 @@ TEST(BinaryStream, WhatFollowsAnArrayIsCheckedWhereItIs) {
         ASSERT_EQ(errorInPieces(badKind, {at}),
                   located(badKind, badKind.find('z'), "unknown binary array kind 0x7a (expected c, f, r or i)"))
             << at;
+}
+
+// Count-only reading keeps every statement and position, each binary
+// array's kind and count, and no value; errors fall where they fall when
+// the values are kept.
+TEST(BinaryStream, CountOnlyReadingKeepsCountsAndPositionsButNoValues) {
+    const ReaderOptions countOnly{.keepBinaryValues = false};
+    const Document kept = readScene(kScene);
+    const Document counted = readScene(kScene, countOnly);
+    const std::vector<std::string> whole = readWhole(kScene);
+    // The dump shows counts, so the logs agree; values are gone.
+    for (std::size_t cut = 0; cut <= kScene.size(); cut += 5)
+        ASSERT_EQ(readInPieces(kScene, {cut}, countOnly).size(), whole.size()) << cut;
+    std::vector<const BinaryArray*> keptArrays, countedArrays;
+    const auto collect = [](const Document& d, std::vector<const BinaryArray*>& out) {
+        const auto walk = [&out](const std::vector<Node>& nodes, const auto& self) -> void {
+            for (const Node& n : nodes) {
+                for (const Value& v : n.args) {
+                    if (v.binary()) out.push_back(v.binary());
+                    if (const Array* a = v.array())
+                        for (const Value& item : a->items)
+                            if (item.binary()) out.push_back(item.binary());
+                }
+                self(n.children, self);
+            }
+        };
+        walk(d.statements, walk);
+    };
+    collect(kept, keptArrays);
+    collect(counted, countedArrays);
+    ASSERT_EQ(countedArrays.size(), keptArrays.size());
+    ASSERT_GE(keptArrays.size(), 6u);
+    for (std::size_t i = 0; i < keptArrays.size(); ++i) {
+        EXPECT_EQ(countedArrays[i]->kind, keptArrays[i]->kind) << i;
+        EXPECT_EQ(countedArrays[i]->count(), keptArrays[i]->count()) << i;
+        EXPECT_EQ(countedArrays[i]->values.index(), keptArrays[i]->values.index()) << i;
+        EXPECT_EQ(std::visit([](const auto& v) { return v.size(); }, countedArrays[i]->values), 0u) << i;
+    }
+
+    const std::size_t start = kScene.find("\x01\x02\x03i");
+    const std::string cut = kScene.substr(0, start + 8 + 17);
+    for (std::size_t at = 0; at <= cut.size(); at += 3)
+        ASSERT_EQ(errorInPieces(cut, {at}, countOnly), errorInPieces(cut, {at})) << at;
 }
 
 }  // namespace
