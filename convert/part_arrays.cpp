@@ -63,7 +63,21 @@ std::size_t TriangleArray::next(void* out, std::size_t room) {
     std::int32_t* const start = tri;
     std::int32_t* const end = tri + room;
     const auto vertex = [this](std::int32_t point) { return vertexOf_[point]; };
-    while (!walk_.done()) {
+    while (quadsOnly_ && !walk_.done()) {
+        // Whole stretches of quads, six ints each, without a test per polygon.
+        const auto fit = static_cast<std::int32_t>((end - tri) / 6);
+        if (fit == 0) break;
+        const std::int32_t first = walk_.polygon();
+        const std::int32_t last = std::min(walk_.runLast(), first + (fit - 1));
+        for (std::int32_t i = first; i <= last; ++i) {
+            const host::CPolygon& p = src_.polygons[i];
+            const std::int32_t a = vertex(p.a), b = vertex(p.b), c = vertex(p.c), d = vertex(p.d);
+            put3(tri, a, d, b);
+            put3(tri, c, b, d);
+        }
+        walk_.advanceTo(last + 1);
+    }
+    while (!quadsOnly_ && !walk_.done()) {
         const host::CPolygon& p = src_.polygons[walk_.polygon()];
         if (isTriangle(p)) {
             if (end - tri < 3) break;
@@ -117,9 +131,26 @@ std::size_t UvArray::next(void* out, std::size_t room) {
     auto* uv = static_cast<float*>(out);
     float* const start = uv;
     float* const end = uv + room;
-    while (!walk_.done()) {
+    while (quadsOnly_ && !walk_.done()) {
+        // Whole stretches of quads, eight floats each, without a test per polygon.
+        const auto fit = static_cast<std::int32_t>((end - uv) / 8);
+        if (fit == 0) break;
+        const std::int32_t first = walk_.polygon();
+        const std::int32_t last = std::min(walk_.runLast(), first + (fit - 1));
+        const std::int32_t covered = std::clamp(src_.uvwCount, first, last + 1);
+        for (std::int32_t i = first; i < covered; ++i) {
+            const host::UVWStruct& t = src_.uvw[i];
+            putUv(uv, t.a);
+            putUv(uv, t.b);
+            putUv(uv, t.c);
+            putUv(uv, t.d);
+        }
+        uv = std::fill_n(uv, 8 * static_cast<std::size_t>(last + 1 - covered), 0.0f);
+        walk_.advanceTo(last + 1);
+    }
+    while (!quadsOnly_ && !walk_.done()) {
         const std::int32_t p = walk_.polygon();
-        const bool triangle = !quadsOnly_ && isTriangle(src_.polygons[p]);
+        const bool triangle = isTriangle(src_.polygons[p]);
         if (end - uv < (triangle ? 6 : 8)) break;
         const host::UVWStruct& t = p < src_.uvwCount ? src_.uvw[p] : kNoUvw;
         putUv(uv, t.a);

@@ -70,6 +70,13 @@ public:
     void advance() {
         if (++next_ > runs_[run_].second || skipInvalid_) settle();
     }
+    // For walks that skip nothing: the last polygon of the current run, and
+    // a jump to a polygon after the current one.
+    std::int32_t runLast() const { return runs_[run_].second; }
+    void advanceTo(std::int32_t polygon) {
+        next_ = polygon;
+        settle();
+    }
 
 private:
     void settle();
@@ -108,13 +115,17 @@ class TriangleArray final : public tal::ArraySource {
 public:
     TriangleArray(const Ranges& runs, const MeshSource& src, const PartShape& shape,
                   const std::int32_t* vertexOf)
-        : walk_(runs, src, shape.skipped), src_(src), vertexOf_(vertexOf) {}
+        : walk_(runs, src, shape.skipped),
+          src_(src),
+          vertexOf_(vertexOf),
+          quadsOnly_(shape.quadsOnly) {}
     std::size_t next(void* out, std::size_t room) override;
 
 private:
     PolygonWalk walk_;
     const MeshSource& src_;
     const std::int32_t* vertexOf_;
+    bool quadsOnly_;
 };
 
 // "triangles_norm" and "triangles_uv": corner indices.

@@ -71,10 +71,11 @@ TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
               "}\n");  // the group
 }
 
-// A grid of side x side polygons over a wave, every seventh a triangle,
-// with uvs for the first half of its polygons, a phong tag with an angle
-// limit, and a texture tag restricted to a selection of scattered ranges.
-std::string waveGrid(int side) {
+// A grid of side x side polygons over a wave, every seventh a triangle
+// (with `triangles`), with uvs for the first half of its polygons, a phong
+// tag with an angle limit, and a texture tag restricted to a selection of
+// scattered ranges.
+std::string waveGrid(int side, bool triangles) {
     std::string points, polygons, uvw, selection;
     for (int y = 0; y <= side; ++y) {
         for (int x = 0; x <= side; ++x) {
@@ -86,7 +87,7 @@ std::string waveGrid(int side) {
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x, ++polygon) {
             const int a = y * (side + 1) + x, b = a + side + 1, c = b + 1, d = a + 1;
-            const bool triangle = polygon % 7 == 3;
+            const bool triangle = triangles && polygon % 7 == 3;
             polygons += (polygon == 0 ? "[" : ",[") + std::to_string(a) + "," + std::to_string(b) +
                         "," + std::to_string(c) + "," + std::to_string(triangle ? c : d) + "]";
             if (polygon < side * side / 2) {
@@ -111,19 +112,23 @@ std::string waveGrid(int side) {
 }
 
 TEST(MeshGolden, ArraysTakenInPiecesWriteTheBytesOfWholeArrays) {
-    const auto doc = host::LoadDocumentText(waveGrid(120), "");
-    std::string texts[2];
-    for (const bool pieces : {false, true}) {
-        vxtest::MemoryFileFactory factory(true, pieces);
-        plugin::ExportController controller;
-        controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
-        convert::exportDocument(controller, doc.get());
-        controller.scene.reset();
-        texts[pieces ? 1 : 0] = factory.text();
+    // With triangles among the quads, and quads only (whose arrays are made
+    // a stretch of polygons at a time).
+    for (const bool triangles : {true, false}) {
+        const auto doc = host::LoadDocumentText(waveGrid(150, triangles), "");
+        std::string texts[2];
+        for (const bool pieces : {false, true}) {
+            vxtest::MemoryFileFactory factory(true, pieces);
+            plugin::ExportController controller;
+            controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+            convert::exportDocument(controller, doc.get());
+            controller.scene.reset();
+            texts[pieces ? 1 : 0] = factory.text();
+        }
+        EXPECT_GT(texts[0].size(), std::size_t{1} << 20);  // arrays of several pieces
+        EXPECT_EQ(texts[0].find("object \"wave\""), texts[1].find("object \"wave\""));
+        EXPECT_TRUE(texts[0] == texts[1]) << "the two forms differ, triangles " << triangles;
     }
-    EXPECT_GT(texts[0].size(), std::size_t{1} << 20);  // arrays of several pieces
-    EXPECT_EQ(texts[0].find("object \"wave\""), texts[1].find("object \"wave\""));
-    EXPECT_TRUE(texts[0] == texts[1]) << "the two forms differ";
 }
 
 }  // namespace
