@@ -140,7 +140,7 @@ std::size_t UvArray::next(void* out, std::size_t room) {
         const std::int32_t covered = std::clamp(src_.uvwCount, first, last + 1);
         for (std::int32_t i = first; i < covered; ++i) {
             // 96 bytes of host data for 32 of ours: ask for them early.
-            __builtin_prefetch(src_.uvw + i + 24);
+            if (i + 24 < covered) __builtin_prefetch(src_.uvw + i + 24);
             const host::UVWStruct& t = src_.uvw[i];
             putUv(uv, t.a);
             putUv(uv, t.b);
