@@ -97,13 +97,41 @@ public:
         if (used_.size() < vertices) used_.resize(vertices);
     }
     std::size_t count() const { return count_; }
-    // Numbers point `p` when the part uses it first.
-    void use(std::int32_t p) {
-        std::int32_t& v = vertexOf_[static_cast<std::size_t>(p)];
-        if (v < 0) {
-            v = static_cast<std::int32_t>(count_);
-            used_[count_++] = p;
+    // Numbers the points of polygons first..last in the order of first use,
+    // stepping over polygons that refer to points outside the object, and
+    // counts them: triangles, quads and those skipped.
+    struct RunCounts {
+        std::size_t triangles = 0, quads = 0, skipped = 0;
+    };
+    void use(const host::CPolygon* polygons, std::int32_t first, std::int32_t last,
+             std::int32_t pointCount, RunCounts& counts) {
+        std::int32_t* const vertexOf = vertexOf_.data();
+        std::int32_t* const used = used_.data();
+        std::size_t count = count_;
+        const auto number = [&](std::int32_t point) {
+            std::int32_t& v = vertexOf[point];
+            if (v < 0) {
+                v = static_cast<std::int32_t>(count);
+                used[count++] = point;
+            }
+        };
+        for (std::int32_t p = first; p <= last; ++p) {
+            const host::CPolygon& poly = polygons[p];
+            if (!validPolygon(poly, pointCount)) {
+                ++counts.skipped;
+                continue;
+            }
+            number(poly.a);
+            number(poly.b);
+            number(poly.c);
+            if (poly.c == poly.d) {
+                ++counts.triangles;
+            } else {
+                number(poly.d);
+                ++counts.quads;
+            }
         }
+        count_ = count;
     }
     const std::int32_t* vertexOf() const { return vertexOf_.data(); }
     const std::int32_t* used() const { return used_.data(); }
@@ -157,29 +185,15 @@ std::size_t writePart(plugin::ExportController& controller, tal::talScene_api& a
     // The part claims all its polygons, also those that refer to points
     // outside the object: no part writes them, and no later part meets them.
     for (const auto& [first, last] : part) claimed.add(first, last);
+    PointMap::RunCounts counts;
+    for (const auto& [first, last] : part)
+        pointMap.use(src.polygons, first, last, src.pointCount, counts);
     PartShape shape;
-    bool anyTriangle = false;
-    std::size_t skipped = 0;
-    for (const auto& [first, last] : part) {
-        for (std::int32_t p = first; p <= last; ++p) {
-            const host::CPolygon& poly = src.polygons[p];
-            if (!validPolygon(poly, src.pointCount)) {
-                ++skipped;
-                continue;
-            }
-            const bool triangle = poly.c == poly.d;
-            anyTriangle = anyTriangle || triangle;
-            pointMap.use(poly.a);
-            pointMap.use(poly.b);
-            pointMap.use(poly.c);
-            if (!triangle) pointMap.use(poly.d);
-            shape.corners += triangle ? 3 : 4;
-            shape.indices += triangle ? 3 : 6;
-        }
-    }
-    if (shape.corners == 0) return skipped;  // nothing but such polygons
-    shape.skipped = skipped > 0;
-    shape.quadsOnly = !anyTriangle && skipped == 0;
+    shape.corners = 3 * counts.triangles + 4 * counts.quads;
+    shape.indices = 3 * counts.triangles + 6 * counts.quads;
+    if (shape.corners == 0) return counts.skipped;  // nothing but such polygons
+    shape.skipped = counts.skipped > 0;
+    shape.quadsOnly = counts.triangles == 0 && counts.skipped == 0;
 
     auto* pieces = dynamic_cast<tal::ArrayPieceWriter*>(&api);
     ScratchArray<std::uint32_t>& scratch = controller.meshBuffers.whole;
@@ -211,7 +225,7 @@ std::size_t writePart(plugin::ExportController& controller, tal::talScene_api& a
     api.endGeometry();
     exportMaterial(controller, record);
     api.endObject();
-    return skipped;
+    return counts.skipped;
 }
 
 // The selection's ranges clipped to the polygons, ascending by start; false
