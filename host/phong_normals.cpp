@@ -39,7 +39,6 @@
 #include <thread>
 #include <vector>
 
-
 #include "host/object.h"
 #include "platform/large_pages.h"
 
@@ -104,7 +103,9 @@ bool inside(Int32 point, std::size_t pointCount) {
 }
 
 // The distinct valid corner points of a polygon, in corner order.
-int cornerPoints(const CPolygon& p, std::size_t pointCount, Int32 out[4]) {
+// The helpers below run once or more per polygon: always inlined.
+[[gnu::always_inline]] inline int cornerPoints(const CPolygon& p, std::size_t pointCount,
+                                               Int32 out[4]) {
     const Int32 corners[4] = {p.a, p.b, p.c, p.d};
     const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) &&
                        inside(p.c, pointCount) && inside(p.d, pointCount);
@@ -123,7 +124,7 @@ int cornerPoints(const CPolygon& p, std::size_t pointCount, Int32 out[4]) {
 }
 
 // The unit normal of a polygon whose corners are all valid points.
-V3 polygonNormal(const CPolygon& p, const Vector* points) {
+[[gnu::always_inline]] inline V3 polygonNormal(const CPolygon& p, const Vector* points) {
     const Vector& a = points[p.a];
     const Vector& b = points[p.b];
     const Vector& c = points[p.c];
@@ -139,7 +140,8 @@ V3 polygonNormal(const CPolygon& p, const Vector* points) {
 
 // The unit normal of a polygon; zero when it refers to a point outside the
 // point array.
-V3 faceNormal(const CPolygon& p, std::size_t pointCount, const Vector* points) {
+[[gnu::always_inline]] inline V3 faceNormal(const CPolygon& p, std::size_t pointCount,
+                                            const Vector* points) {
     const bool valid = inside(p.a, pointCount) && inside(p.b, pointCount) &&
                        inside(p.c, pointCount) && inside(p.d, pointCount);
     return valid ? polygonNormal(p, points) : V3{};
