@@ -138,7 +138,14 @@ public:
 
 private:
     void reset() {
-        for (std::size_t i = 0; i < count_; ++i) vertexOf_[static_cast<std::size_t>(used_[i])] = -1;
+        // A part that used many of the points clears the whole lookup in
+        // one sweep rather than point by point.
+        if (count_ > vertexOf_.size() / 8) {
+            std::fill(vertexOf_.begin(), vertexOf_.end(), -1);
+        } else {
+            for (std::size_t i = 0; i < count_; ++i)
+                vertexOf_[static_cast<std::size_t>(used_[i])] = -1;
+        }
         count_ = 0;
     }
 
