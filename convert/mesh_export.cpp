@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <set>
 #include <string>
@@ -52,11 +51,6 @@ public:
         flags_.assign(static_cast<std::size_t>(count), 0);
     }
     bool contains(std::int32_t p) const { return flags_[static_cast<std::size_t>(p)] != 0; }
-    void add(std::int32_t p) {
-        std::uint8_t& flag = flags_[static_cast<std::size_t>(p)];
-        count_ += flag == 0 ? 1 : 0;
-        flag = 1;
-    }
     // Adds first..last (inclusive).
     void add(std::int32_t first, std::int32_t last) {
         std::size_t fresh = 0;

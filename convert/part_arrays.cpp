@@ -63,7 +63,7 @@ std::size_t TriangleArray::next(void* out, std::size_t room) {
     std::int32_t* const start = tri;
     std::int32_t* const end = tri + room;
     const auto vertex = [this](std::int32_t point) { return vertexOf_[point]; };
-    while (quadsOnly_ && !walk_.done()) {
+    while (shape_.quadsOnly && !walk_.done()) {
         // Whole stretches of quads, six ints each, without a test per polygon.
         const auto fit = static_cast<std::int32_t>((end - tri) / 6);
         if (fit == 0) break;
@@ -77,7 +77,7 @@ std::size_t TriangleArray::next(void* out, std::size_t room) {
         }
         walk_.advanceTo(last + 1);
     }
-    while (!quadsOnly_ && !walk_.done()) {
+    while (!shape_.quadsOnly && !walk_.done()) {
         const host::CPolygon& p = src_.polygons[walk_.polygon()];
         if (isTriangle(p)) {
             if (end - tri < 3) break;
@@ -131,7 +131,7 @@ std::size_t UvArray::next(void* out, std::size_t room) {
     auto* uv = static_cast<float*>(out);
     float* const start = uv;
     float* const end = uv + room;
-    while (quadsOnly_ && !walk_.done()) {
+    while (shape_.quadsOnly && !walk_.done()) {
         // Whole stretches of quads, eight floats each, without a test per polygon.
         const auto fit = static_cast<std::int32_t>((end - uv) / 8);
         if (fit == 0) break;
@@ -150,7 +150,7 @@ std::size_t UvArray::next(void* out, std::size_t room) {
         uv = std::fill_n(uv, 8 * static_cast<std::size_t>(last + 1 - covered), 0.0f);
         walk_.advanceTo(last + 1);
     }
-    while (!quadsOnly_ && !walk_.done()) {
+    while (!shape_.quadsOnly && !walk_.done()) {
         const std::int32_t p = walk_.polygon();
         const bool triangle = isTriangle(src_.polygons[p]);
         if (end - uv < (triangle ? 6 : 8)) break;
@@ -169,7 +169,7 @@ std::size_t NormalArray::next(void* out, std::size_t room) {
     std::size_t given = 0;  // float triples
     while (!walk_.done()) {
         const std::int32_t p = walk_.polygon();
-        const std::size_t count = !quadsOnly_ && isTriangle(src_.polygons[p]) ? 3 : 4;
+        const std::size_t count = !shape_.quadsOnly && isTriangle(src_.polygons[p]) ? 3 : 4;
         if (room - given < count) break;
         float* const at = normal + 3 * given;
         if (src_.zeroNormals || src_.phong == nullptr) {

@@ -110,63 +110,53 @@ private:
     std::size_t done_ = 0;
 };
 
-// "triangles": vertex indices through the part's point-to-vertex lookup.
-class TriangleArray final : public tal::ArraySource {
+// The arrays made polygon by polygon share a walk over the part's runs.
+class PartArray : public tal::ArraySource {
 public:
-    TriangleArray(const Ranges& runs, const MeshSource& src, const PartShape& shape,
-                  const std::int32_t* vertexOf)
-        : walk_(runs, src, shape.skipped),
-          src_(src),
-          vertexOf_(vertexOf),
-          quadsOnly_(shape.quadsOnly) {}
-    std::size_t next(void* out, std::size_t room) override;
-
-private:
-    PolygonWalk walk_;
-    const MeshSource& src_;
-    const std::int32_t* vertexOf_;
-    bool quadsOnly_;
-};
-
-// "triangles_norm" and "triangles_uv": corner indices.
-class CornerIndexArray final : public tal::ArraySource {
-public:
-    CornerIndexArray(const Ranges& runs, const MeshSource& src, const PartShape& shape)
+    PartArray(const Ranges& runs, const MeshSource& src, const PartShape& shape)
         : walk_(runs, src, shape.skipped), src_(src), shape_(shape) {}
-    std::size_t next(void* out, std::size_t room) override;
 
-private:
+protected:
     PolygonWalk walk_;
     const MeshSource& src_;
     const PartShape& shape_;
+};
+
+// "triangles": vertex indices through the part's point-to-vertex lookup.
+class TriangleArray final : public PartArray {
+public:
+    TriangleArray(const Ranges& runs, const MeshSource& src, const PartShape& shape,
+                  const std::int32_t* vertexOf)
+        : PartArray(runs, src, shape), vertexOf_(vertexOf) {}
+    std::size_t next(void* out, std::size_t room) override;
+
+private:
+    const std::int32_t* vertexOf_;
+};
+
+// "triangles_norm" and "triangles_uv": corner indices.
+class CornerIndexArray final : public PartArray {
+public:
+    using PartArray::PartArray;
+    std::size_t next(void* out, std::size_t room) override;
+
+private:
     std::int32_t corner_ = 0;  // the first corner of the next polygon
     std::size_t done_ = 0;     // ints given
 };
 
 // "uv_tex": u and v of each corner (the UVW data's third component dropped).
-class UvArray final : public tal::ArraySource {
+class UvArray final : public PartArray {
 public:
-    UvArray(const Ranges& runs, const MeshSource& src, const PartShape& shape)
-        : walk_(runs, src, shape.skipped), src_(src), quadsOnly_(shape.quadsOnly) {}
+    using PartArray::PartArray;
     std::size_t next(void* out, std::size_t room) override;
-
-private:
-    PolygonWalk walk_;
-    const MeshSource& src_;
-    bool quadsOnly_;
 };
 
 // "normals": each corner's phong normal, or (0, 0, 0) under a normal tag.
-class NormalArray final : public tal::ArraySource {
+class NormalArray final : public PartArray {
 public:
-    NormalArray(const Ranges& runs, const MeshSource& src, const PartShape& shape)
-        : walk_(runs, src, shape.skipped), src_(src), quadsOnly_(shape.quadsOnly) {}
+    using PartArray::PartArray;
     std::size_t next(void* out, std::size_t room) override;
-
-private:
-    PolygonWalk walk_;
-    const MeshSource& src_;
-    bool quadsOnly_;
 };
 
 // Writes parameter `name` (an array of `count` elements of `type`) from
