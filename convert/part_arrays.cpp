@@ -30,14 +30,20 @@ namespace {
 
 bool isTriangle(const host::CPolygon& p) { return p.c == p.d; }
 
-void put3(std::int32_t*& out, std::int32_t a, std::int32_t b, std::int32_t c) {
+// A writer may hand out room at any byte offset (inside its output block),
+// so values are stored through types aligned to one byte: the compiler then
+// emits unaligned stores, vectorised as before, and no misaligned access.
+typedef float OutFloat __attribute__((aligned(1)));
+typedef std::int32_t OutInt __attribute__((aligned(1)));
+
+void put3(OutInt*& out, std::int32_t a, std::int32_t b, std::int32_t c) {
     out[0] = a;
     out[1] = b;
     out[2] = c;
     out += 3;
 }
 
-void putUv(float*& out, const host::Vector& corner) {
+void putUv(OutFloat*& out, const host::Vector& corner) {
     out[0] = static_cast<float>(corner.x);
     out[1] = static_cast<float>(corner.y);
     out += 2;
@@ -47,7 +53,7 @@ void putUv(float*& out, const host::Vector& corner) {
 
 std::size_t VertexArray::next(void* out, std::size_t room) {
     const std::size_t n = std::min(room, count_ - done_);
-    auto* xyz = static_cast<float*>(out);
+    auto* xyz = static_cast<OutFloat*>(out);
     for (std::size_t i = 0; i < n; ++i) {
         const host::Vector& point = points_[used_[done_ + i]];
         xyz[3 * i] = static_cast<float>(point.x);
@@ -59,9 +65,9 @@ std::size_t VertexArray::next(void* out, std::size_t room) {
 }
 
 std::size_t TriangleArray::next(void* out, std::size_t room) {
-    auto* tri = static_cast<std::int32_t*>(out);
-    std::int32_t* const start = tri;
-    std::int32_t* const end = tri + room;
+    auto* tri = static_cast<OutInt*>(out);
+    OutInt* const start = tri;
+    OutInt* const end = tri + room;
     const auto vertex = [this](std::int32_t point) { return vertexOf_[point]; };
     while (shape_.quadsOnly && !walk_.done()) {
         // Whole stretches of quads, six ints each, without a test per polygon.
@@ -94,8 +100,8 @@ std::size_t TriangleArray::next(void* out, std::size_t room) {
 }
 
 std::size_t CornerIndexArray::next(void* out, std::size_t room) {
-    auto* index = static_cast<std::int32_t*>(out);
-    std::int32_t* const start = index;
+    auto* index = static_cast<OutInt*>(out);
+    OutInt* const start = index;
     std::int32_t u = corner_;
     if (shape_.quadsOnly) {
         // Every polygon a quad: the pattern alone, six ints per quad.
@@ -105,7 +111,7 @@ std::size_t CornerIndexArray::next(void* out, std::size_t room) {
             put3(index, u + 2, u + 1, u + 3);
         }
     } else {
-        std::int32_t* const end = index + room;
+        OutInt* const end = index + room;
         while (!walk_.done()) {
             if (isTriangle(src_.polygons[walk_.polygon()])) {
                 if (end - index < 3) break;
@@ -128,9 +134,9 @@ std::size_t CornerIndexArray::next(void* out, std::size_t room) {
 
 std::size_t UvArray::next(void* out, std::size_t room) {
     static const host::UVWStruct kNoUvw{};
-    auto* uv = static_cast<float*>(out);
-    float* const start = uv;
-    float* const end = uv + room;
+    auto* uv = static_cast<OutFloat*>(out);
+    OutFloat* const start = uv;
+    OutFloat* const end = uv + room;
     while (shape_.quadsOnly && !walk_.done()) {
         // Whole stretches of quads, eight floats each, without a test per polygon.
         const auto fit = static_cast<std::int32_t>((end - uv) / 8);
@@ -165,13 +171,13 @@ std::size_t UvArray::next(void* out, std::size_t room) {
 }
 
 std::size_t NormalArray::next(void* out, std::size_t room) {
-    auto* normal = static_cast<float*>(out);
+    auto* normal = static_cast<OutFloat*>(out);
     std::size_t given = 0;  // float triples
     while (!walk_.done()) {
         const std::int32_t p = walk_.polygon();
         const std::size_t count = !shape_.quadsOnly && isTriangle(src_.polygons[p]) ? 3 : 4;
         if (room - given < count) break;
-        float* const at = normal + 3 * given;
+        OutFloat* const at = normal + 3 * given;
         if (src_.zeroNormals || src_.phong == nullptr) {
             std::fill(at, at + 3 * count, 0.0f);
         } else {

@@ -15,7 +15,6 @@ namespace {
 // Time limits of the client, in milliseconds.
 constexpr int kConnectMs = 2000;
 constexpr int kDefaultAnswerMs = 15000;
-constexpr std::size_t kStreamBuffer = std::size_t{1} << 20;
 
 int answerMs() { return timeoutFromEnvironment(kDefaultAnswerMs); }
 
@@ -24,7 +23,8 @@ int answerMs() { return timeoutFromEnvironment(kDefaultAnswerMs); }
 LinkChannel::LinkChannel() : stallMs_(answerMs()) {
     const cookie_io_functions_t functions{nullptr, &LinkChannel::writeToLink, nullptr, nullptr};
     file_ = ::fopencookie(this, "w", functions);
-    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+    // The writer hands over whole blocks of its own: no second buffer.
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 LinkChannel::~LinkChannel() {
@@ -103,6 +103,7 @@ bool LiveSceneApi::connect(const char* host, int port, int /*attemptMode*/) {
         ::close(fd);
         return false;
     }
+    flushOutput();
     std::fflush(file_);  // drops anything written before the link stood
     std::clearerr(file_);
     fd_ = fd;
@@ -113,6 +114,7 @@ bool LiveSceneApi::connect(const char* host, int port, int /*attemptMode*/) {
 
 bool LiveSceneApi::disconnect() {
     if (fd_ < 0) return false;
+    flushOutput();
     std::fflush(file_);
     bool complete = false;
     if (!broken_) {

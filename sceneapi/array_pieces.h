@@ -22,6 +22,8 @@ public:
     // answers 0 only when it has nothing more to give; it may give fewer than
     // `room` (whole polygons, say) as long as `room` is at least its largest
     // indivisible group of elements (six).
+    // `out` may lie at any byte offset (inside a writer's output block):
+    // store values by copy or through types aligned to one byte.
     virtual std::size_t next(void* out, std::size_t room) = 0;
 };
 

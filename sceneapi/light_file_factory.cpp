@@ -42,6 +42,9 @@ LightFileFactory::LightFileFactory(const std::string& path) : path_(path), toStd
         std::perror("opening file");
         throw std::runtime_error("could not open file: \"" + path + "\"");
     }
+    // The writer hands over whole 256 KiB blocks; stdio's own buffer would
+    // only split them at other offsets.
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
     if (!toStdout_) rememberFileIdentity();
     try {
         writer_ = std::make_unique<talScene_api_file>(stream_, true);
@@ -78,6 +81,7 @@ void LightFileFactory::beginScene(talSceneapi_oo& /*scene*/) {
 void LightFileFactory::closeApi() {
     int reason = 0;
     if (writer_ != nullptr) {
+        writer_->flushOutput();
         reason = writer_->writeError();
         writer_.reset();  // its last output reaches the stream before the close
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "sceneapi/shader_text.h"
 
@@ -97,7 +98,8 @@ class OutputPaths::Assembler {
 OutputPaths::OutputPaths(std::FILE* stream)
     : stream_(stream),
       formatBuffer_(std::make_unique_for_overwrite<char[]>(kOutputBufferSize)),
-      lineBuffer_(std::make_unique_for_overwrite<char[]>(kOutputBufferSize)) {}
+      lineBuffer_(std::make_unique_for_overwrite<char[]>(kOutputBufferSize)),
+      block_(std::make_unique_for_overwrite<char[]>(kBlockSize)) {}
 
 int OutputPaths::indentWidth() const {
     if ((formatFlags & kNoIndentFlag) != 0) return 0;
@@ -115,7 +117,40 @@ void OutputPaths::sink(const char* bytes, std::size_t length) {
         return;
     }
     if (stream_ == nullptr) return;
-    if (std::fwrite(bytes, 1, length, stream_) != length) noteError();
+    while (length > 0) {
+        if (blockUsed_ == 0 && length >= kBlockSize) {
+            // Whole blocks go out from the caller's bytes, still aligned.
+            const std::size_t whole = length - length % kBlockSize;
+            put(bytes, whole);
+            bytes += whole;
+            length -= whole;
+            continue;
+        }
+        const std::size_t n = std::min(length, kBlockSize - blockUsed_);
+        std::memcpy(block_.get() + blockUsed_, bytes, n);
+        commit(n);
+        bytes += n;
+        length -= n;
+    }
+}
+
+void OutputPaths::put(const char* bytes, std::size_t length) {
+    if (length > 0 && std::fwrite(bytes, 1, length, stream_) != length) noteError();
+}
+
+std::span<char> OutputPaths::space() {
+    if (capturing || stream_ == nullptr) return {};
+    return {block_.get() + blockUsed_, kBlockSize - blockUsed_};
+}
+
+void OutputPaths::commit(std::size_t length) {
+    blockUsed_ += std::min(length, kBlockSize - blockUsed_);
+    if (blockUsed_ == kBlockSize) flush();
+}
+
+void OutputPaths::flush() {
+    if (stream_ != nullptr) put(block_.get(), blockUsed_);
+    blockUsed_ = 0;
 }
 
 void OutputPaths::raw(const void* bytes, std::size_t length) {
@@ -152,15 +187,25 @@ void OutputPaths::vindentedf(const char* format, std::va_list args) {
 void OutputPaths::plainf(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    char* buffer = formatBuffer_.get();
+    const int r = std::vsnprintf(buffer, kOutputBufferSize, format, args);
+    const auto n = static_cast<std::size_t>(std::max(r, 0));
     if (capturing) {
-        char* buffer = formatBuffer_.get();
-        const int r = std::vsnprintf(buffer, kOutputBufferSize, format, args);
-        const std::size_t n =
-            r < 0 ? 0 : std::min(static_cast<std::size_t>(r), kOutputBufferSize - 1);
-        sink(buffer, boundFormattedText(buffer, n));
-    } else if (stream_ != nullptr && std::vfprintf(stream_, format, args) < 0) {
-        noteError();
+        // Bounded, as the contract says of captured formatting.
+        sink(buffer, boundFormattedText(buffer, std::min(n, kOutputBufferSize - 1)));
+    } else if (r < 0) {
+        if (stream_ != nullptr) noteError();
+    } else if (n < kOutputBufferSize) {
+        sink(buffer, n);
+    } else {
+        // Text bound for the stream is never cut: format it again, whole.
+        std::string text(n, '\0');
+        std::vsnprintf(text.data(), n + 1, format, again);
+        sink(text.data(), n);
     }
+    va_end(again);
     va_end(args);
 }
 

@@ -10,6 +10,15 @@
 // While `capturing`, all three append to `current` instead of the stream; with
 // nothing to capture into, output is dropped. The stream is not owned.
 //
+// Blocks. Bytes bound for the stream are gathered in a block of kBlockSize
+// and handed to the stream a whole block at a time, so the stream's writes
+// start at multiples of the block size in the file: the page cache takes such
+// writes markedly faster than writes at arbitrary offsets, and a stream left
+// unbuffered by its owner passes them to the system as they are. A producer
+// can fill the block in place (space, commit) instead of copying into it.
+// flush() hands over what the block holds; destruction does too, so the
+// stream holds everything written once the paths are gone.
+//
 // Long texts. Only text that printf formatting produces (indentedf, plainf while
 // capturing, vindentedf for rawText) has to be materialised in the 1 MiB format
 // buffer, so only that text is bounded: at most kMaxFormattedText bytes, cut
@@ -28,6 +37,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace tal {
@@ -35,6 +45,7 @@ namespace tal {
 struct ShaderText;
 
 inline constexpr std::size_t kOutputBufferSize = std::size_t{1} << 20;   // 1 MiB
+inline constexpr std::size_t kBlockSize = std::size_t{256} << 10;        // 256 KiB
 inline constexpr std::size_t kMaxFormattedText = kOutputBufferSize - 2;  // 1,048,574
 inline constexpr int kNoIndentFlag = 0x400000;
 inline constexpr int kDefaultFormatFlags = 0x400001;
@@ -48,6 +59,7 @@ std::size_t boundFormattedText(const char* text, std::size_t length);
 class OutputPaths {
   public:
     explicit OutputPaths(std::FILE* stream);
+    ~OutputPaths() { flush(); }
     OutputPaths(const OutputPaths&) = delete;
     OutputPaths& operator=(const OutputPaths&) = delete;
 
@@ -87,6 +99,15 @@ class OutputPaths {
     // text up to the first NUL through K. Null writes nothing.
     void shaderText(const ShaderText* text);
 
+    // The free part of the current block, to be filled in place and then
+    // committed; never empty while bytes go to the stream. Empty while
+    // capturing or without a stream: write through raw() then.
+    std::span<char> space();
+    // The first `length` bytes of space() are output.
+    void commit(std::size_t length);
+    // Hands what the block holds to the stream (not flushing the stream).
+    void flush();
+
     int writeError() const { return error_; }
 
   private:
@@ -98,10 +119,13 @@ class OutputPaths {
     void quote(const char* text, int width);
     void hex(char tag, const unsigned char* bytes, std::size_t length);
     void noteError();
+    void put(const char* bytes, std::size_t length);
 
     std::FILE* stream_;
     std::unique_ptr<char[]> formatBuffer_;
     std::unique_ptr<char[]> lineBuffer_;
+    std::unique_ptr<char[]> block_;
+    std::size_t blockUsed_ = 0;
     int error_ = 0;
 };
 

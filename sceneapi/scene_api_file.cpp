@@ -386,7 +386,13 @@ bool talScene_api_file::setParameter(const char* name, int type, const void* val
 
 bool talScene_api_file::setArrayParameter(const char* name, int type, std::size_t count,
                                           ArraySource& source) {
+    // Pieces go straight into the output block where the values need no
+    // reordering; elsewhere, and where the block has too little room left for
+    // a useful piece, through a piece of their own (a small one that only
+    // tops up the block, or a large one when there is no block).
     constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
+    constexpr std::size_t kTopUpBytes = std::size_t{16} << 10;
+    constexpr bool kNativeIsFile = std::endian::native == std::endian::little;
     const BinaryLayout layout = binaryLayout(type);
     // 32-bit values only; counts setParameter could not take (ArrayValue
     // holds 32 bits) are refused.
@@ -398,21 +404,28 @@ bool talScene_api_file::setArrayParameter(const char* name, int type, std::size_
     const std::size_t values = std::min<std::size_t>(count * layout.perElement, kMaxBinaryValues);
     std::size_t left = values / layout.perElement;
     if (!piece_) piece_ = std::make_unique<unsigned char[]>(kPieceBytes);
-    const std::size_t room = kPieceBytes / elementBytes;
 
     parameterName(name);
     out_.plain("[ ");
     writeBinaryHeader(out_, layout.kind, static_cast<std::uint32_t>(values));
     bool dry = false;
     while (left > 0) {
-        const std::size_t want = std::min(left, room);
-        std::size_t got = dry ? 0 : std::min(source.next(piece_.get(), want), want);
+        const std::span<char> room = kNativeIsFile ? out_.space() : std::span<char>();
+        const bool inPlace = room.size() >= kTopUpBytes;
+        auto* at = inPlace ? reinterpret_cast<unsigned char*>(room.data()) : piece_.get();
+        const std::size_t bytes = inPlace ? room.size() : room.empty() ? kPieceBytes : kTopUpBytes;
+        const std::size_t want = std::min(left, bytes / elementBytes);
+        std::size_t got = dry ? 0 : std::min(source.next(at, want), want);
         if (got == 0) {
             dry = true;
             got = want;
-            std::memset(piece_.get(), 0, got * elementBytes);
+            std::memset(at, 0, got * elementBytes);
         }
-        writeBinaryValues(out_, piece_.get(), got * layout.perElement, layout.valueSize);
+        if (inPlace) {
+            out_.commit(got * elementBytes);
+        } else {
+            writeBinaryValues(out_, at, got * layout.perElement, layout.valueSize);
+        }
         left -= got;
     }
     out_.plain("] ");

@@ -1,10 +1,12 @@
 // talScene_api_file: the scene API back end that writes the renderer's "dal"
 // text scene format to an output stream.
 //
-// Contract. Every call appends its statement to the stream at once, in call
-// order: no second pass, no trailer, nothing read back. The stream is not
-// owned; the writer never flushes or closes it (its owner does, after the
-// writer is destroyed). While the writer exists, its thread formats numbers
+// Contract. Every call appends its statement to the output in call order:
+// no second pass, no trailer, nothing read back. The output reaches the
+// stream in whole blocks of 256 KiB (see OutputPaths); flushOutput() hands
+// over the rest, and so does destruction. The stream is not owned; the
+// writer never flushes or closes it (its owner does, after the writer is
+// destroyed). While the writer exists, its thread formats numbers
 // in the neutral "C" numeric locale, so the decimal separator is always a
 // point. Shader texts captured from anonymous shaders belong to the writer
 // and live until it is destroyed.
@@ -20,7 +22,8 @@
 // beginShader take null as "no name"); null value pointers write no value.
 //
 // Cost. One formatting pass into preallocated 1 MiB buffers per statement;
-// numeric arrays in binary form go out as one block write.
+// numeric arrays in binary form are copied once, into the output block, or
+// produced there in place (setArrayParameter).
 #pragma once
 
 #include <cstdint>
@@ -113,6 +116,11 @@ class talScene_api_file : public talScene_api, public ArrayPieceWriter {
     // Binary arrays only; pieces of up to 256 KiB.
     bool setArrayParameter(const char* name, int type, std::size_t count,
                            ArraySource& source) override;
+
+    // Hands the output gathered so far to the stream (the stream itself is
+    // not flushed). Its owner calls this before it reads writeError() or
+    // flushes the stream while the writer lives.
+    void flushOutput() { out_.flush(); }
 
     // The first errno of a write the stream did not take completely; 0: none.
     int writeError() const { return out_.writeError(); }

@@ -217,5 +217,58 @@ TEST(ArrayPieces, ASourceThatRunsDryLeavesZerosNotAShortArray) {
     EXPECT_EQ(readBack<std::int32_t>(text.substr(4, text.size() - 6), 'i'), expected);
 }
 
+// An unbuffered stream that records the size of every write it is given.
+class WriteSizes {
+  public:
+    WriteSizes() {
+        const cookie_io_functions_t functions{nullptr, &WriteSizes::write, nullptr, nullptr};
+        stream_ = fopencookie(this, "w", functions);
+        std::setvbuf(stream_, nullptr, _IONBF, 0);
+    }
+    ~WriteSizes() { std::fclose(stream_); }
+    WriteSizes(const WriteSizes&) = delete;
+    WriteSizes& operator=(const WriteSizes&) = delete;
+    std::FILE* stream() { return stream_; }
+    std::string bytes;
+    std::vector<std::size_t> sizes;
+
+  private:
+    static ssize_t write(void* cookie, const char* data, std::size_t size) {
+        auto* self = static_cast<WriteSizes*>(cookie);
+        self->bytes.append(data, size);
+        self->sizes.push_back(size);
+        return static_cast<ssize_t>(size);
+    }
+    std::FILE* stream_;
+};
+
+TEST(ArrayPieces, ReachTheStreamInWholeBlocksWhateverTheTextAround) {
+    // Texts of odd lengths put the arrays at every offset in the block, and
+    // arrays larger than a block cross block ends; the stream still sees
+    // whole 256 KiB blocks until the writer hands over the rest.
+    std::vector<std::uint32_t> values(3 * 70'001);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::uint32_t>(i * 40503u);
+    MemoryScene whole(true);
+    WriteSizes sink;
+    {
+        talScene_api_file pieces(sink.stream(), true);
+        for (const char* name : {"a", "bb", "ccc", "vertices"}) {
+            for (const int type : {kFloat3, kInt}) {
+                const std::size_t count = values.size() / (type == kFloat3 ? 3 : 1);
+                const ArrayValue array{values.data(), static_cast<std::int32_t>(count)};
+                whole.api.setParameter(name, type | kArrayBit, &array);
+                VectorSource source(values, type == kFloat3 ? 3 : 1, 5'000);
+                ASSERT_TRUE(pieces.setArrayParameter(name, type, count, source));
+            }
+        }
+        pieces.flushOutput();
+        EXPECT_EQ(pieces.writeError(), 0);
+    }
+    EXPECT_EQ(sink.bytes, whole.text());
+    ASSERT_GE(sink.sizes.size(), 2u);
+    for (std::size_t i = 0; i + 1 < sink.sizes.size(); ++i)
+        EXPECT_EQ(sink.sizes[i], kBlockSize) << "write " << i;
+}
+
 }  // namespace
 }  // namespace tal::test

@@ -44,7 +44,10 @@ class MemoryStream {
 // A file writer on a memory stream; the writer goes before the stream.
 struct MemoryScene {
     explicit MemoryScene(bool binaryArrays = false) : api(memory.stream(), binaryArrays) {}
-    std::string text() { return memory.text(); }
+    std::string text() {
+        api.flushOutput();
+        return memory.text();
+    }
     MemoryStream memory;
     talScene_api_file api;
 };

@@ -47,6 +47,11 @@ void MemoryFileFactory::beginScene(tal::talSceneapi_oo& /*scene*/) {}
 
 void MemoryFileFactory::closeApi() { writer_.reset(); }
 
+std::string MemoryFileFactory::text() {
+    if (writer_) writer_->flushOutput();
+    return stream_.text();
+}
+
 std::string afterOpening(const std::string& text) {
     const std::string marker = "version 8\n\n";
     const std::size_t at = text.find(marker);

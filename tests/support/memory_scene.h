@@ -43,7 +43,7 @@ public:
     tal::talScene_api* openApi() override;
     void beginScene(tal::talSceneapi_oo& scene) override;
     void closeApi() override;
-    std::string text() { return stream_.text(); }
+    std::string text();  // everything written so far
 
 private:
     MemoryStream stream_;
