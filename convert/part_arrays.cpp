@@ -53,7 +53,7 @@ void putUv(OutFloat*& out, const host::Vector& corner) {
 
 std::size_t VertexArray::next(void* out, std::size_t room) {
     const std::size_t n = std::min(room, count_ - done_);
-    auto* xyz = static_cast<OutFloat*>(out);
+    OutFloat* xyz = static_cast<OutFloat*>(out);
     for (std::size_t i = 0; i < n; ++i) {
         const host::Vector& point = points_[used_[done_ + i]];
         xyz[3 * i] = static_cast<float>(point.x);
@@ -65,7 +65,7 @@ std::size_t VertexArray::next(void* out, std::size_t room) {
 }
 
 std::size_t TriangleArray::next(void* out, std::size_t room) {
-    auto* tri = static_cast<OutInt*>(out);
+    OutInt* tri = static_cast<OutInt*>(out);
     OutInt* const start = tri;
     OutInt* const end = tri + room;
     const auto vertex = [this](std::int32_t point) { return vertexOf_[point]; };
@@ -100,7 +100,7 @@ std::size_t TriangleArray::next(void* out, std::size_t room) {
 }
 
 std::size_t CornerIndexArray::next(void* out, std::size_t room) {
-    auto* index = static_cast<OutInt*>(out);
+    OutInt* index = static_cast<OutInt*>(out);
     OutInt* const start = index;
     std::int32_t u = corner_;
     if (shape_.quadsOnly) {
@@ -134,7 +134,7 @@ std::size_t CornerIndexArray::next(void* out, std::size_t room) {
 
 std::size_t UvArray::next(void* out, std::size_t room) {
     static const host::UVWStruct kNoUvw{};
-    auto* uv = static_cast<OutFloat*>(out);
+    OutFloat* uv = static_cast<OutFloat*>(out);
     OutFloat* const start = uv;
     OutFloat* const end = uv + room;
     while (shape_.quadsOnly && !walk_.done()) {
@@ -153,7 +153,9 @@ std::size_t UvArray::next(void* out, std::size_t room) {
             putUv(uv, t.c);
             putUv(uv, t.d);
         }
-        uv = std::fill_n(uv, 8 * static_cast<std::size_t>(last + 1 - covered), 0.0f);
+        const std::size_t zeros = 8 * static_cast<std::size_t>(last + 1 - covered);
+        std::memset(uv, 0, zeros * sizeof(float));  // bytes: uv need not be aligned
+        uv += zeros;
         walk_.advanceTo(last + 1);
     }
     while (!shape_.quadsOnly && !walk_.done()) {
@@ -171,7 +173,7 @@ std::size_t UvArray::next(void* out, std::size_t room) {
 }
 
 std::size_t NormalArray::next(void* out, std::size_t room) {
-    auto* normal = static_cast<OutFloat*>(out);
+    OutFloat* const normal = static_cast<OutFloat*>(out);
     std::size_t given = 0;  // float triples
     while (!walk_.done()) {
         const std::int32_t p = walk_.polygon();
@@ -179,7 +181,7 @@ std::size_t NormalArray::next(void* out, std::size_t room) {
         if (room - given < count) break;
         OutFloat* const at = normal + 3 * given;
         if (src_.zeroNormals || src_.phong == nullptr) {
-            std::fill(at, at + 3 * count, 0.0f);
+            std::memset(at, 0, 3 * count * sizeof(float));
         } else {
             std::memcpy(at, src_.phong + 4 * static_cast<std::size_t>(p),
                         count * sizeof(host::Vector32));

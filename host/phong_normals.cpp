@@ -24,9 +24,9 @@
 // Only the other points (creases, corners) get the list of their polygons
 // and the pairwise test. Arithmetic is in single precision, but for the
 // diagonals, taken in double before they are rounded. Besides the result the
-// work needs 12 bytes per polygon and 16 per point, kept by the calling
-// thread from call to call, and, per rough point, 4 per polygon there and 8
-// for its offset. On large meshes the polygon normals, the point test and
+// work needs 48 bytes per point (two halves' sums and the unit normals) and,
+// when a point is rough, 12 per polygon, kept by the calling thread from call
+// to call; and, per rough point, 4 per polygon there and 8 for its offset. On large meshes the polygon normals, the point test and
 // the corners are shared among the processors; the sums at the points stay
 // in polygon order, so the result does not depend on the number of threads.
 #include <algorithm>
@@ -36,6 +36,7 @@
 #include <numbers>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/object.h"
@@ -156,23 +157,68 @@ struct PointSum {  // PointSum{} is zero; large arrays of it start unwritten
 
 // The working arrays, kept per calling thread and grown to the largest mesh
 // seen: a host that exports a large mesh again and again (every export asks
-// for its normals) would otherwise pay for fresh memory each time.
+// for its normals) would otherwise pay for fresh memory each time. The two
+// arrays of sums are left all zero by a call that completes (the pass that
+// reads them clears them, while their lines are at hand), so the next call
+// need not clear them first.
 struct Scratch {
-    std::vector<V3> face;       // per polygon, where a point is rough
-    std::vector<PointSum> at;   // per point
-    std::vector<PointSum> at2;  // per point: the second half's sums
+    std::vector<V3> face;        // per polygon, where a point is rough
+    std::vector<PointSum> sums;  // per point: the (first half's) sums
+    std::vector<PointSum> sums2; // per point: the second half's sums
+    std::vector<PointSum> unit;  // per point: its unit normal, rough or not
+    bool zero = true;            // sums and sums2 are all zero
 };
 
 Scratch& scratchOfThisThread(std::size_t points) {
     static thread_local Scratch scratch;
-    for (std::vector<PointSum>* at : {&scratch.at, &scratch.at2}) {
+    for (std::vector<PointSum>* at : {&scratch.sums, &scratch.sums2, &scratch.unit}) {
         if (at->size() >= points) continue;
         *at = std::vector<PointSum>();
         at->reserve(points);
         platform::preferLargePages(at->data(), points * sizeof(PointSum));
-        at->resize(points);
+        at->resize(points);  // zero
     }
     return scratch;
+}
+
+// The pass over the points: per point the sum of the halves' sums (the
+// second only with kTwoHalves) made its unit normal in `unit`, whose `count` says
+// whether the point is rough (1) or smooth (0), as the shortcut below
+// decides; the sums are cleared on the way. Written branch-free and field by
+// field so that it is vectorised; the operations are those of a scalar
+// normalisation, so the bits are the same. Answers whether any point of
+// [begin, end) is rough.
+template <bool kTwoHalves>
+bool settlePoints(PointSum* first, PointSum* second, PointSum* unit, std::size_t begin,
+                  std::size_t end, std::uint32_t limited, float threshold) {
+    std::uint32_t anyRough = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        float x = first[i].sum.x, y = first[i].sum.y, z = first[i].sum.z;
+        std::uint32_t k = first[i].count;
+        first[i].sum.x = first[i].sum.y = first[i].sum.z = 0.0f;
+        first[i].count = 0;
+        if constexpr (kTwoHalves) {
+            x += second[i].sum.x;
+            y += second[i].sum.y;
+            z += second[i].sum.z;
+            k += second[i].count;
+            second[i].sum.x = second[i].sum.y = second[i].sum.z = 0.0f;
+            second[i].count = 0;
+        }
+        const float length = std::sqrt(x * x + y * y + z * z);
+        const bool positive = length > 0.0f;
+        const float inverse = 1.0f / (positive ? length : 1.0f);
+        const float ux = x * inverse, uy = y * inverse, uz = z * inverse;
+        unit[i].sum.x = positive ? ux : 0.0f;
+        unit[i].sum.y = positive ? uy : 0.0f;
+        unit[i].sum.z = positive ? uz : 0.0f;
+        const std::uint32_t rough =
+            limited & static_cast<std::uint32_t>(k > 1) &
+            static_cast<std::uint32_t>(length - static_cast<float>(k - 1) < threshold);
+        unit[i].count = rough;
+        anyRough |= rough;
+    }
+    return anyRough != 0;
 }
 
 }  // namespace
@@ -214,11 +260,14 @@ bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
     // processors, so that the result depends on the mesh alone. The polygon
     // normals are kept only where a rough point needs them (below).
     Scratch& scratch = scratchOfThisThread(pointCount);
-    PointSum* const sums[2] = {scratch.at.data(), scratch.at2.data()};
+    PointSum* const sums[2] = {scratch.sums.data(), scratch.sums2.data()};
     const std::size_t halves = polygonCount < kMinParallel ? 1 : 2;
+    if (!std::exchange(scratch.zero, false)) {  // a call before this one failed
+        std::fill(scratch.sums.begin(), scratch.sums.end(), PointSum{});
+        std::fill(scratch.sums2.begin(), scratch.sums2.end(), PointSum{});
+    }
     runBlocks(halves, polygonCount, [&](std::size_t half, std::size_t begin, std::size_t end) {
         PointSum* at = sums[half];
-        std::fill(at, at + pointCount, PointSum{});
         Int32 own[4];
         for (std::size_t i = begin; i < end; ++i) {
             const V3 n = faceNormal(polygons[i], pointCount, points);
@@ -230,32 +279,23 @@ bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
             }
         }
     });
-    PointSum* at = sums[0];
+    PointSum* const at = scratch.unit.data();
     Int32 corner[4];
 
     // A point is smooth when the shortcut holds there: the k unit normals
     // sum to S, so each has at least |S| - (k - 1) along S's direction; when
     // that is at least cos(angle / 2), all lie within angle / 2 of it.
-    // Here `count` becomes 1 at a rough point and 0 at a smooth one.
+    // In `at`, `count` is 1 at a rough point and 0 at a smooth one.
+    const float threshold = cosHalf + kShortcutMargin;
     std::vector<std::uint8_t> anyRough(pointBlocks, 0);
     runBlocks(pointBlocks, pointCount, [&](std::size_t block, std::size_t begin, std::size_t end) {
-        bool rough = false;
-        for (std::size_t i = begin; i < end; ++i) {
-            PointSum& s = at[i];
-            if (halves == 2) {
-                s.sum = add(s.sum, sums[1][i].sum);
-                s.count += sums[1][i].count;
-            }
-            const float length = std::sqrt(dot(s.sum, s.sum));
-            const std::uint32_t k = s.count;
-            const bool here =
-                limited && k > 1 && length - static_cast<float>(k - 1) < cosHalf + kShortcutMargin;
-            s.count = here ? 1 : 0;
-            rough = rough || here;
-            s.sum = scaled(s.sum, length);
-        }
+        const bool rough =
+            halves == 2
+                ? settlePoints<true>(sums[0], sums[1], at, begin, end, limited ? 1 : 0, threshold)
+                : settlePoints<false>(sums[0], nullptr, at, begin, end, limited ? 1 : 0, threshold);
         anyRough[block] = rough ? 1 : 0;
     });
+    scratch.zero = true;
 
     // Rough points get their number (1 + their index among the rough
     // points, in `count`) and the list of their polygons: one array, an
