@@ -184,10 +184,9 @@ Scratch& scratchOfThisThread(std::size_t points) {
 // The pass over the points: per point the sum of the halves' sums (the
 // second only with kTwoHalves) made its unit normal in `unit`, whose `count` says
 // whether the point is rough (1) or smooth (0), as the shortcut below
-// decides; the sums are cleared on the way. Written branch-free and field by
-// field so that it is vectorised; the operations are those of a scalar
-// normalisation, so the bits are the same. Answers whether any point of
-// [begin, end) is rough.
+// decides; the sums are cleared on the way, while their lines are at hand.
+// The operations are those of `scaled`, so the bits are the same. Answers
+// whether any point of [begin, end) is rough.
 template <bool kTwoHalves>
 bool settlePoints(PointSum* first, PointSum* second, PointSum* unit, std::size_t begin,
                   std::size_t end, std::uint32_t limited, float threshold) {
