@@ -26,9 +26,10 @@
 // diagonals, taken in double before they are rounded. Besides the result the
 // work needs 48 bytes per point (two halves' sums and the unit normals) and,
 // when a point is rough, 12 per polygon, kept by the calling thread from call
-// to call; and, per rough point, 4 per polygon there and 8 for its offset. On large meshes the polygon normals, the point test and
-// the corners are shared among the processors; the sums at the points stay
-// in polygon order, so the result does not depend on the number of threads.
+// to call; and, per rough point, 4 per polygon there and 8 for its offset.
+// On large meshes the polygon normals, the point test and the corners are
+// shared among the processors; the sums at the points stay in polygon order,
+// so the result does not depend on the number of threads.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -162,11 +163,11 @@ struct PointSum {  // PointSum{} is zero; large arrays of it start unwritten
 // reads them clears them, while their lines are at hand), so the next call
 // need not clear them first.
 struct Scratch {
-    std::vector<V3> face;        // per polygon, where a point is rough
-    std::vector<PointSum> sums;  // per point: the (first half's) sums
-    std::vector<PointSum> sums2; // per point: the second half's sums
-    std::vector<PointSum> unit;  // per point: its unit normal, rough or not
-    bool zero = true;            // sums and sums2 are all zero
+    std::vector<V3> face;         // per polygon, where a point is rough
+    std::vector<PointSum> sums;   // per point: the (first half's) sums
+    std::vector<PointSum> sums2;  // per point: the second half's sums
+    std::vector<PointSum> unit;   // per point: its unit normal, rough or not
+    bool zero = true;             // sums and sums2 are all zero
 };
 
 Scratch& scratchOfThisThread(std::size_t points) {

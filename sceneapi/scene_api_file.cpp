@@ -392,7 +392,7 @@ bool talScene_api_file::setArrayParameter(const char* name, int type, std::size_
     // tops up the block, or a large one when there is no block).
     constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
     constexpr std::size_t kTopUpBytes = std::size_t{16} << 10;
-    constexpr bool kNativeIsFile = std::endian::native == std::endian::little;
+    constexpr bool kFileOrderIsNative = std::endian::native == std::endian::little;
     const BinaryLayout layout = binaryLayout(type);
     // 32-bit values only; counts setParameter could not take (ArrayValue
     // holds 32 bits) are refused.
@@ -403,15 +403,16 @@ bool talScene_api_file::setArrayParameter(const char* name, int type, std::size_
     // As for a whole array: a value count beyond the count field is cut.
     const std::size_t values = std::min<std::size_t>(count * layout.perElement, kMaxBinaryValues);
     std::size_t left = values / layout.perElement;
-    if (!piece_) piece_ = std::make_unique<unsigned char[]>(kPieceBytes);
 
     parameterName(name);
     out_.plain("[ ");
     writeBinaryHeader(out_, layout.kind, static_cast<std::uint32_t>(values));
     bool dry = false;
     while (left > 0) {
-        const std::span<char> room = kNativeIsFile ? out_.space() : std::span<char>();
+        const std::span<char> room = kFileOrderIsNative ? out_.space() : std::span<char>();
         const bool inPlace = room.size() >= kTopUpBytes;
+        if (!inPlace && !piece_)
+            piece_ = std::make_unique_for_overwrite<unsigned char[]>(kPieceBytes);
         auto* at = inPlace ? reinterpret_cast<unsigned char*>(room.data()) : piece_.get();
         const std::size_t bytes = inPlace ? room.size() : room.empty() ? kPieceBytes : kTopUpBytes;
         const std::size_t want = std::min(left, bytes / elementBytes);

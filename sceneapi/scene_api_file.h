@@ -22,8 +22,9 @@
 // beginShader take null as "no name"); null value pointers write no value.
 //
 // Cost. One formatting pass into preallocated 1 MiB buffers per statement;
-// numeric arrays in binary form are copied once, into the output block, or
-// produced there in place (setArrayParameter).
+// numeric arrays in binary form are copied into the output block at most
+// once (whole blocks of them go out from the caller's memory), or produced
+// there in place (setArrayParameter).
 #pragma once
 
 #include <cstdint>

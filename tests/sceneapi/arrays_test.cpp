@@ -176,7 +176,8 @@ class VectorSource final : public ArraySource {
 
 TEST(ArrayPieces, WriteTheBytesOfTheWholeArrayWhateverThePieceSize) {
     std::vector<std::uint32_t> values(3 * 100'000);  // more than one 256 KiB piece
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::uint32_t>(i * 2654435761u);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::uint32_t>(i * 2654435761u);
     for (const int type : {kFloat3, kFloat, kInt}) {
         const std::size_t per = type == kFloat3 ? 3 : 1;
         const std::size_t count = values.size() / per;
@@ -247,7 +248,8 @@ TEST(ArrayPieces, ReachTheStreamInWholeBlocksWhateverTheTextAround) {
     // arrays larger than a block cross block ends; the stream still sees
     // whole 256 KiB blocks until the writer hands over the rest.
     std::vector<std::uint32_t> values(3 * 70'001);
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::uint32_t>(i * 40503u);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::uint32_t>(i * 40503u);
     MemoryScene whole(true);
     WriteSizes sink;
     {
