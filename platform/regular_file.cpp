@@ -1,0 +1,115 @@
+#include "platform/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+const char* kindOf(mode_t mode) {
+    if (S_ISREG(mode)) return "";
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+std::string refusal(mode_t mode) {
+    const std::string kind = kindOf(mode);
+    return kind == "not a regular file" ? kind : "is " + kind + ", not a regular file";
+}
+
+}  // namespace
+
+int openRegularFile(const std::string& path, std::string& error) {
+    error.clear();
+    if (path.empty()) {
+        error = "no file name";
+        return -1;
+    }
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = refusal(info.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::FILE* openRegularStream(const std::string& path, std::string& error) {
+    const int fd = openRegularFile(path, error);
+    if (fd < 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd, "rb");
+    if (stream == nullptr) {
+        error = std::strerror(errno);
+        ::close(fd);
+    }
+    return stream;
+}
+
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& error,
+                     std::uint64_t maxBytes) {
+    bytes.clear();
+    const int fd = openRegularFile(path, error);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+        error = "larger than " + std::to_string(maxBytes) + " bytes";
+        ::close(fd);
+        return false;
+    }
+    // The size is a hint only: the file may change while it is read.
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            break;
+        }
+        if (n == 0) {
+            ::close(fd);
+            return true;
+        }
+        if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
+            error = "larger than " + std::to_string(maxBytes) + " bytes";
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    bytes.clear();
+    return false;
+}
+
+std::string nonRegularKind(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    return kindOf(info.st_mode);
+}
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+// Reading files whose paths come from outside: a document, an asset, a
+// registry, a command line.
+//
+// Contract. Only a regular file (or a link to one) is opened. A FIFO, a
+// device, a socket or a folder is refused at once with a reason that says
+// what it is, without ever waiting on it: the open does not block, and the
+// descriptor is made blocking again only once it is known to be a file.
+// Reasons name what is wrong, not the path; callers add the path.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// The descriptor (O_RDONLY | O_CLOEXEC), or -1 with the reason in `error`.
+int openRegularFile(const std::string& path, std::string& error);
+
+// A stdio stream ("rb") on such a file, or null with the reason.
+std::FILE* openRegularStream(const std::string& path, std::string& error);
+
+// Reads the whole file into `bytes`; refuses one larger than `maxBytes`.
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& error,
+                     std::uint64_t maxBytes = UINT64_MAX);
+
+// What `path` is when it is not a regular file ("a folder", "a FIFO", "a
+// device", "a socket"), else empty. Missing paths answer empty too.
+std::string nonRegularKind(const std::string& path);
+
+}  // namespace platform
