@@ -71,6 +71,12 @@ std::string randomSuffix() {
 
 std::string temporaryPrefix(const std::string& base) { return "." + base + ".part-"; }
 
+// `.BASE.part-PID-XXXXXX`: hidden, tied to its target and to the process that
+// wrote it, so that a later run can tell a leftover from a write in progress.
+std::string temporaryName(const std::string& folder, const std::string& base) {
+    return folder + "/" + temporaryPrefix(base) + std::to_string(::getpid()) + "-" + randomSuffix();
+}
+
 // Removes `.BASE.part-PID-*` files in `folder` whose process has ended: what a
 // SIGKILL between link and rename, or on a filesystem without unnamed files,
 // leaves behind.
@@ -197,8 +203,7 @@ bool AtomicFile::openReplacement(const std::string& folder, std::string& error, 
     }
 #endif
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = folder + "/" + temporaryPrefix(base) +
-                                 std::to_string(::getpid()) + "-" + randomSuffix();
+        const std::string name = temporaryName(folder, base);
         fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd_ >= 0) {
             temporary_ = name;
@@ -250,8 +255,7 @@ bool AtomicFile::commit(std::string& error) {
     if (unnamed_) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd_);
         for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
-            const std::string name = folder + "/" + temporaryPrefix(base) +
-                                     std::to_string(::getpid()) + "-" + randomSuffix();
+            const std::string name = temporaryName(folder, base);
             registerTemporary(name);
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 temporary_ = name;

@@ -81,9 +81,9 @@ private:
     int fd_ = -1;
     std::FILE* stream_ = nullptr;
     bool inPlace_ = false;
-    bool unnamed_ = false;     // an O_TMPFILE file: no name until commit
-    std::string target_;       // the file replaced on commit
-    std::string temporary_;    // the named temporary, when not unnamed
+    bool unnamed_ = false;   // an O_TMPFILE file: no name until commit
+    std::string target_;     // the file replaced on commit
+    std::string temporary_;  // the named temporary, when not unnamed
 };
 
 // Writes `bytes` to `path` through an AtomicFile. False with a reason.

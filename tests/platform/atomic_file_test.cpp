@@ -102,7 +102,8 @@ TEST(AtomicFile, AKilledWriterLeavesTheEarlierFileAndNoTemporary) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFSIGNALED(status));
         EXPECT_EQ(readFile(path), "earlier") << "signal " << signal;
-        EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"scene.vxs"}) << "signal " << signal;
+        EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"scene.vxs"})
+            << "signal " << signal;
     }
 }
 
