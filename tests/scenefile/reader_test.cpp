@@ -1,9 +1,13 @@
 // The reader on hand-written and writer-made scene text: the tree it builds,
 // how ambiguous lines are read, and the located errors for bad input.
 #include "scenefile/reader.h"
+#include "tests/platform/test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -317,6 +321,27 @@ TEST(Reader, NestingIsBounded) {
     for (std::size_t i = 0; i < scenefile::kMaxBlockDepth; ++i) fine += "group \"g\" {\n";
     for (std::size_t i = 0; i < scenefile::kMaxBlockDepth; ++i) fine += "}\n";
     EXPECT_NO_THROW(read(fine));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReaderFiles, AFifoOrAFolderIsRefusedWithoutWaiting) {
+    testfiles::TempDir dir;
+    const std::string fifo = dir / "scene.vxs";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& path : {fifo, dir.path()}) {
+        try {
+            scenefile::readSceneFile(path);
+            ADD_FAILURE() << path << " was read";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(", not a regular file"), std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
 }
 
 }  // namespace
