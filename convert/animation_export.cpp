@@ -12,17 +12,21 @@
 // Sampling runs in single precision from the first key: t starts there and
 // grows by the float nearest 1/30 s while it does not pass the last key, so
 // a one-second track has 30 samples. Timestamps are whole milliseconds since
-// the first key.
+// the first key. A track whose keys span more than kMaxSamples steps (about
+// 3.9 days at 30 samples a second) is not written: the host's console names
+// the object and the track, and the export goes on with the next one.
 #include "convert/animation_export.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "convert/host_text.h"
 #include "convert/saturate.h"
+#include "host/plugin_api.h"
 #include "host/track.h"
 #include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
@@ -35,6 +39,9 @@ constexpr host::Int32 kTrackEnabled = 904;
 constexpr float kSampleStep = 0.033333335f;  // the float nearest 1/30 s
 // No more samples are reserved up front than this; longer tracks grow.
 constexpr std::size_t kReserveLimit = 1u << 16;
+// Most samples one track may produce: 10,000,000 steps of 1/30 s, over 92
+// hours, about 1.3 GB of matrices. Bounds the work a few keys can ask for.
+constexpr double kMaxSamples = 10'000'000;
 
 const host::Matrix& flipZ() {
     static const host::Matrix fz = host::MatrixScale(host::Vector(1, 1, -1));
@@ -140,7 +147,7 @@ host::Matrix componentMatrix(host::Int32 channel, int component, host::Int32 ord
 
 void writeTrack(plugin::ExportController& controller, tal::talScene_api& api,
                 const host::CTrack& track, const Rest& rest, host::Int32 rotationOrder,
-                bool isCamera, const std::string& folder) {
+                bool isCamera, const std::string& baseName, const std::string& folder) {
     const int component = componentOf(track);
     const host::Int32 channel = track.GetDescriptionID()[0];
     const host::CCurve* curve = track.GetCurve();
@@ -155,6 +162,15 @@ void writeTrack(plugin::ExportController& controller, tal::talScene_api& api,
     host::GeData enabled;
     track.GetParameter(host::DescID(kTrackEnabled), enabled);
     if (enabled.GetInt32() == 0 || !(end - start > 0.0f)) return;
+    const double span = static_cast<double>(end) - static_cast<double>(start);
+    if (span > kMaxSamples * kSampleStep) {
+        std::ostringstream text;
+        text << "\"" << baseName << "\": animation track \"" << toUtf8(track.GetName())
+             << "\" skipped: its keys span " << span
+             << " s, more than the 10,000,000 samples (about 92 hours) a track may have";
+        host::GePrint(host::String(text.str()));
+        return;
+    }
 
     std::vector<tal::Matrix16> matrices;
     std::vector<std::int32_t> timestamps;
@@ -211,7 +227,7 @@ void exportAnimationTracks(plugin::ExportController& controller, const std::stri
     const Rest rest(position, rotation, rotationOrder, scale);
     const std::string folder = baseName + "/" + label;
     for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
-        writeTrack(controller, api, **it, rest, rotationOrder, isCamera, folder);
+        writeTrack(controller, api, **it, rest, rotationOrder, isCamera, baseName, folder);
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 
 #include "convert/host_text.h"
 #include "host/material.h"
@@ -79,7 +80,17 @@ void readTexturePlacement(const host::TextureTag& tag, MaterialRecord& record) {
 std::string findTextureFile(const std::string& stored, const std::string& leaf,
                             const std::string& documentDirectory,
                             const platform::FileProbe& probe) {
-    if (!stored.empty() && probe.opensForReading(stored)) return stored;
+    // Where the stored path points: a relative one from the document's
+    // folder, never from the process's working folder, so that a document
+    // exports the same from anywhere. An unsaved document has no folder.
+    if (!stored.empty()) {
+        const bool relative = std::filesystem::path(stored).is_relative();
+        const std::string where = !relative ? stored
+                                  : documentDirectory.empty()
+                                      ? std::string()
+                                      : documentDirectory + kSeparator + stored;
+        if (!where.empty() && probe.opensForReading(where)) return stored;
+    }
     // Without a file part there is nothing to look for beside the document.
     if (documentDirectory.empty() || leaf.empty()) return stored;
     const std::string inTex = documentDirectory + kSeparator + "tex" + kSeparator + leaf;

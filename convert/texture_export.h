@@ -4,10 +4,13 @@
 //
 // Contract. A texture is never an error: a file found nowhere keeps the path
 // as the user stored it and is written all the same, for the renderer to
-// report. The search tries, in order, the path as stored, then
-// "<document folder>/tex/<file>", then "<document folder>/<file>" ("\" on
-// Windows); a candidate counts when it opens for reading and is not a folder.
-// With an unsaved document (no folder) only the stored path is tried.
+// report. The search tries, in order, the path as stored (written unchanged
+// when found), then "<document folder>/tex/<file>", then
+// "<document folder>/<file>" ("\" on Windows); a candidate counts when it
+// opens for reading and is not a folder. A relative stored path is looked
+// for from the document's folder, never from the working folder, so the
+// result does not depend on where the export runs. With an unsaved document
+// (no folder) the stored path is written as it is.
 //
 // Flat projection (mode 2) maps object coordinates to texture space through
 // the inverse of the tag's texture matrix with every component halved; every

@@ -3,13 +3,12 @@
 // kinds are loaded in load_objects.cpp and load_materials.cpp.
 #include "host/document_loader.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <utility>
+#include <vector>
 
 #include "host/loader_context.h"
+#include "platform/regular_file.h"
 
 namespace host {
 
@@ -35,55 +34,99 @@ std::string location(const std::string& text, std::size_t byte) {
            std::to_string(byte) + ")";
 }
 
-// Tracks the JSON path while the parser runs, to name a duplicate key.
-class KeyChecker {
-  public:
-    bool operator()(int, Json::parse_event_t event, Json& parsed) {
-        switch (event) {
-            case Json::parse_event_t::object_start:
-            case Json::parse_event_t::array_start:
-                enterValue();
-                frames_.push_back({event == Json::parse_event_t::array_start, -1, {}, {}});
-                break;
-            case Json::parse_event_t::object_end:
-            case Json::parse_event_t::array_end:
-                frames_.pop_back();
-                break;
-            case Json::parse_event_t::key: {
-                Frame& f = frames_.back();
-                f.key = parsed.get<std::string>();
-                if (!f.keys.insert(f.key).second) throw DocumentError(path() + ": duplicate key");
-                break;
-            }
-            case Json::parse_event_t::value:
-                enterValue();
-                break;
-        }
+// Builds the JSON value from the parser's events and refuses a key that an
+// object already holds, naming it by its JSON path. Each event costs a
+// constant amount of work (a key costs a lookup in its own object), so a
+// file with many siblings loads in linear time; the library's callback
+// parser would rescan a parent at the end of each of its children.
+class CheckedBuilder {
+public:
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
+
+    Json& result() { return root_; }
+
+    bool null() { return put(Json(nullptr)); }
+    bool boolean(bool v) { return put(Json(v)); }
+    bool number_integer(number_integer_t v) { return put(Json(v)); }
+    bool number_unsigned(number_unsigned_t v) { return put(Json(v)); }
+    bool number_float(number_float_t v, const string_t&) { return put(Json(v)); }
+    bool string(string_t& v) { return put(Json(std::move(v))); }
+    bool binary(binary_t& v) { return put(Json::binary(std::move(v))); }
+    bool start_object(std::size_t) { return open(Json::object()); }
+    bool start_array(std::size_t) { return open(Json::array()); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+    bool key(string_t& k) {
+        Frame& f = frames_.back();
+        f.key = std::move(k);
+        if (f.value->contains(f.key)) throw DocumentError(path() + ": duplicate key");
         return true;
     }
+    // The library's own exception (a parse_error), handled by parse().
+    template <class Exception>
+    bool parse_error(std::size_t, const std::string&, const Exception& e) {
+        throw e;
+    }
 
-  private:
+private:
     struct Frame {
-        bool array;
-        long index;
-        std::string key;
-        std::set<std::string> keys;
+        Json* value;      // the object or array being filled
+        long index = -1;  // arrays: index of the latest element
+        std::string key;  // objects: the key of the value being read
     };
-    void enterValue() {
-        if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
+
+    // Where the next value goes: the root, the next element or the pending key.
+    Json* slot() {
+        if (frames_.empty()) return &root_;
+        Frame& f = frames_.back();
+        if (f.value->is_array()) {
+            ++f.index;
+            f.value->push_back(nullptr);
+            return &f.value->back();
+        }
+        return &(*f.value)[f.key];
+    }
+    bool put(Json&& v) {
+        *slot() = std::move(v);
+        return true;
+    }
+    bool open(Json&& empty) {
+        Json* at = slot();
+        *at = std::move(empty);
+        frames_.push_back({at, -1, {}});
+        return true;
+    }
+    bool close() {
+        frames_.pop_back();
+        return true;
     }
     std::string path() const {
         std::string p;
         for (const Frame& f : frames_)
-            p = f.array ? indexPath(p, static_cast<std::size_t>(f.index)) : childPath(p, f.key);
+            p = f.value->is_array() ? indexPath(p, static_cast<std::size_t>(f.index))
+                                    : childPath(p, f.key);
         return p;
     }
+
+    Json root_;
     std::vector<Frame> frames_;
 };
 
+// "cannot read the file: <reason>"; the platform's "is a folder, ..." reads
+// as "it is a folder, ...".
+std::string cannotRead(const std::string& reason) {
+    return "cannot read the file: " + (reason.rfind("is ", 0) == 0 ? "it " + reason : reason);
+}
+
 Json parse(const std::string& text) {
     try {
-        return Json::parse(text, KeyChecker());
+        CheckedBuilder builder;
+        Json::sax_parse(text, &builder);
+        return std::move(builder.result());
     } catch (const Json::parse_error& e) {
         // The library's message reads "[json.exception.parse_error.101] parse
         // error at line 1, column 5: <reason>"; keep the reason.
@@ -112,10 +155,10 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
     if (j.contains("time")) {
         const Json& t = j["time"];
         ctx.object(t, "time", {"current", "start"});
-        if (t.contains("current")) doc.SetTime(BaseTime(ctx.number(t["current"], "time.current")));
+        if (t.contains("current")) doc.SetTime(BaseTime(ctx.seconds(t["current"], "time.current")));
         if (t.contains("start"))
             doc.SetParameter(DescID(DOCUMENT_MINTIME),
-                             GeData(BaseTime(ctx.number(t["start"], "time.start"))));
+                             GeData(BaseTime(ctx.seconds(t["start"], "time.start"))));
     }
     if (j.contains("layers")) {
         const Json& layers = ctx.array(j["layers"], "layers");
@@ -148,21 +191,15 @@ std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,
 }
 
 std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
-    std::error_code dirError;
-    if (std::filesystem::is_directory(path, dirError))
-        throw DocumentError("cannot read the file: it is a folder");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw DocumentError(std::string("cannot read the file: ") + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw DocumentError(std::string("cannot read the file: ") + std::strerror(errno));
+    std::string text, error;
+    if (!platform::readRegularFile(path, text, error)) throw DocumentError(cannotRead(error));
     // The folder that holds the file, absolute, so that "" keeps meaning
     // "never saved" even for a file in the current directory.
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     if (ec) absolute = path;
     std::string folder = absolute.lexically_normal().parent_path().string();
-    return LoadDocumentText(text.str(), folder);
+    return LoadDocumentText(text, folder);
 }
 
 }  // namespace host

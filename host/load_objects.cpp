@@ -6,7 +6,9 @@
 //   light 5102    90000 = [1, 1, 1], 90001 = 1.0, 90002 = 0, 90046 = 0,
 //                 100010 = 200, 100011 = 200, 100012 = 0
 // Tracks: 904 = 1 (on).
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "host/loader_context.h"
 
@@ -140,14 +142,14 @@ void loadNormals(Context& ctx, PolygonObject& o, const Json& j, const std::strin
     const Json& entries = ctx.array(j, path);
     const std::size_t polygons = static_cast<std::size_t>(o.GetPolygonCount());
     if (entries.size() != polygons)
-        ctx.fail(path, "expected one entry per polygon (" + std::to_string(polygons) +
-                           "), found " + std::to_string(entries.size()));
+        ctx.fail(path, "expected one entry per polygon (" + std::to_string(polygons) + "), found " +
+                           std::to_string(entries.size()));
     std::vector<Vector32> normals;
     normals.reserve(4 * polygons);
     const auto corner = [&](const Json& c, const std::string& at) {
         const Vector v = ctx.vector(c, at);
-        normals.push_back({static_cast<Float32>(v.x), static_cast<Float32>(v.y),
-                           static_cast<Float32>(v.z)});
+        normals.push_back(
+            {static_cast<Float32>(v.x), static_cast<Float32>(v.y), static_cast<Float32>(v.z)});
     };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string at = indexPath(path, i);
@@ -250,19 +252,28 @@ std::unique_ptr<CTrack> loadTrack(Context& ctx, const Json& j, const std::string
     if (j.contains("keys")) {
         const std::string kp = childPath(path, "keys");
         const Json& keys = ctx.array(j["keys"], kp);
+        std::vector<CKey> sorted;
+        sorted.reserve(keys.size());
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const std::string at = indexPath(kp, i);
             ctx.object(keys[i], at, {"time", "value", "interpolation"});
             if (!keys[i].contains("time")) ctx.fail(at, "missing \"time\"");
             if (!keys[i].contains("value")) ctx.fail(at, "missing \"value\"");
-            const Float time = ctx.number(keys[i]["time"], childPath(at, "time"));
+            const Float time = ctx.seconds(keys[i]["time"], childPath(at, "time"));
             const Float value = ctx.number(keys[i]["value"], childPath(at, "value"));
             const Interpolation how =
                 keys[i].contains("interpolation")
                     ? interpolation(ctx, keys[i]["interpolation"], childPath(at, "interpolation"))
                     : Interpolation::Linear;
-            track->GetCurve()->AddKey(CKey(BaseTime(time), value, how));
+            sorted.emplace_back(BaseTime(time), value, how);
         }
+        // Sorted here, stably, so that each key is appended: inserting keys
+        // in file order would cost the square of their count for a file that
+        // lists them backwards.
+        std::stable_sort(sorted.begin(), sorted.end(), [](const CKey& a, const CKey& b) {
+            return a.GetTime().Get() < b.GetTime().Get();
+        });
+        for (const CKey& key : sorted) track->GetCurve()->AddKey(key);
     }
     return track;
 }
@@ -288,11 +299,11 @@ void loadTransform(Context& ctx, BaseObject& o, const Json& j, const std::string
 
 std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path,
                                        int depth) {
-    ctx.object(
-        j, path,
-        {"type",          "id",     "name",   "key",      "position", "rotation",    "scale",
-         "rotationOrder", "matrix", "params", "bits",     "layer",    "selected",    "points",
-         "polygons",      "normals", "tags", "tracks", "children", "cache",  "deformCache", "hair"});
+    ctx.object(j, path, {"type",        "id",    "name",          "key",      "position",
+                         "rotation",    "scale", "rotationOrder", "matrix",   "params",
+                         "bits",        "layer", "selected",      "points",   "polygons",
+                         "normals",     "tags",  "tracks",        "children", "cache",
+                         "deformCache", "hair"});
     if (depth > kMaxObjectDepth)
         ctx.fail(path, "objects nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
     if (!j.contains("type")) ctx.fail(path, "missing \"type\"");
@@ -329,8 +340,7 @@ std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::s
     if (j.contains("points")) loadPoints(ctx, *polygon, j["points"], childPath(path, "points"));
     if (j.contains("polygons"))
         loadPolygons(ctx, *polygon, j["polygons"], childPath(path, "polygons"));
-    if (j.contains("normals"))
-        loadNormals(ctx, *polygon, j["normals"], childPath(path, "normals"));
+    if (j.contains("normals")) loadNormals(ctx, *polygon, j["normals"], childPath(path, "normals"));
     if (j.contains("hair")) loadHair(ctx, *o, j["hair"], childPath(path, "hair"));
     if (j.contains("tags")) {
         const std::string tp = childPath(path, "tags");

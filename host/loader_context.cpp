@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <sstream>
 
 #include "host/material.h"
 
@@ -99,7 +100,8 @@ std::string indexPath(const std::string& path, std::size_t i) {
 void Context::fail(const std::string& path, const std::string& message) const {
     // Deep hierarchies make long paths: keep their head and tail.
     std::string where = path;
-    if (where.size() > 240) where = where.substr(0, 100) + " ... " + where.substr(where.size() - 100);
+    if (where.size() > 240)
+        where = where.substr(0, 100) + " ... " + where.substr(where.size() - 100);
     throw DocumentError(where.empty() ? message : where + ": " + message);
 }
 
@@ -125,6 +127,17 @@ Float Context::number(const Json& j, const std::string& path) const {
     if (!j.is_number()) fail(path, std::string("expected a number, found ") + jsonKind(j));
     const Float v = j.get<Float>();
     if (!std::isfinite(v)) fail(path, "number out of range");
+    return v;
+}
+
+Float Context::seconds(const Json& j, const std::string& path) const {
+    const Float v = number(j, path);
+    if (std::abs(v) > kMaxDocumentSeconds) {
+        std::ostringstream text;
+        text << "time " << v << " s is outside the range of " << -kMaxDocumentSeconds << " to "
+             << kMaxDocumentSeconds << " s";
+        fail(path, text.str());
+    }
     return v;
 }
 
@@ -230,7 +243,7 @@ GeData Context::value(const Json& j, const std::string& path, BaseContainer& tar
     const Json& inner = first.value();
     const std::string at = childPath(path, key);
     if (key == "file") return GeData(Filename(String(string(inner, at))));
-    if (key == "time") return GeData(BaseTime(number(inner, at)));
+    if (key == "time") return GeData(BaseTime(seconds(inner, at)));
     if (key == "link") {
         BaseContainer* container = &target;
         deferLink(string(inner, at), LinkKind::Node, at,

@@ -24,9 +24,7 @@ namespace host::loader {
 
 using Json = nlohmann::json;
 
-// Deepest nesting of objects (children, caches) a document may have; deeper
-// hierarchies are refused rather than risking the stack.
-constexpr int kMaxObjectDepth = 1000;
+using host::kMaxObjectDepth;
 
 enum class NodeKind { Object, Tag, Material, Shader };
 enum class LinkKind { Node, Material, Layer };
@@ -35,7 +33,7 @@ std::string childPath(const std::string& path, const std::string& key);
 std::string indexPath(const std::string& path, std::size_t i);
 
 class Context {
-  public:
+public:
     explicit Context(BaseDocument& doc) : doc_(doc) {}
     BaseDocument& doc() { return doc_; }
 
@@ -47,6 +45,8 @@ class Context {
                 std::initializer_list<const char*> allowed) const;
     const Json& array(const Json& j, const std::string& path) const;
     Float number(const Json& j, const std::string& path) const;
+    // A time in seconds, within kMaxDocumentSeconds of 0.
+    Float seconds(const Json& j, const std::string& path) const;
     Int64 integer(const Json& j, const std::string& path, Int64 min, Int64 max) const;
     UInt64 unsignedInteger(const Json& j, const std::string& path) const;
     bool boolean(const Json& j, const std::string& path) const;
@@ -71,7 +71,7 @@ class Context {
     void noteObject(BaseObject* object, bool hasKey) { objects_.emplace_back(object, hasKey); }
     void assignKeys();
 
-  private:
+private:
     struct PendingLink {
         std::string id;
         LinkKind kind;

@@ -3,11 +3,13 @@
 // process because the library is shared by vxhost and the plug-in.
 #include "host/plugin_api.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+
+#include "platform/regular_file.h"
 
 namespace host {
 
@@ -50,12 +52,11 @@ void FailNextAllocations(Int32 count) { state().failAllocations = count < 0 ? 0 
 
 std::unique_ptr<BaseBitmap> BaseBitmap::Load(const Filename& file, Float) {
     // Any readable regular file is an icon; only its name is kept.
-    const std::string path = file.GetString().utf8();
-    struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
-    std::fclose(f);
+    // A FIFO or device is refused without waiting on it.
+    std::string error;
+    const int fd = platform::openRegularFile(file.GetString().utf8(), error);
+    if (fd < 0) return nullptr;
+    ::close(fd);
     auto bitmap = std::make_unique<BaseBitmap>();
     bitmap->file_ = file;
     return bitmap;

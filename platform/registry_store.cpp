@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/registry_json.h"
+#include "platform/regular_file.h"
 
 namespace platform {
 
@@ -69,13 +70,15 @@ private:
 };
 
 // Reads a root file. Answers false with an empty `error` when the file is
-// missing or unreadable (an empty root, silently).
+// missing, unreadable or no regular file (an empty root, silently); a FIFO
+// or a device is never waited on.
 bool readRootFile(const std::string& path, std::string& text, std::string& error) {
     error.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string reason;
+    const int fd = openRegularFile(path, reason);
     if (fd < 0) return false;
     struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    bool ok = ::fstat(fd, &info) == 0;
     if (ok && info.st_size > kMaxRootFileBytes) {
         error = "larger than 16 MiB";
         ok = false;

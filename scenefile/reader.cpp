@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/regular_file.h"
 #include "scenefile/line_feeds.h"
 #include "scenefile/statement_parser.h"
 
@@ -18,7 +19,8 @@ using detail::Lexer;
 using detail::NeedMore;
 using detail::StatementParser;
 
-StreamReader::StreamReader(SceneSink& sink, ReaderOptions options) : sink_(sink), options_(options) {}
+StreamReader::StreamReader(SceneSink& sink, ReaderOptions options)
+    : sink_(sink), options_(options) {}
 
 void StreamReader::checkUsable() const {
     if (spent_) throw std::logic_error("scene reader used after a parse error or after finish");
@@ -67,7 +69,8 @@ void StreamReader::finish() {
     checkUsable();
     spent_ = true;
     if (binary_)
-        throw ParseError(binaryAt_, detail::binaryCutShort(binary_->count(), binary_->bytes(), binary_->received()));
+        throw ParseError(binaryAt_, detail::binaryCutShort(binary_->count(), binary_->bytes(),
+                                                           binary_->received()));
     parse(buffer_, true);
     buffer_.clear();
 }
@@ -107,8 +110,9 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
                         continue;
                     }
                     if (final)
-                        throw ParseError(binaryAt_, detail::binaryCutShort(binary_->count(), binary_->bytes(),
-                                                                           binary_->received()));
+                        throw ParseError(binaryAt_,
+                                         detail::binaryCutShort(binary_->count(), binary_->bytes(),
+                                                                binary_->received()));
                     // The rest of the window was the array's; its next bytes go straight to it.
                     retryAt_ = 0;
                     consume(lex, committed);
@@ -125,30 +129,37 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
             }
             Head h = parser.parseHead(open_.size(), true);
             switch (h.kind) {
-            case HeadKind::End:
-                if (!open_.empty()) {
-                    const Node& b = open_.back();
-                    lex.fail(lex.pos(), "end of input inside the " + std::string(b.word) + " block \"" +
-                                            std::string(b.name()) + "\" that began on line " +
-                                            std::to_string(b.pos.line) + " (" + std::to_string(open_.size()) +
-                                            " block(s) left open)");
-                }
-                committed = lex.pos();
-                consume(lex, committed);
-                return committed;
-            case HeadKind::Leaf: sink_.statement(std::move(h.node)); break;
-            case HeadKind::Open:
-                if (open_.size() >= options_.maxDepth)
-                    lex.fail(h.node.pos.offset - base_, "blocks nested deeper than " + std::to_string(options_.maxDepth));
-                sink_.beginBlock(h.node);
-                open_.push_back(std::move(h.node));
-                break;
-            case HeadKind::Close:
-                if (open_.empty()) lex.fail(h.node.pos.offset - base_, "'}' without an open block");
-                sink_.endBlock(open_.back(), h.node.pos);
-                open_.pop_back();
-                break;
-            case HeadKind::OpenArray: pendingArray_ = std::move(h.node); break;
+                case HeadKind::End:
+                    if (!open_.empty()) {
+                        const Node& b = open_.back();
+                        lex.fail(lex.pos(),
+                                 "end of input inside the " + std::string(b.word) + " block \"" +
+                                     std::string(b.name()) + "\" that began on line " +
+                                     std::to_string(b.pos.line) + " (" +
+                                     std::to_string(open_.size()) + " block(s) left open)");
+                    }
+                    committed = lex.pos();
+                    consume(lex, committed);
+                    return committed;
+                case HeadKind::Leaf:
+                    sink_.statement(std::move(h.node));
+                    break;
+                case HeadKind::Open:
+                    if (open_.size() >= options_.maxDepth)
+                        lex.fail(h.node.pos.offset - base_,
+                                 "blocks nested deeper than " + std::to_string(options_.maxDepth));
+                    sink_.beginBlock(h.node);
+                    open_.push_back(std::move(h.node));
+                    break;
+                case HeadKind::Close:
+                    if (open_.empty())
+                        lex.fail(h.node.pos.offset - base_, "'}' without an open block");
+                    sink_.endBlock(open_.back(), h.node.pos);
+                    open_.pop_back();
+                    break;
+                case HeadKind::OpenArray:
+                    pendingArray_ = std::move(h.node);
+                    break;
             }
             committed = lex.pos();
         }
@@ -202,18 +213,11 @@ Document readScene(std::string_view bytes, ReaderOptions options) {
 }
 
 std::string readFileBytes(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
-    std::string bytes;
-    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-        long size = std::ftell(f.get());
-        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
-        std::rewind(f.get());
-    }
-    char chunk[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.append(chunk, n);
-    if (std::ferror(f.get())) throw std::runtime_error("cannot read \"" + path + "\": " + std::strerror(errno));
+    // Only a regular file: a FIFO or a device named as a scene is refused
+    // rather than waited on, a folder rather than read as empty.
+    std::string bytes, error;
+    if (!platform::readRegularFile(path, bytes, error))
+        throw std::runtime_error("cannot open \"" + path + "\": " + error);
     return bytes;
 }
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "scenefile/binary_fill.h"
+#include "scenefile/limits.h"
 #include "scenefile/parse_error.h"
 #include "scenefile/tree.h"
 
@@ -47,7 +48,7 @@ public:
 };
 
 struct ReaderOptions {
-    std::size_t maxDepth = 256;  // nested blocks, inline shaders included
+    std::size_t maxDepth = kMaxBlockDepth;  // nested blocks, inline shaders included
     // False: binary arrays keep their kind and count but not their values,
     // for a reader that only counts (the bytes are still read and their
     // length checked; nothing is stored for them).
@@ -80,15 +81,15 @@ private:
 
     SceneSink& sink_;
     ReaderOptions options_;
-    std::string buffer_;          // bytes after the last complete statement
-    std::uint64_t base_ = 0;      // stream offset of buffer_'s first byte
-    std::uint64_t line_ = 1;      // line of that byte
-    std::size_t retryAt_ = 0;     // buffer size below which parsing cannot progress
-    std::vector<Node> open_;      // headers of the open blocks, outermost first
-    std::optional<Node> pendingArray_;  // a parameter whose array items are arriving
+    std::string buffer_;                        // bytes after the last complete statement
+    std::uint64_t base_ = 0;                    // stream offset of buffer_'s first byte
+    std::uint64_t line_ = 1;                    // line of that byte
+    std::size_t retryAt_ = 0;                   // buffer size below which parsing cannot progress
+    std::vector<Node> open_;                    // headers of the open blocks, outermost first
+    std::optional<Node> pendingArray_;          // a parameter whose array items are arriving
     std::optional<detail::BinaryFill> binary_;  // its binary array item whose values are arriving
     SourcePos binaryAt_;                        // where that array began
-    bool separatorDue_ = false;                 // its last item was such an array: the separator is next
+    bool separatorDue_ = false;  // its last item was such an array: the separator is next
     bool spent_ = false;
 };
 

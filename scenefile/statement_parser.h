@@ -10,7 +10,8 @@
 // the lexer anywhere, and the caller retries from where the statement began.
 // Blocks are reported as heads (open / close) so that a stream of any size
 // is read with an explicit stack; only inline shaders, which stand inside a
-// value, are read recursively, at most `maxDepth` deep.
+// value, are read recursively, at most `maxDepth` deep in all and at most
+// kMaxInlineShaderDepth inside one another.
 #pragma once
 
 #include <cstddef>
@@ -59,7 +60,8 @@ private:
     // statement_parser.cpp: statements.
     std::optional<Head> parseKeyword(const Token& word, std::size_t start, std::size_t depth);
     Head parseBlockHeader(const std::string& keyword, std::size_t start, bool define, bool modify);
-    Head parseParameter(const Token& first, std::size_t start, std::size_t depth, bool arraysByItem);
+    Head parseParameter(const Token& first, std::size_t start, std::size_t depth,
+                        bool arraysByItem);
     Value parseNumbers(std::size_t count, const char* after);
     Value parseName(const char* what);
     Value parseInteger(const char* after);
@@ -81,6 +83,7 @@ private:
     Lexer& lex_;
     std::size_t maxDepth_;
     bool keepBinaryValues_;
+    std::size_t inlineDepth_ = 0;  // inline shaders being read, one inside another
 };
 
 Value textValue(const Token& token);

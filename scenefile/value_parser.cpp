@@ -3,6 +3,7 @@
 #include <string>
 
 #include "scenefile/binary_fill.h"
+#include "scenefile/limits.h"
 #include "scenefile/statement_parser.h"
 
 namespace scenefile::detail {
@@ -16,34 +17,38 @@ bool isName(const Token& t) { return t.kind == TokenKind::Text || t.kind == Toke
 Value StatementParser::parseValue(std::size_t depth) {
     Token t = lex_.next();
     switch (t.kind) {
-    case TokenKind::Number: {
-        std::vector<Number> nums{{t.number, t.integral}};
-        while (lex_.peek().kind == TokenKind::Number) {
-            Token n = lex_.next();
-            nums.push_back({n.number, n.integral});
+        case TokenKind::Number: {
+            std::vector<Number> nums{{t.number, t.integral}};
+            while (lex_.peek().kind == TokenKind::Number) {
+                Token n = lex_.next();
+                nums.push_back({n.number, n.integral});
+            }
+            return Value{std::move(nums)};
         }
-        return Value{std::move(nums)};
-    }
-    case TokenKind::Word:
-        if (t.text == "on" || t.text == "off") return Value{t.text == "on"};
-        break;
-    case TokenKind::Text:
-    case TokenKind::HexText: return parseTextOrShader(t, depth);
-    case TokenKind::Blob: return Value{Blob{decodeHex(t.text)}};
-    case TokenKind::LBracket: return Value{parseArray(depth)};
-    case TokenKind::Bang: {
-        Token target = lex_.next();
-        Value v;
-        if (target.kind == TokenKind::Number && target.integral)
-            v = Value{ShaderRef{static_cast<std::int64_t>(target.number)}};
-        else if (isName(target) && lex_.peek().kind == TokenKind::LBrace)
-            v = parseInlineShader(target, depth + 1);
-        else
-            lex_.expected("a shader id or an inline shader after '!'", target);
-        v.linked = true;
-        return v;
-    }
-    default: break;
+        case TokenKind::Word:
+            if (t.text == "on" || t.text == "off") return Value{t.text == "on"};
+            break;
+        case TokenKind::Text:
+        case TokenKind::HexText:
+            return parseTextOrShader(t, depth);
+        case TokenKind::Blob:
+            return Value{Blob{decodeHex(t.text)}};
+        case TokenKind::LBracket:
+            return Value{parseArray(depth)};
+        case TokenKind::Bang: {
+            Token target = lex_.next();
+            Value v;
+            if (target.kind == TokenKind::Number && target.integral)
+                v = Value{ShaderRef{static_cast<std::int64_t>(target.number)}};
+            else if (isName(target) && lex_.peek().kind == TokenKind::LBrace)
+                v = parseInlineShader(target, depth + 1);
+            else
+                lex_.expected("a shader id or an inline shader after '!'", target);
+            v.linked = true;
+            return v;
+        }
+        default:
+            break;
     }
     lex_.expected("a value", t);
 }
@@ -56,7 +61,18 @@ Value StatementParser::parseTextOrShader(const Token& text, std::size_t depth) {
 // `"type" { ... }`: an anonymous shader captured by the writer and written
 // where it is used. Its closing brace has no line feed of its own.
 Value StatementParser::parseInlineShader(const Token& type, std::size_t depth) {
-    if (depth > maxDepth_) lex_.fail(type.begin, "blocks nested deeper than " + std::to_string(maxDepth_));
+    if (depth > maxDepth_)
+        lex_.fail(type.begin, "blocks nested deeper than " + std::to_string(maxDepth_));
+    if (inlineDepth_ >= kMaxInlineShaderDepth)
+        lex_.fail(type.begin,
+                  "inline shaders nested deeper than " + std::to_string(kMaxInlineShaderDepth));
+    struct Nested {
+        std::size_t& depth;
+        explicit Nested(std::size_t& d) : depth(++d) {}
+        ~Nested() { --depth; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+    } nested(inlineDepth_);
     lex_.next();  // '{'
     auto block = std::make_shared<Node>();
     block->kind = NodeKind::Block;
@@ -72,18 +88,22 @@ void StatementParser::parseBody(Node& block, std::size_t depth) {
     for (;;) {
         Head h = parseHead(depth, false);
         switch (h.kind) {
-        case HeadKind::Close: return;
-        case HeadKind::End:
-            lex_.fail(lex_.pos(), "end of input inside the " + block.word + " block that began on line " +
-                                      std::to_string(block.pos.line));
-        case HeadKind::Open:
-            if (depth + 1 > maxDepth_)
-                lex_.fail(lex_.pos(), "blocks nested deeper than " + std::to_string(maxDepth_));
-            parseBody(h.node, depth + 1);
-            block.children.push_back(std::move(h.node));
-            break;
-        case HeadKind::Leaf:
-        case HeadKind::OpenArray: block.children.push_back(std::move(h.node)); break;
+            case HeadKind::Close:
+                return;
+            case HeadKind::End:
+                lex_.fail(lex_.pos(), "end of input inside the " + block.word +
+                                          " block that began on line " +
+                                          std::to_string(block.pos.line));
+            case HeadKind::Open:
+                if (depth + 1 > maxDepth_)
+                    lex_.fail(lex_.pos(), "blocks nested deeper than " + std::to_string(maxDepth_));
+                parseBody(h.node, depth + 1);
+                block.children.push_back(std::move(h.node));
+                break;
+            case HeadKind::Leaf:
+            case HeadKind::OpenArray:
+                block.children.push_back(std::move(h.node));
+                break;
         }
     }
 }
@@ -118,28 +138,31 @@ void StatementParser::parseArraySeparator() {
 
 Value StatementParser::parseElement(const Token& first, std::size_t depth) {
     switch (first.kind) {
-    case TokenKind::Number: {
-        // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a matrix).
-        std::vector<Number> nums{{first.number, first.integral}};
-        while (lex_.peekSkippingNewlines().kind == TokenKind::Number) {
-            Token n = lex_.nextSkippingNewlines();
-            nums.push_back({n.number, n.integral});
+        case TokenKind::Number: {
+            // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a matrix).
+            std::vector<Number> nums{{first.number, first.integral}};
+            while (lex_.peekSkippingNewlines().kind == TokenKind::Number) {
+                Token n = lex_.nextSkippingNewlines();
+                nums.push_back({n.number, n.integral});
+            }
+            return Value{std::move(nums)};
         }
-        return Value{std::move(nums)};
-    }
-    case TokenKind::Word:
-        if (first.text == "on" || first.text == "off") return Value{first.text == "on"};
-        break;
-    case TokenKind::Text:
-    case TokenKind::HexText: return parseTextOrShader(first, depth);
-    default: break;
+        case TokenKind::Word:
+            if (first.text == "on" || first.text == "off") return Value{first.text == "on"};
+            break;
+        case TokenKind::Text:
+        case TokenKind::HexText:
+            return parseTextOrShader(first, depth);
+        default:
+            break;
     }
     lex_.expected("an array element", first);
 }
 
 Value StatementParser::decodeBinary(const Token& t) const {
     BinaryFill fill(t.binaryKind, t.binaryCount, keepBinaryValues_);
-    const std::size_t bytes = static_cast<std::size_t>(t.binaryCount) * binaryValueSize(t.binaryKind);
+    const std::size_t bytes =
+        static_cast<std::size_t>(t.binaryCount) * binaryValueSize(t.binaryKind);
     fill.append(lex_.data().substr(t.end - bytes, bytes));
     return Value{fill.take()};
 }

@@ -28,6 +28,7 @@
 // key, so its components agree with the tracks at every time.
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "host/gltf/import_context.h"
 
@@ -162,6 +163,15 @@ Curve readCurve(const Context& ctx, const tinygltf::AnimationSampler& s, Path pa
     curve.times = readFloats(ctx, s.input, 1, at + ".input");
     curve.values = readFloats(ctx, s.output, static_cast<int>(curve.width), at + ".output");
     if (curve.times.empty()) ctx.fail(at + ".input", "no keys");
+    for (std::size_t i = 0; i < curve.times.size(); ++i) {
+        const double t = curve.times[i];
+        if (!std::isfinite(t) || std::abs(t) > kMaxDocumentSeconds) {
+            std::ostringstream text;
+            text << "key " << i << ": time " << t << " s is outside the range of "
+                 << -kMaxDocumentSeconds << " to " << kMaxDocumentSeconds << " s";
+            ctx.fail(at + ".input", text.str());
+        }
+    }
     for (std::size_t i = 1; i < curve.times.size(); ++i)
         if (!(curve.times[i] > curve.times[i - 1]))
             ctx.fail(at + ".input", "key times do not increase at key " + std::to_string(i));

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "host/gltf/asset_files.h"
 #include "host/gltf/import_context.h"
 
 namespace host::gltf::detail {
@@ -24,27 +25,6 @@ namespace {
 constexpr Int32 kColourChannel = 0;
 constexpr Int32 kColour = 2100, kBrightness = 2101, kColourShader = 8000;
 constexpr Int32 kBitmapFile = 1000;
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string percentDecoded(const std::string& uri) {
-    std::string out;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && hexDigit(uri[i + 1]) >= 0 &&
-            hexDigit(uri[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigit(uri[i + 1]) * 16 + hexDigit(uri[i + 2]));
-            i += 2;
-        } else {
-            out += uri[i];
-        }
-    }
-    return out;
-}
 
 std::string suffix(const tinygltf::Image& image) {
     const std::vector<unsigned char>& b = image.image;
@@ -66,12 +46,14 @@ std::string imageFile(Context& ctx, int index, const std::string& path) {
     const tinygltf::Image& image = ctx.model.images[static_cast<std::size_t>(index)];
     namespace fs = std::filesystem;
     if (!image.uri.empty() && image.uri.rfind("data:", 0) != 0) {
-        fs::path file = percentDecoded(image.uri);
-        if (file.is_relative()) file = fs::path(ctx.gltfFolder) / file;
-        file = file.lexically_normal();
+        std::string error;
+        const std::string file = fileInFolder(ctx.gltfFolder, image.uri, error);
+        if (!error.empty())
+            ctx.fail(indexPath("images", static_cast<std::size_t>(index)) + ".uri",
+                     "\"" + image.uri + "\" " + error);
         std::error_code ec;
-        if (!fs::is_regular_file(file, ec)) ctx.warnings.note(kind::kMissingImages, file.string());
-        return file.string();
+        if (!fs::is_regular_file(file, ec)) ctx.warnings.note(kind::kMissingImages, file);
+        return file;
     }
     if (image.image.empty())
         ctx.fail(indexPath("images", static_cast<std::size_t>(index)), "no image data");

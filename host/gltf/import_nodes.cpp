@@ -24,14 +24,13 @@
 // (1012) is ImportOptions::documentDirectory or the glTF's folder.
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 
+#include "host/gltf/asset_files.h"
 #include "host/gltf/import_context.h"
+#include "platform/atomic_file.h"
 
 namespace host::gltf {
 
@@ -45,77 +44,8 @@ namespace fs = std::filesystem;
 const std::set<std::string> kUnderstood = {"KHR_lights_punctual", "KHR_texture_transform",
                                            "KHR_mesh_quantization"};
 
-constexpr int kMaxDepth = 1000;
-
-// Keeps embedded image bytes as they are (no decoding: the renderer reads the
-// file); images named by URI are used where they are, so nothing is kept.
-bool keepImageBytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
-                    const unsigned char* bytes, int size, void*) {
-    if (!image->uri.empty()) return true;
-    image->image.assign(bytes, bytes + size);
-    image->as_is = true;
-    return true;
-}
-
-// Files the glTF names by URI. Buffers are read; an image is only looked
-// for, since the renderer reads it where it is: a one-byte stand-in saves
-// reading (and tinygltf's copying) megabytes of texture per import.
-bool readWholeFile(std::vector<unsigned char>* out, std::string* err, const std::string& path,
-                   void* user) {
-    static const std::set<std::string> images = {".png",  ".jpg", ".jpeg", ".webp",
-                                                 ".ktx2", ".ktx", ".dds",  ".basis",
-                                                 ".bmp",  ".gif", ".tga"};
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (!images.count(ext)) return tinygltf::ReadWholeFile(out, err, path, user);
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return false;
-    out->assign(1, 0);
-    return true;
-}
-
-std::string unexpanded(const std::string& path, void*) { return path; }
-
-// tinygltf's messages end in newlines and may hold several lines.
-std::string oneLine(const std::string& text) {
-    std::string out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
-            line.pop_back();
-        if (!line.empty()) out += (out.empty() ? "" : "; ") + line;
-        start = end + 1;
-    }
-    return out;
-}
-
-tinygltf::Model readModel(const std::string& path, bool binary) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) throw GltfError("cannot read the file: it is a folder");
-    if (!std::ifstream(path, std::ios::binary))
-        throw GltfError(std::string("cannot read the file: ") + std::strerror(errno));
-    tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(keepImageBytes, nullptr);
-    loader.SetFsCallbacks(
-        {tinygltf::FileExists, unexpanded, readWholeFile, tinygltf::WriteWholeFile, nullptr});
-    tinygltf::Model model;
-    std::string error, warning;
-    bool ok = false;
-    try {
-        ok = binary ? loader.LoadBinaryFromFile(&model, &error, &warning, path)
-                    : loader.LoadASCIIFromFile(&model, &error, &warning, path);
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
-    if (!ok) {
-        const std::string reason = oneLine(error);
-        throw GltfError("not a readable glTF 2.0 file: " +
-                        (reason.empty() ? "unknown reason" : reason));
-    }
+tinygltf::Model readModel(const std::string& path, const std::string& folder, bool binary) {
+    tinygltf::Model model = readAssetFiles(path, folder, binary);
     if (model.asset.version.rfind("2.", 0) != 0)
         throw GltfError("asset.version: glTF " + model.asset.version +
                         " is not supported (2.0 expected)");
@@ -167,8 +97,8 @@ int lightOf(const Context& ctx, const tinygltf::Node& node, const std::string& p
 
 std::unique_ptr<BaseObject> importNode(Context& ctx, int index, int depth) {
     const std::string path = indexPath("nodes", static_cast<std::size_t>(index));
-    if (depth > kMaxDepth)
-        ctx.fail(path, "nodes nested deeper than " + std::to_string(kMaxDepth) + " levels");
+    if (depth > kMaxObjectDepth)
+        ctx.fail(path, "nodes nested deeper than " + std::to_string(kMaxObjectDepth) + " levels");
     const tinygltf::Node& node = ctx.model.nodes[static_cast<std::size_t>(index)];
     const int light = lightOf(ctx, node, path);
     std::unique_ptr<BaseObject> object;
@@ -273,11 +203,12 @@ bool IsGltfPath(const std::string& path) {
 ImportResult ImportGltfFile(const std::string& path, const ImportOptions& options) {
     namespace fs = std::filesystem;
     using namespace detail;
-    const tinygltf::Model model = readModel(path, lowerSuffix(path) == ".glb");
     std::error_code ec;
     fs::path absolute = fs::absolute(path, ec);
     if (ec) absolute = path;
     absolute = absolute.lexically_normal();
+    const tinygltf::Model model =
+        readModel(path, absolute.parent_path().string(), lowerSuffix(path) == ".glb");
 
     ImportResult result;
     result.document = std::make_unique<BaseDocument>();
@@ -308,13 +239,10 @@ ImportResult ImportGltfFile(const std::string& path, const ImportOptions& option
     // Only now that everything is known to convert: the embedded images.
     for (const auto& [file, bytes] : ctx.pendingImages) {
         fs::create_directories(fs::path(file).parent_path(), ec);
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes->data()),
-                  static_cast<std::streamsize>(bytes->size()));
-        out.close();
-        if (!out)
-            throw GltfError("cannot write the embedded image " + file + ": " +
-                            std::strerror(errno));
+        // Whole or not at all: an image cut short would pass for a picture.
+        std::string error;
+        if (!platform::writeFileAtomically(file, bytes->data(), bytes->size(), error))
+            throw GltfError("cannot write the embedded image " + file + ": " + error);
         result.writtenImages.push_back(file);
     }
     result.warnings = warnings.lines();

@@ -6,10 +6,13 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
 
 #include "host/document.h"
+#include "host/plugin_api.h"
+#include "host/track.h"
 #include "scene_tree.h"
 
 namespace vxtest {
@@ -174,10 +177,14 @@ TEST_F(AnimationTest, TracksOfNoVectorComponentAreSkippedOthersStillWritten) {
 
 TEST_F(AnimationTest, DirectCallConsumesTheListAndStopsWhereFloatTimeStandsStill) {
     // Past 2^21 s a step of 1/30 s no longer moves a float: one sample, no
-    // endless loop.
-    load(R"({"objects": [{"type": "null", "tracks": [)" + track(903, 1000, 3000000, 0, 3000010, 1) +
-         "]}]}");
-    convert::TrackList tracks = {document->GetFirstObject()->GetFirstCTrack()};
+    // endless loop. Documents cannot hold such times; a track built in code
+    // can.
+    load(R"({"objects": [{"type": "null"}]})");
+    host::CTrack far(host::DescID(903, 1000));
+    far.params().Set(904, host::GeData::Integer(1));
+    far.GetCurve()->AddKey(host::CKey(host::BaseTime(3000000.0), 0, host::Interpolation::Linear));
+    far.GetCurve()->AddKey(host::CKey(host::BaseTime(3000010.0), 1, host::Interpolation::Linear));
+    convert::TrackList tracks = {&far};
     convert::exportAnimationTracks(controller, "Far", tracks, "Position", {}, {}, 6,
                                    host::Vector(1), false);
     EXPECT_TRUE(tracks.empty());
@@ -185,6 +192,27 @@ TEST_F(AnimationTest, DirectCallConsumesTheListAndStopsWhereFloatTimeStandsStill
     EXPECT_EQ(api.blocks[0].startTime, 3000000);
     EXPECT_EQ(api.blocks[0].timestamps.size(), 1u);
     EXPECT_EQ(api.blocks[0].duration, 10.0f);
+}
+
+TEST_F(AnimationTest, TrackBeyondTheSampleLimitIsSkippedWithAMessageOthersStillWritten) {
+    std::vector<std::string> console;
+    host::SetConsoleSink([&console](const std::string& line) { console.push_back(line); });
+    // 400,000 s would be 12 million samples; the limit is 10 million.
+    load(R"({"objects": [{"type": "null", "name": "Crane", "tracks": [)" +
+         track(903, 1000, -200000, 0, 200000, 1, "Position . X") + ", " +
+         track(903, 1001, 0, 0, 1, 1, "Position . Y") + "]}]}");
+    const auto start = std::chrono::steady_clock::now();
+    const auto& blocks = run();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    host::SetConsoleSink(nullptr);
+    EXPECT_LT(seconds, 1.0);
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].kind, "Position . Y");
+    ASSERT_EQ(console.size(), 1u);
+    EXPECT_EQ(console[0],
+              "\"Crane\": animation track \"Position . X\" skipped: its keys span 400000 s, more "
+              "than the 10,000,000 samples (about 92 hours) a track may have");
 }
 
 }  // namespace

@@ -41,7 +41,10 @@ protected:
         fs::remove_all(root);
         ExportTest::TearDown();
     }
-    void touch(const fs::path& p) { std::ofstream(p) << "png"; }
+    void touch(const fs::path& p) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p) << "png";
+    }
     std::string find(const std::string& stored, const std::string& leaf,
                      const std::string& directory) {
         return convert::findTextureFile(stored, leaf, directory, platform::systemFileProbe());
@@ -52,7 +55,6 @@ protected:
 TEST_F(TextureSearch, StoredPathThenTheTexFolderThenTheDocumentFolder) {
     const std::string doc = (root / "doc").string();
     touch(root / "doc" / "tex" / "wood.png");
-    touch(root / "doc" / "wood.png");
     touch(root / "doc" / "stone.png");
     touch(root / "elsewhere.png");
 
@@ -67,7 +69,28 @@ TEST_F(TextureSearch, StoredPathThenTheTexFolderThenTheDocumentFolder) {
     // A folder of that name is no texture.
     fs::create_directories(root / "doc" / "tex" / "brick.png");
     touch(root / "doc" / "brick.png");
-    EXPECT_EQ(find("brick.png", "brick.png", doc), doc + "/brick.png");
+    EXPECT_EQ(find("/gone/brick.png", "brick.png", doc), doc + "/brick.png");
+}
+
+// The working folder once decided whether a relative path was found, so the
+// same document exported differently from two folders.
+TEST_F(TextureSearch, RelativePathsAreFoundFromTheDocumentsFolderWhateverTheWorkingFolder) {
+    const std::string doc = (root / "doc").string();
+    touch(root / "doc" / "maps" / "wood.png");
+    touch(root / "doc" / "tex" / "wood.png");
+    touch(root / "doc" / "tex" / "gone.png");
+    touch(root / "other" / "maps" / "gone.png");
+    const fs::path saved = fs::current_path();
+    for (const fs::path& cwd : {root / "other", root / "doc", root / "doc" / "tex"}) {
+        fs::current_path(cwd);
+        // Found from the document's folder: written as stored.
+        EXPECT_EQ(find("maps/wood.png", "wood.png", doc), "maps/wood.png") << cwd;
+        // Only the working folder has it: the search goes on beside the document.
+        EXPECT_EQ(find("maps/gone.png", "gone.png", doc), doc + "/tex/gone.png") << cwd;
+        // Unsaved: nowhere to look, as stored.
+        EXPECT_EQ(find("maps/gone.png", "gone.png", ""), "maps/gone.png") << cwd;
+    }
+    fs::current_path(saved);
 }
 
 TEST_F(TextureSearch, BitmapShaderResolvedAgainstTheDocumentsFolderAndWrittenAsTextureShader) {

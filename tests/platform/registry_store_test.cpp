@@ -1,8 +1,11 @@
 #include "platform/registry_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "tests/platform/test_files.h"
 
@@ -64,17 +67,26 @@ TEST_F(RegistryStoreTest, MissingFileIsAnEmptyRootWithoutAMessage) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
+TEST_F(RegistryStoreTest, AFifoOrADeviceIsAnEmptyRootReadWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(user.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", machine.c_str()), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(store.openKey(RegistryRoot::user, "SOFTWARE\\Talvik\\"));
+    EXPECT_FALSE(store.openKey(RegistryRoot::machine, "SOFTWARE\\Talvik\\"));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+}
+
 TEST_F(RegistryStoreTest, MalformedFilesAreEmptyRootsWithOneLineEach) {
     const char* malformed[] = {
-        "{\"SOFTWARE\\\\Talvik\\\\\": {\"A\": 1},\n  oops}",              // syntax
-        "[1, 2]",                                                        // not an object
-        R"({"K": {"A": true}})",                                         // neither kind
+        "{\"SOFTWARE\\\\Talvik\\\\\": {\"A\": 1},\n  oops}",  // syntax
+        "[1, 2]",                                             // not an object
+        R"({"K": {"A": true}})",                              // neither kind
         R"({"K": {"A": 1.5}})",
         R"({"K": {"A": -1}})",
         R"({"K": {"A": 4294967296}})",
-        R"({"K": "text"})",                                              // key not an object
-        R"({"K": {"A": 1}, "k": {"B": 2}})",                             // same key twice
-        R"({"K": {"A": 1, "a": 2}})",                                    // same value twice
+        R"({"K": "text"})",                   // key not an object
+        R"({"K": {"A": 1}, "k": {"B": 2}})",  // same key twice
+        R"({"K": {"A": 1, "a": 2}})",         // same value twice
     };
     for (const char* text : malformed) {
         SCOPED_TRACE(text);

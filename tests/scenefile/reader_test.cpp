@@ -1,13 +1,18 @@
 // The reader on hand-written and writer-made scene text: the tree it builds,
 // how ambiguous lines are read, and the located errors for bad input.
+#include "scenefile/reader.h"
+#include "tests/platform/test_files.h"
+
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string>
 
 #include "scene_samples.h"
-#include "scenefile/reader.h"
 
 namespace {
 
@@ -50,7 +55,8 @@ TEST(Reader, ExportLikeSceneHasItsStructureAndValues) {
         EXPECT_EQ(doc.statements[0].word, "talvik:dal:7");
         EXPECT_EQ(doc.statements[3].kind, NodeKind::Comment);
         EXPECT_EQ(doc.statements[4].kind, NodeKind::Print);
-        EXPECT_EQ(doc.statements[4].word, "Vantrix SceneApi oo 9.0.45  (built Wed Feb 20 10:46:13 2019)");
+        EXPECT_EQ(doc.statements[4].word,
+                  "Vantrix SceneApi oo 9.0.45  (built Wed Feb 20 10:46:13 2019)");
         EXPECT_EQ(doc.statements[5].kind, NodeKind::Version);
 
         const Node* load = find(doc.statements, NodeKind::Block, "load");
@@ -101,7 +107,8 @@ TEST(Reader, ExportLikeSceneHasItsStructureAndValues) {
         for (const Node& c : surface->children)
             if (c.word == "diffuse" && c.value()->linked) link = &c;
         ASSERT_NE(link, nullptr);
-        EXPECT_EQ(link->value()->shader()->parameter("texture")->value()->text()->bytes, "tex/wood.png");
+        EXPECT_EQ(link->value()->shader()->parameter("texture")->value()->text()->bytes,
+                  "tex/wood.png");
 
         // Matrices of an animation: two elements of 16 numbers each.
         const Node* anim = find(doc.statements, NodeKind::Block, "animation");
@@ -158,19 +165,23 @@ TEST(Reader, BinaryArraysOfEveryKindDecodeLittleEndian) {
     float f[3] = {1.5f, -2.0f, 3.25f};
     std::int32_t i[2] = {-1, 70000};
     double d[1] = {0.125};
-    std::string text = "\"c\" [ " + binaryArray('c', 3, f, 4) + "] ,\n" + "\"i\" [ " + binaryArray('i', 2, i, 4) +
-                       "] ,\n" + "\"r\" [ " + binaryArray('r', 1, d, 8) + "] ,\n" + "\"empty\" [ " +
-                       binaryArray('f', 0, f, 4) + "] ,\n" +
-                       // A text element followed directly by a binary array (a mixed array statement).
-                       "\"mixed\" [\n0.5000000000000000" + binaryArray('f', 1, f, 4) + " ],\n";
+    std::string text =
+        "\"c\" [ " + binaryArray('c', 3, f, 4) + "] ,\n" + "\"i\" [ " + binaryArray('i', 2, i, 4) +
+        "] ,\n" + "\"r\" [ " + binaryArray('r', 1, d, 8) + "] ,\n" + "\"empty\" [ " +
+        binaryArray('f', 0, f, 4) + "] ,\n" +
+        // A text element followed directly by a binary array (a mixed array statement).
+        "\"mixed\" [\n0.5000000000000000" + binaryArray('f', 1, f, 4) + " ],\n";
     Document doc = read(text);
     ASSERT_EQ(doc.statements.size(), 5u);
     const BinaryArray* c = doc.statements[0].value()->array()->items[0].binary();
     EXPECT_EQ(c->kind, 'c');
     EXPECT_EQ(std::get<std::vector<float>>(c->values), (std::vector<float>{1.5f, -2.0f, 3.25f}));
-    EXPECT_EQ(std::get<std::vector<std::int32_t>>(doc.statements[1].value()->array()->items[0].binary()->values),
+    EXPECT_EQ(std::get<std::vector<std::int32_t>>(
+                  doc.statements[1].value()->array()->items[0].binary()->values),
               (std::vector<std::int32_t>{-1, 70000}));
-    EXPECT_EQ(std::get<std::vector<double>>(doc.statements[2].value()->array()->items[0].binary()->values)[0], 0.125);
+    EXPECT_EQ(std::get<std::vector<double>>(
+                  doc.statements[2].value()->array()->items[0].binary()->values)[0],
+              0.125);
     EXPECT_EQ(doc.statements[3].value()->array()->items[0].binary()->count(), 0u);
     std::vector<double> mixed;
     EXPECT_TRUE(flattenNumbers(*doc.statements[4].value(), mixed));
@@ -260,10 +271,13 @@ TEST(Reader, BadInputIsALocatedError) {
         std::uint64_t line, offset;
         const char* says;
     } cases[] = {
-        {header + "\"v\" [ " + binaryArray('c', 1000, f.data(), 4).substr(0, 20), 2, 18, "needs 4000 bytes, but only 12 remain"},
-        {header + "\"v\" [ " + binaryArray('q', 1, f.data(), 4) + " ] ,\n", 2, 21, "unknown binary array kind 0x71"},
-        {header + "\"v\" [ \x01\x02\x03" , 2, 18, "header cut short"},
-        {header + "\"name\" 1,\n", 3, 22, "end of input inside the group block \"g\" that began on line 1"},
+        {header + "\"v\" [ " + binaryArray('c', 1000, f.data(), 4).substr(0, 20), 2, 18,
+         "needs 4000 bytes, but only 12 remain"},
+        {header + "\"v\" [ " + binaryArray('q', 1, f.data(), 4) + " ] ,\n", 2, 21,
+         "unknown binary array kind 0x71"},
+        {header + "\"v\" [ \x01\x02\x03", 2, 18, "header cut short"},
+        {header + "\"name\" 1,\n", 3, 22,
+         "end of input inside the group block \"g\" that began on line 1"},
         {"}\n", 1, 0, "'}' without an open block"},
         {header + "\"unterminated 1,\n}\n", 2, 28, "line feed inside a quoted text"},
         {"\"unterminated", 1, 0, "without its closing quote"},
@@ -271,12 +285,16 @@ TEST(Reader, BadInputIsALocatedError) {
         {"group \"g\"\n{\n}\n", 1, 9, "expected '{' after the group header, found end of line"},
         {"12 \"x\"\n", 1, 0, "expected a statement, found number 12"},
         {"\"a\" xX616\n", 1, 4, "odd number of hex digits"},
-        {"transform 1 2 3\n\"x\" 1 2 \"y\",\n", 2, 24, "expected ',' or end of line after the value of 'x'"},
+        {"transform 1 2 3\n\"x\" 1 2 \"y\",\n", 2, 24,
+         "expected ',' or end of line after the value of 'x'"},
         {"\"a\" [ 1, 2\n", 2, 11, "expected ',' or ']' in the array, found end of input"},
-        {"\"a\" ! \"type\",\n", 1, 6, "expected a shader id or an inline shader after '!', found text \"type\""},
-        {"\"s\" \"type\" {\n\"p\" 1,\n", 3, 20, "end of input inside the shader block that began on line 1"},
+        {"\"a\" ! \"type\",\n", 1, 6,
+         "expected a shader id or an inline shader after '!', found text \"type\""},
+        {"\"s\" \"type\" {\n\"p\" 1,\n", 3, 20,
+         "end of input inside the shader block that began on line 1"},
         {"\x05", 1, 0, "unexpected byte 0x05"},
-        {"\"x\" " + binaryArray('f', 0, f.data(), 4) + ",\n", 1, 4, "expected a value, found binary array 'f' of 0 values"},
+        {"\"x\" " + binaryArray('f', 0, f.data(), 4) + ",\n", 1, 4,
+         "expected a value, found binary array 'f' of 0 values"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -284,23 +302,46 @@ TEST(Reader, BadInputIsALocatedError) {
         EXPECT_EQ(e.pos().line, c.line);
         EXPECT_EQ(e.pos().offset, c.offset);
         EXPECT_NE(e.problem().find(c.says), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line) + ", byte "), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line) + ", byte "),
+                  std::string::npos);
     }
 }
 
 TEST(Reader, NestingIsBounded) {
     std::string deepBlocks, deepShaders = "\"p\" ";
-    for (int i = 0; i < 300; ++i) {
-        deepBlocks += "group \"g\" {\n";
+    for (std::size_t i = 0; i <= scenefile::kMaxBlockDepth; ++i) deepBlocks += "group \"g\" {\n";
+    for (std::size_t i = 0; i <= scenefile::kMaxInlineShaderDepth; ++i)
         deepShaders += "\"t\" {\n\"p\" ";
-    }
-    EXPECT_NE(errorOf(deepBlocks).problem().find("nested deeper than 256"), std::string::npos);
-    EXPECT_NE(errorOf(deepShaders).problem().find("nested deeper than 256"), std::string::npos);
-    // Within the limit, deep nesting reads.
+    EXPECT_NE(errorOf(deepBlocks).problem().find("blocks nested deeper than 1024"),
+              std::string::npos);
+    EXPECT_NE(errorOf(deepShaders).problem().find("inline shaders nested deeper than 64"),
+              std::string::npos);
+    // At the limit, deep nesting reads.
     std::string fine;
-    for (int i = 0; i < 200; ++i) fine += "group \"g\" {\n";
-    for (int i = 0; i < 200; ++i) fine += "}\n";
+    for (std::size_t i = 0; i < scenefile::kMaxBlockDepth; ++i) fine += "group \"g\" {\n";
+    for (std::size_t i = 0; i < scenefile::kMaxBlockDepth; ++i) fine += "}\n";
     EXPECT_NO_THROW(read(fine));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReaderFiles, AFifoOrAFolderIsRefusedWithoutWaiting) {
+    testfiles::TempDir dir;
+    const std::string fifo = dir / "scene.vxs";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& path : {fifo, dir.path()}) {
+        try {
+            scenefile::readSceneFile(path);
+            ADD_FAILURE() << path << " was read";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(", not a regular file"), std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
 }
 
 }  // namespace

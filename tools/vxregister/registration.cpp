@@ -17,6 +17,7 @@
 #include "platform/file_probe.h"
 #include "platform/registry_json.h"
 #include "platform/registry_store.h"
+#include "platform/regular_file.h"
 
 namespace vxregister {
 
@@ -49,13 +50,12 @@ void eraseMember(nlohmann::json& object, const std::string& name) {
 nlohmann::json readRoot(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec) && !ec) return nlohmann::json::object();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail("cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string error;
-    nlohmann::json root = platform::parseRegistryDocument(text.str(), error);
-    if (!error.empty()) fail(path + " is not a registry file (" + error + "); it was left unchanged");
+    std::string text, error;
+    if (!platform::readRegularFile(path, text, error))
+        fail("cannot read " + path + ": " + error + "; it was left unchanged");
+    nlohmann::json root = platform::parseRegistryDocument(text, error);
+    if (!error.empty())
+        fail(path + " is not a registry file (" + error + "); it was left unchanged");
     return root;
 }
 
@@ -84,8 +84,8 @@ void replaceAtomically(const std::string& path, const std::string& text) {
     temporary = name.data();
     try {
         struct stat existing {};
-        const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
-                                                                  : mode_t{0644};
+        const mode_t mode =
+            ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : mode_t{0644};
         if (::fchmod(fd, mode) != 0) fail("cannot set the mode of " + temporary);
         writeAll(fd, text, temporary);
         if (::fsync(fd) != 0) fail("cannot write " + temporary + ": " + systemReason());
@@ -123,8 +123,9 @@ void validate(const Registration& r) {
     const std::string number =
         blank == std::string::npos ? r.versionName : r.versionName.substr(blank + 1);
     if (livelink::parseLeadingInt(number) <= 0) {
-        fail("--version must carry a major version above 0 after its first blank, such as "
-             "\"Vantrix 8\"");
+        fail(
+            "--version must carry a major version above 0 after its first blank, such as "
+            "\"Vantrix 8\"");
     }
 }
 
