@@ -3,13 +3,8 @@
 // numeric arrays on one line.
 #include "host/document_writer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,6 +12,7 @@
 #include <set>
 
 #include "host/document_loader.h"
+#include "platform/atomic_file.h"
 
 namespace host {
 
@@ -525,17 +521,9 @@ void WriteDocumentFile(const BaseDocument& doc, const std::string& path) {
     if (ec) absolute = path;
     const std::string folder = absolute.lexically_normal().parent_path().string();
     const std::string text = WriteDocumentText(doc, folder);
-    const std::string temporary = path + ".part-" + std::to_string(::getpid());
-    const auto failed = [&](int error) {
-        std::remove(temporary.c_str());
-        throw DocumentError(std::string("cannot write the file: ") + std::strerror(error));
-    };
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) failed(errno);
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const int writeError = errno;
-    if (std::fclose(f) != 0 || !written) failed(written ? errno : writeError);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) failed(errno);
+    std::string error;
+    if (!platform::writeFileAtomically(path, text.data(), text.size(), error))
+        throw DocumentError("cannot write the file: " + error);
 }
 
 }  // namespace host

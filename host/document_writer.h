@@ -27,8 +27,9 @@ namespace host {
 // (then "directory" is always written).
 std::string WriteDocumentText(const BaseDocument& doc, const std::string& fileFolder);
 
-// Writes the file whole or not at all (a temporary beside it, renamed at the
-// end); DocumentError("cannot write the file: <reason>") on failure.
+// Writes the file whole or not at all (platform::AtomicFile: beside it, then
+// renamed over it; a device or FIFO in place); DocumentError("cannot write
+// the file: <reason>") on failure, the earlier file then untouched.
 void WriteDocumentFile(const BaseDocument& doc, const std::string& path);
 
 }  // namespace host

@@ -23,6 +23,7 @@ struct HostState {
     std::optional<std::string> lastFileSelect;
     std::function<void(const std::string&)> console;
     std::function<void(const std::string&, Int32)> messageBox;
+    COMMANDSTATUS commandStatus = COMMANDSTATUS::OK;
 };
 
 HostState& state() {
@@ -33,6 +34,13 @@ HostState& state() {
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A path that the save dialog's answer names as it stands: it exists and can
+// only be written in place.
+bool writtenInPlace(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -101,7 +109,7 @@ bool FileSelect(Filename& inOut, FILESELECTTYPE, FILESELECT mode, const String& 
     std::string path = *answer;
     const std::string suffix = "." + forceSuffix.utf8();
     if (mode == FILESELECT::SAVE && !forceSuffix.IsEmpty() && !path.empty() && path != "-" &&
-        !endsWith(path, suffix))
+        !endsWith(path, suffix) && !writtenInPlace(path))
         path += suffix;
     inOut = Filename(String(path));
     s.lastFileSelect = path;
@@ -113,6 +121,10 @@ void SetFileDialogHandler(FileDialogHandler handler) { state().fileDialog = std:
 std::optional<std::string> LastFileSelectPath() { return state().lastFileSelect; }
 
 void ResetLastFileSelectPath() { state().lastFileSelect.reset(); }
+
+void SetCommandStatus(COMMANDSTATUS status) { state().commandStatus = status; }
+
+COMMANDSTATUS GetCommandStatus() { return state().commandStatus; }
 
 void GePrint(const String& text) {
     const auto& sink = state().console;

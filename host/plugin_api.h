@@ -1,6 +1,6 @@
 // The host's plug-in interface: the entry point a plug-in exports, command
 // plug-ins and their registration, the host allocator, icons, the file
-// dialog and the console.
+// dialog, the console and the outcome a command showed.
 //
 // A plug-in library exports `c4d_main` (PluginMain). The host calls it with
 // C4DPL_START once after loading, C4DPL_MESSAGE for messages (p1 carries the
@@ -67,7 +67,8 @@ void DeleteObj(T*& p) {
 // An icon bitmap; only the file it came from and its size are kept.
 class BaseBitmap {
 public:
-    static std::unique_ptr<BaseBitmap> Load(const Filename& file, Float pixelRatio);  // null when unreadable
+    static std::unique_ptr<BaseBitmap> Load(const Filename& file,
+                                            Float pixelRatio);  // null when unreadable
     const Filename& file() const { return file_; }
 
 private:
@@ -102,16 +103,27 @@ enum class FILESELECTTYPE { ANYTHING };
 enum class FILESELECT { LOAD, SAVE };
 bool FileSelect(Filename& inOut, FILESELECTTYPE type, FILESELECT mode, const String& title,
                 const String& forceSuffix);
-using FileDialogHandler =
-    std::function<std::optional<std::string>(const std::string& title, const std::string& suggested)>;
+using FileDialogHandler = std::function<std::optional<std::string>(const std::string& title,
+                                                                   const std::string& suggested)>;
 void SetFileDialogHandler(FileDialogHandler handler);
 // Host side: the path the last confirmed FileSelect gave the plug-in (after
 // the forced suffix), or none when it was cancelled or not shown since the
 // last reset. A save dialog forces the suffix by appending it to a name that
-// does not already end in it; "-" (the standard output) and an empty answer
-// are passed on unchanged.
+// does not already end in it; "-" (the standard output), an empty answer and
+// an existing path that is neither a regular file nor a folder (a device such
+// as /dev/null, a FIFO: written in place, under its own name) are passed on
+// unchanged.
 std::optional<std::string> LastFileSelectPath();
 void ResetLastFileSelectPath();
+
+// The outcome a command showed the user, beside the answer it gives the
+// host. A command whose answer is fixed (the live-link commands answer
+// success even when nothing reached the renderer) marks here that what it
+// showed was a failure. The host clears it before each command and reads it
+// afterwards: vxhost then ends with exit status 1 instead of "done".
+enum class COMMANDSTATUS { OK, FAILED };
+void SetCommandStatus(COMMANDSTATUS status);
+COMMANDSTATUS GetCommandStatus();  // host side
 
 // The host console. Output goes to the installed sink (vxhost: stderr).
 void GePrint(const String& text);

@@ -10,7 +10,10 @@ namespace {
 
 using Operation = bool (ExportController::*)(host::BaseDocument*);
 
+// Shows the error and marks the command's outcome as a failure; the answer
+// to the host stays success.
 void showError(const char* message) noexcept {
+    host::SetCommandStatus(host::COMMANDSTATUS::FAILED);
     try {
         host::GeOutString(host::String(message), host::GEMB_ICONEXCLAMATION);
     } catch (...) {  // nothing is left to tell the user with

@@ -101,10 +101,12 @@ void ExportController::runLiveLink(host::BaseDocument* doc, const std::string& s
     // while the scene went out is known before the command ends.
     factory->closeApi();
     // The command still succeeds; the user learns why nothing (or not all of
-    // the scene) reached the renderer.
+    // the scene) reached the renderer, and the host that it was a failure.
     std::string failure = factory->errorText();
     while (!failure.empty() && failure.back() == '\n') failure.pop_back();
-    if (!failure.empty()) host::GePrint(host::String(std::move(failure)));
+    if (failure.empty()) return;
+    host::GePrint(host::String(std::move(failure)));
+    host::SetCommandStatus(host::COMMANDSTATUS::FAILED);
 }
 
 void ExportController::sendScene(host::BaseDocument* doc, bool adjustView) {

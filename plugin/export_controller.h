@@ -10,10 +10,11 @@
 // commands it keeps only the conversion state below, which the conversion
 // in convert/ reads and writes while a command runs. A live link that gives
 // no scene API, or breaks while the scene goes out, ends the command with
-// the factory's failure text on the host's console (GePrint); the command
-// still reports success. A scene file that cannot be opened
-// or closed raises std::runtime_error out of runExport; the command's edge
-// shows it. Everything runs on the host's main thread.
+// the factory's failure text on the host's console (GePrint) and the host's
+// command status set to FAILED; the command still reports success. A scene
+// file that cannot be opened or closed raises std::runtime_error out of
+// runExport; the command's edge shows it. Everything runs on the host's main
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -67,8 +68,7 @@ public:
     FileFactoryMaker fileFactoryMaker;
 
 private:
-    void runLiveLink(host::BaseDocument* doc, const std::string& sceneName,
-                     bool preferRunning);
+    void runLiveLink(host::BaseDocument* doc, const std::string& sceneName, bool preferRunning);
     void sendScene(host::BaseDocument* doc, bool adjustView);
 };
 

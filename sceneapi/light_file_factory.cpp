@@ -1,10 +1,10 @@
 #include "sceneapi/light_file_factory.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <stdexcept>
 #include <utility>
 
@@ -18,15 +18,13 @@ namespace {
 // descriptor itself is pointed at the standard error stream, so that nothing
 // else the process prints can mix into the scene. POSIX streams have no text
 // mode, so the stream is binary as it is.
-std::FILE* openStandardOutput() {
+std::FILE* openStandardOutput(std::string& error) {
     std::fflush(stdout);
     const int fd = ::dup(STDOUT_FILENO);
-    if (fd < 0) return nullptr;
-    std::FILE* stream = ::fdopen(fd, "wb");
+    std::FILE* stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
     if (stream == nullptr) {
-        const int reason = errno;
-        ::close(fd);
-        errno = reason;
+        error = std::strerror(errno);
+        if (fd >= 0) ::close(fd);
         return nullptr;
     }
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
@@ -35,32 +33,47 @@ std::FILE* openStandardOutput() {
 
 }  // namespace
 
-LightFileFactory::LightFileFactory(const std::string& path) : path_(path), toStdout_(path == "-") {
-    // "wb+": created or emptied, and binary, so line ends stay single line feeds.
-    stream_ = toStdout_ ? openStandardOutput() : std::fopen(path.c_str(), "wb+");
+LightFileFactory::LightFileFactory(const std::string& path)
+    : toStdout_(path == "-"), unwinding_(std::uncaught_exceptions()) {
+    std::string error;
+    if (toStdout_) {
+        stream_ = openStandardOutput(error);
+    } else if (file_.open(path, error)) {
+        stream_ = file_.stream();
+        if (stream_ == nullptr) error = std::strerror(errno != 0 ? errno : ENOMEM);
+    }
     if (stream_ == nullptr) {
-        std::perror("opening file");
+        file_.discard();
+        std::fprintf(stderr, "opening file: %s\n", error.c_str());
         throw std::runtime_error("could not open file: \"" + path + "\"");
     }
     // The writer hands over whole 256 KiB blocks; stdio's own buffer would
     // only split them at other offsets.
     std::setvbuf(stream_, nullptr, _IONBF, 0);
-    if (!toStdout_) rememberFileIdentity();
     try {
         writer_ = std::make_unique<talScene_api_file>(stream_, true);
     } catch (...) {
-        std::fclose(stream_);
-        removeIncompleteFile();
+        if (toStdout_) std::fclose(stream_);
+        stream_ = nullptr;
+        file_.discard();
         throw;
     }
 }
 
 LightFileFactory::~LightFileFactory() {
+    if (std::uncaught_exceptions() > unwinding_) {
+        // The scene stopped part way: what was written is not a scene file.
+        writer_.reset();
+        if (toStdout_ && stream_ != nullptr) std::fclose(stream_);
+        stream_ = nullptr;
+        file_.discard();
+        return;
+    }
     try {
         closeApi();
     } catch (...) {
-        // Reported on stderr and the file removed by closeApi; a destructor
-        // must not raise.
+        // Reported on stderr and the new file dropped by closeApi; a
+        // destructor must not raise.
     }
 }
 
@@ -79,47 +92,47 @@ void LightFileFactory::beginScene(talSceneapi_oo& /*scene*/) {
 }
 
 void LightFileFactory::closeApi() {
-    int reason = 0;
-    if (writer_ != nullptr) {
-        writer_->flushOutput();
-        reason = writer_->writeError();
-        writer_.reset();  // its last output reaches the stream before the close
-    }
+    int reason = finishWriter();
     if (stream_ == nullptr) return;
-    std::FILE* stream = std::exchange(stream_, nullptr);
-    bool failed = reason != 0 || std::ferror(stream) != 0;
-    if (std::fflush(stream) != 0) {
-        failed = true;
-        if (reason == 0) reason = errno;
+    std::string error;
+    if (toStdout_) {
+        reason = closeStandardOutput(reason);
+        if (reason == 0) return;
+        error = std::strerror(reason);
+    } else if (completeFile(reason, error)) {
+        return;
     }
-    failed = failed || std::ferror(stream) != 0;
-    if (std::fclose(stream) != 0) {
-        failed = true;
-        if (reason == 0) reason = errno;
-    }
-    if (!failed) return;
-    std::fprintf(stderr, "closing file: %s\n", std::strerror(reason != 0 ? reason : EIO));
-    removeIncompleteFile();
+    std::fprintf(stderr, "closing file: %s\n", error.c_str());
     throw std::runtime_error("could not close file");
 }
 
-void LightFileFactory::rememberFileIdentity() {
-    struct stat info {};
-    if (::fstat(::fileno(stream_), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    removable_ = true;
-    device_ = static_cast<std::uint64_t>(info.st_dev);
-    inode_ = static_cast<std::uint64_t>(info.st_ino);
+// Deletes the writer, so that its last output reaches the stream; answers the
+// first write error it met (errno), 0 for none.
+int LightFileFactory::finishWriter() {
+    if (writer_ == nullptr) return 0;
+    writer_->flushOutput();
+    const int reason = writer_->writeError();
+    writer_.reset();
+    return reason;
 }
 
-void LightFileFactory::removeIncompleteFile() const {
-    if (toStdout_ || !removable_) return;
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    if (static_cast<std::uint64_t>(info.st_dev) != device_ ||
-        static_cast<std::uint64_t>(info.st_ino) != inode_) {
-        return;  // someone else's file is at the path now
+int LightFileFactory::closeStandardOutput(int reason) {
+    std::FILE* stream = std::exchange(stream_, nullptr);
+    const bool damaged = reason != 0 || std::ferror(stream) != 0;
+    if (std::fflush(stream) != 0 && reason == 0) reason = errno;
+    if (std::fclose(stream) != 0 && reason == 0) reason = errno;
+    return reason == 0 && damaged ? EIO : reason;
+}
+
+// Puts the new file under its name, or drops it when any byte was lost.
+bool LightFileFactory::completeFile(int reason, std::string& error) {
+    std::FILE* stream = std::exchange(stream_, nullptr);
+    if (reason != 0 || std::ferror(stream) != 0) {
+        file_.discard();
+        error = std::strerror(reason != 0 ? reason : EIO);
+        return false;
     }
-    std::remove(path_.c_str());
+    return file_.commit(error);
 }
 
 }  // namespace tal

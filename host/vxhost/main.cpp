@@ -2,9 +2,9 @@
 // its commands or runs one of them on a document file, a glTF file (.gltf,
 // .glb) or the built-in demo document. Without the plug-in it writes the demo
 // document, or any document it can open, as a document file
-// (convert-document). Usage errors exit with 2, failures with 1 (session.h).
+// (convert-document). Usage errors exit with 2, failures with 1 (session.h);
+// every output file appears whole or not at all (platform/atomic_file.h).
 #include <CLI/CLI.hpp>
-#include <fstream>
 #include <iostream>
 #include <optional>
 
@@ -13,8 +13,17 @@
 #include "host/vxhost/document_source.h"
 #include "host/vxhost/plugin_library.h"
 #include "host/vxhost/session.h"
+#include "platform/atomic_file.h"
 
 namespace {
+
+// Ends a document written to the standard output: 0, or 1 with a message when
+// the stream did not take it all.
+int finishStandardOutput() {
+    if (std::cout.flush()) return 0;
+    std::cerr << "vxhost: cannot write the standard output\n";
+    return 1;
+}
 
 // The plug-in's command ids, for the short forms.
 constexpr const char* kRenderId = "1033591";
@@ -25,13 +34,11 @@ int writeDemo(const std::string& out) {
     const std::string& json = host::DemoDocumentJson();
     if (out == "-") {
         std::cout << json;
-        return std::cout.flush() ? 0 : 1;
+        return finishStandardOutput();
     }
-    std::ofstream file(out, std::ios::binary);
-    file << json;
-    file.close();
-    if (!file) {
-        std::cerr << "vxhost: cannot write " << out << '\n';
+    std::string error;
+    if (!platform::writeFileAtomically(out, json.data(), json.size(), error)) {
+        std::cerr << "vxhost: cannot write " << out << ": " << error << '\n';
         return 1;
     }
     std::cerr << "vxhost: wrote the demo document to " << out << " (" << json.size() << " bytes)\n";
@@ -52,7 +59,7 @@ int convertDocument(const std::string& in, const std::string& out) {
     try {
         if (out == "-") {
             std::cout << host::WriteDocumentText(*doc, "");
-            return std::cout.flush() ? 0 : 1;
+            return finishStandardOutput();
         }
         host::WriteDocumentFile(*doc, out);
     } catch (const std::exception& e) {
@@ -109,8 +116,10 @@ int run(int argc, char** argv) {
         "convert-document",
         "write a document (glTF or document file) as a document file, to inspect or edit what an "
         "import made of it");
-    convertCmd->add_option("DOCUMENT", convertIn, "glTF file (.gltf, .glb) or document file")->required();
-    convertCmd->add_option("-o,--output", convertOut, "document file to write (\"-\": standard output)")
+    convertCmd->add_option("DOCUMENT", convertIn, "glTF file (.gltf, .glb) or document file")
+        ->required();
+    convertCmd
+        ->add_option("-o,--output", convertOut, "document file to write (\"-\": standard output)")
         ->required();
 
     for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
@@ -142,6 +151,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installOutputSignalCleanup();
     try {
         return run(argc, argv);
     } catch (const std::exception& e) {

@@ -29,7 +29,7 @@ bool gMessageShown = false;
 // Installs vxhost's answer to the save dialog for one command and removes it
 // again, so that the handler never outlives what it refers to.
 class DialogHandler {
-  public:
+public:
     DialogHandler(const RunRequest& request, bool& dialogShown) {
         const std::optional<std::string> savePath = request.savePath;
         host::SetFileDialogHandler(
@@ -58,6 +58,8 @@ std::string outcome(bool dialogShown) {
     struct stat info {};
     if (path->empty() || ::stat(path->c_str(), &info) != 0)
         return "nothing written to \"" + *path + "\"";
+    // A device or a FIFO took the bytes in place; its size says nothing.
+    if (!S_ISREG(info.st_mode)) return "wrote the scene to " + *path;
     return "wrote " + *path + " (" + std::to_string(info.st_size) + " bytes)";
 }
 
@@ -91,9 +93,11 @@ int runCommand(const RunRequest& request) {
     try {
         // A glTF file's embedded images go beside the scene file when there
         // is one, else into vxhost's image cache.
-        const bool toFile = request.savePath && *request.savePath != "-" && !request.savePath->empty();
-        doc = request.document ? loadDocument(*request.document, toFile ? folderOf(*request.savePath) : "")
-                               : host::LoadDemoDocument();
+        const bool toFile =
+            request.savePath && *request.savePath != "-" && !request.savePath->empty();
+        doc = request.document
+                  ? loadDocument(*request.document, toFile ? folderOf(*request.savePath) : "")
+                  : host::LoadDemoDocument();
     } catch (const std::exception& e) {
         std::cerr << "vxhost: " << label << ": " << e.what() << '\n';
         return 1;
@@ -102,6 +106,7 @@ int runCommand(const RunRequest& request) {
     bool dialogShown = false, ok = false;
     std::string failure;
     gMessageShown = false;
+    host::SetCommandStatus(host::COMMANDSTATUS::OK);
     {
         DialogHandler dialog(request, dialogShown);
         try {
@@ -120,6 +125,11 @@ int runCommand(const RunRequest& request) {
         return 1;
     }
     if (gMessageShown) return 1;
+    if (host::GetCommandStatus() == host::COMMANDSTATUS::FAILED) {
+        // The command answered success as it must; what it showed was a failure.
+        std::cerr << "vxhost: " << name << " on " << label << ": failed\n";
+        return 1;
+    }
     if (!ok) {
         std::cerr << "vxhost: " << name << " on " << label << " answered failure\n";
         return 1;

@@ -7,7 +7,10 @@
 // "vxhost: <message>", and load errors as "vxhost: <file>: <message>".
 // Exit status: 0 when the command ran and showed no message; 1 when the
 // command is unknown, the document cannot be loaded, the command raised an
-// exception, showed a message or answered failure.
+// exception, showed a message, marked its outcome FAILED (the live-link
+// commands when nothing or not all of the scene reached a renderer: then
+// "<command> on <document>: failed" ends the output instead of "done") or
+// answered failure.
 #pragma once
 
 #include <optional>

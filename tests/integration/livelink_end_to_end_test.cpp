@@ -88,10 +88,10 @@ TEST_F(LiveEndToEnd, UpdateOfAnotherRenderersSceneAdjustsTheView) {
     EXPECT_NE(rendererLog().find("scene 2 \"chair\" (render)"), std::string::npos) << rendererLog();
 }
 
-TEST_F(LiveEndToEnd, WithoutAnInstallationTheCommandSaysWhyAndSucceeds) {
+TEST_F(LiveEndToEnd, WithoutAnInstallationTheCommandSaysWhyAndFails) {
     testfiles::writeFile(dir / "user.json", "{}");
     const ProcessResult render = runProcess({VXHOST_PATH, "render", kStudio});
-    EXPECT_EQ(render.exitStatus, 0);
+    EXPECT_EQ(render.exitStatus, 1);
     EXPECT_NE(render.err.find("Failed to connect. Could not get a scene api. Please check your "
                               "Vantrix installation.\n"),
               std::string::npos)
@@ -116,7 +116,7 @@ TEST_F(LiveEndToEnd, ARendererPortThatAcceptsAndNeverAnswersEndsTheCommandWithIt
     const auto start = std::chrono::steady_clock::now();
     const ProcessResult update = runProcess({VXHOST_PATH, "update", kStudio});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(update.exitStatus, 0);
+    EXPECT_EQ(update.exitStatus, 1);
     EXPECT_NE(update.err.find("Failed to connect. Could not connect on any known port. Please "
                               "check your Vantrix installation and Live Link settings.\n"),
               std::string::npos)

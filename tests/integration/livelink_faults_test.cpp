@@ -2,8 +2,9 @@
 // controller runs Render with the real factory, loader and live-link library
 // against a renderer that is killed mid-scene, a renderer that stops
 // reading, and a port that never answers. Each time the command ends in
-// bounded time, reports success, keeps the failure text in the factory and
-// prints it on the host's console; the process goes on.
+// bounded time, reports success, keeps the failure text in the factory,
+// prints it on the host's console and marks the command's outcome failed;
+// the process goes on.
 #include <sys/socket.h>
 
 #include <atomic>
@@ -73,8 +74,10 @@ protected:
     // Renders the document; answers the seconds it took.
     double render(host::BaseDocument& doc) {
         const Clock::time_point start = Clock::now();
+        host::SetCommandStatus(host::COMMANDSTATUS::OK);
         EXPECT_TRUE(controller.runRender(&doc));
         EXPECT_EQ(controller.scene, nullptr);
+        EXPECT_EQ(host::GetCommandStatus(), host::COMMANDSTATUS::FAILED) << "the host hears of it";
         return std::chrono::duration<double>(Clock::now() - start).count();
     }
 

@@ -116,6 +116,27 @@ TEST_F(ControllerTest, NoSceneApiSkipsOptionsAndDocumentSilently) {
     EXPECT_THAT(console, ElementsAre(reason, reason));
 }
 
+// The live-link commands answer success whatever happens; the host learns of
+// a failure from the console line and the command's outcome.
+TEST_F(ControllerTest, ALinkFailureIsPrintedOnceAndMarksTheCommandFailed) {
+    std::vector<std::string> console;
+    host::SetConsoleSink([&console](const std::string& line) { console.push_back(line); });
+    script.givesApi = false;
+    script.errorText = "Failed to connect. The renderer said no.\n";
+    host::SetCommandStatus(host::COMMANDSTATUS::OK);
+    EXPECT_TRUE(controller.runRender(document.get()));
+    EXPECT_EQ(host::GetCommandStatus(), host::COMMANDSTATUS::FAILED);
+
+    script.givesApi = true;
+    script.errorText.clear();
+    host::SetCommandStatus(host::COMMANDSTATUS::OK);
+    EXPECT_TRUE(controller.runUpdate(document.get()));
+    EXPECT_EQ(host::GetCommandStatus(), host::COMMANDSTATUS::OK)
+        << "a delivered scene is no failure";
+    host::SetConsoleSink(nullptr);
+    EXPECT_THAT(console, ElementsAre("Failed to connect. The renderer said no."));
+}
+
 class ExportTest : public ControllerTest {
 protected:
     void answerDialog(std::optional<std::string> answer) {

@@ -53,7 +53,9 @@ TEST_F(Execute, ARaisedFileErrorIsShownAsAnExclamation) {
     plugin::ExportController controller;
     plugin::VantrixCinema4DExport command(&controller);
     answerDialog("/nonexistent-vx-dir/scene.vxs");
+    host::SetCommandStatus(host::COMMANDSTATUS::OK);
     EXPECT_TRUE(command.Execute(document.get()));
+    EXPECT_EQ(host::GetCommandStatus(), host::COMMANDSTATUS::FAILED);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "could not open file: \"/nonexistent-vx-dir/scene.vxs\"");
     EXPECT_EQ(shown[0].flags, host::GEMB_ICONEXCLAMATION);

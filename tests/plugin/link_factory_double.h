@@ -21,6 +21,7 @@ struct FactoryScript {
     bool givesApi = true;
     bool matched = false;
     bool failClose = false;
+    std::string errorText;  // what the live-link factory says went wrong
     std::vector<std::string> events;
     std::string text;  // what the scene API received
     const plugin::ExportController* controller = nullptr;
@@ -71,13 +72,12 @@ public:
         event("setVersionRange " + std::to_string(minVersion) + " " + std::to_string(maxVersion));
     }
     bool sceneMatched() const override { return script_.matched; }
-    const std::string& errorText() const override { return error_; }
+    const std::string& errorText() const override { return script_.errorText; }
 
 private:
     void event(std::string text) { script_.events.push_back(std::move(text)); }
     FactoryScript& script_;
     RecordingBackEnd backEnd_;
-    std::string error_;
 };
 
 class RecordingFileFactory : public tal::LightFactory {

@@ -1,5 +1,5 @@
 // The file factory: a fresh export on disk, "-" to the standard output, and
-// the failures to open and to close, with removal of an incomplete file.
+// the failures to open and to close, and what a failed export leaves.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -7,12 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "sceneapi/default_rt_module.h"
 #include "sceneapi/light_file_factory.h"
 #include "sceneapi/sceneapi_oo.h"
 #include "test_support.h"
+#include "tests/platform/test_files.h"
 
 namespace tal::test {
 namespace {
@@ -111,12 +115,24 @@ TEST(FileFactory, FullDeviceFailsTheCloseAndIsLeftInPlace) {
     EXPECT_NO_THROW(factory.closeApi());
 }
 
-// A file size limit makes the disk "full" for a regular file: the incomplete
-// file is removed, by closeApi (which raises) and by the destructor (which
-// does not).
-TEST(FileFactory, IncompleteFileIsRemoved) {
-    const fs::path closed = scratchFile("incomplete_close.vxs");
-    const fs::path destroyed = scratchFile("incomplete_destroy.vxs");
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A file size limit makes the disk "full" for a regular file: the export
+// fails, by closeApi (which raises) and by the destructor (which does not),
+// and the earlier scene at each path stays as it was, with nothing beside it.
+TEST(FileFactory, AFailedExportKeepsTheEarlierFileAndLeavesNothingBeside) {
+    const testfiles::TempDir dir;
+    const std::string closed = dir / "closed.vxs";
+    const std::string destroyed = dir / "destroyed.vxs";
+    testfiles::writeFile(closed, "earlier scene");
+    testfiles::writeFile(destroyed, "earlier scene");
     const int code = inChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
@@ -125,7 +141,7 @@ TEST(FileFactory, IncompleteFileIsRemoved) {
         const std::vector<float> values(100000, 1.0f);
         int result = 0;
         {
-            LightFileFactory factory(closed.string());
+            LightFileFactory factory(closed);
             talSceneapi_oo scene(&factory);
             scene.setParameter("v", values);
             try {
@@ -136,15 +152,88 @@ TEST(FileFactory, IncompleteFileIsRemoved) {
             }
         }
         {
-            LightFileFactory factory(destroyed.string());
+            LightFileFactory factory(destroyed);
             talSceneapi_oo scene(&factory);
             scene.setParameter("v", values);
         }
         return result;
     });
     EXPECT_EQ(code, 0);
-    EXPECT_FALSE(fs::exists(closed));
-    EXPECT_FALSE(fs::exists(destroyed));
+    EXPECT_EQ(testfiles::readFile(closed), "earlier scene");
+    EXPECT_EQ(testfiles::readFile(destroyed), "earlier scene");
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"closed.vxs", "destroyed.vxs"}));
+}
+
+// A conversion that throws part way leaves a partial scene: the factory that
+// the exception unwinds drops it, even though nothing failed to write.
+TEST(FileFactory, AnExceptionThroughTheExportKeepsTheEarlierFile) {
+    const testfiles::TempDir dir;
+    const std::string path = dir / "scene.vxs";
+    testfiles::writeFile(path, "earlier scene");
+    try {
+        LightFileFactory factory(path);
+        writeFreshExport(factory);
+        throw std::logic_error("conversion failed");
+    } catch (const std::logic_error&) {
+    }
+    EXPECT_EQ(testfiles::readFile(path), "earlier scene");
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"scene.vxs"});
+}
+
+// Until closeApi the path shows the earlier file; afterwards the new scene,
+// with the earlier file's permissions, through the link that named it.
+TEST(FileFactory, ACompletedExportReplacesTheFileAtOnceKeepingItsModeAndLinks) {
+    const testfiles::TempDir dir;
+    const std::string target = dir / "real.vxs";
+    const std::string link = dir / "link.vxs";
+    testfiles::writeFile(target, "earlier scene");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("real.vxs", link.c_str()), 0);
+    {
+        LightFileFactory factory(link);
+        writeFreshExport(factory);
+        EXPECT_EQ(testfiles::readFile(target), "earlier scene");
+        factory.closeApi();
+    }
+    expectGolden("fresh_export.vxs", testfiles::readFile(target));
+    EXPECT_TRUE(fs::is_symlink(link));
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"link.vxs", "real.vxs"}));
+}
+
+TEST(FileFactory, FoldersAndDanglingLinksAreRefusedWithTheirReason) {
+    const testfiles::TempDir dir;
+    const std::string dangling = dir / "dangling.vxs";
+    ASSERT_EQ(::symlink("missing/scene.vxs", dangling.c_str()), 0);
+    const struct {
+        std::string path, report;
+    } cases[] = {{dir.path(), "opening file: is a folder\n"},
+                 {dangling, "opening file: is a symbolic link to a missing file\n"}};
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        EXPECT_THROW(LightFileFactory factory(c.path), std::runtime_error) << c.path;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.report);
+    }
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+// A FIFO is written in place: its reader gets the whole scene.
+TEST(FileFactory, AFifoIsWrittenInPlaceForItsReader) {
+    const testfiles::TempDir dir;
+    const std::string fifo = dir / "pipe.vxs";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = testfiles::readFile(fifo); });
+    {
+        LightFileFactory factory(fifo);
+        writeFreshExport(factory);
+        factory.closeApi();
+    }
+    reader.join();
+    expectGolden("fresh_export.vxs", received);
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 }  // namespace

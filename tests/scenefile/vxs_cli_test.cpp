@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "scene_samples.h"
 #include "tests/integration/process.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -82,6 +84,67 @@ TEST_F(VxsProgram, UnreadableInputIsAMessage) {
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_NE(r.err.find("end of input inside the group block \"g\""), std::string::npos) << r.err;
     EXPECT_NE(runProcess({VXS_PATH, "frobnicate"}).exitStatus, 0);
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A file-size limit stands for a full disk (vxs ignores the signal it raises).
+// The earlier outputs stay as they were, and nothing new is left.
+TEST(VxsConvertOutput, AFailedWriteExitsOneAndKeepsTheEarlierFiles) {
+    const testfiles::TempDir dir;
+    const std::string scene = dir / "grid.vxs";
+    testfiles::writeFile(scene, vxtest::gridScene(20, 10, true));
+    testfiles::writeFile(dir / "grid.glb", "earlier glb");
+    testfiles::writeFile(dir / "grid.gltf", "earlier gltf");
+    testfiles::writeFile(dir / "grid.bin", "earlier bin");
+    for (const char* name : {"grid.glb", "grid.gltf"}) {
+        SCOPED_TRACE(name);
+        const auto r = runProcess({"/bin/sh", "-c", "ulimit -f 1; exec \"$@\"", "sh", VXS_PATH,
+                                   "convert", scene, "-o", dir / name});
+        EXPECT_EQ(r.exitStatus, 1) << r.err;
+        EXPECT_EQ(r.err.rfind("vxs: cannot write \"" + dir.path() + "/grid.", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("\": File too large"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(testfiles::readFile(dir / "grid.glb"), "earlier glb");
+    EXPECT_EQ(testfiles::readFile(dir / "grid.gltf"), "earlier gltf");
+    EXPECT_EQ(testfiles::readFile(dir / "grid.bin"), "earlier bin");
+    EXPECT_EQ(folderEntries(dir.path()),
+              (std::vector<std::string>{"grid.bin", "grid.glb", "grid.gltf", "grid.vxs"}));
+
+    const auto missing =
+        runProcess({VXS_PATH, "convert", scene, "-o", dir / "no/such/folder.gltf"});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+}
+
+TEST(VxsConvertOutput, AGltfAndItsBufferReplaceTheEarlierPair) {
+    const testfiles::TempDir dir;
+    const std::string scene = dir / "grid.vxs";
+    testfiles::writeFile(scene, vxtest::gridScene(2, 2, true));
+    testfiles::writeFile(dir / "grid.bin", "earlier bin");
+    const auto r = runProcess({VXS_PATH, "convert", scene, "-o", dir / "grid.gltf"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(testfiles::readFile(dir / "grid.bin"), "earlier bin");
+    EXPECT_NE(testfiles::readFile(dir / "grid.gltf").find("\"uri\": \"grid.bin\""),
+              std::string::npos);
+    EXPECT_EQ(folderEntries(dir.path()),
+              (std::vector<std::string>{"grid.bin", "grid.gltf", "grid.vxs"}));
+}
+
+TEST(VxsConvertOutput, NonUtf8NamesConvertWithOneWarningAndNoStrayFiles) {
+    const testfiles::TempDir dir;
+    const std::string scene = dir / "names.vxs";
+    testfiles::writeFile(scene, "group \"\xff\" {\n}\ngroup \"\xfe\" {\n}\n");
+    const auto r = runProcess({VXS_PATH, "convert", scene, "-o", dir / "names.gltf"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "vxs: warning: names that are not UTF-8: 2 invalid bytes replaced with U+FFFD\n");
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"names.gltf", "names.vxs"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <tiny_gltf.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -13,6 +14,7 @@
 #include "tools/vxs/gltf_export.h"
 #include "tools/vxs/scene_check.h"
 #include "tools/vxs/scene_stats.h"
+#include "tools/vxs/utf8_text.h"
 
 namespace {
 
@@ -244,6 +246,62 @@ TEST_F(VxsConvert, BrokenMeshIsLeftOutWithAWarning) {
     ASSERT_EQ(s.warnings.size(), 1u);
     EXPECT_NE(s.warnings[0].find("object \"bad\" line 2: an index outside its array"), std::string::npos);
     EXPECT_EQ(loadGltf(path).meshes.size(), 0u);
+}
+
+TEST_F(VxsConvert, ASceneWithoutGroupsGivesAnAssetThatLoadsBack) {
+    for (const char* name : {"empty.gltf", "empty.glb"}) {
+        SCOPED_TRACE(name);
+        const std::string path = (dir_ / name).string();
+        const vxs::GltfSummary s = vxs::writeGltf(readScene("version 8\n"), path);
+        EXPECT_EQ(s.nodes, 0u);
+        const tinygltf::Model m = loadGltf(path);
+        EXPECT_TRUE(m.nodes.empty());
+        EXPECT_TRUE(m.scenes.empty());
+        EXPECT_EQ(m.asset.version, "2.0");
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "empty.bin")) << "no buffer, no buffer file";
+}
+
+TEST_F(VxsConvert, NamesThatAreNotUtf8AreRepairedWithOneWarning) {
+    const std::string path = (dir_ / "names.gltf").string();
+    const vxs::GltfSummary s = vxs::writeGltf(
+        readScene("group \"caf\xe9\" {\ngroup \"\xff\xfe\" {\n}\n}\ngroup \"ok \xc3\xa9\" {\n}\n"),
+        path);
+    ASSERT_EQ(s.warnings.size(), 1u);
+    EXPECT_EQ(s.warnings[0], "names that are not UTF-8: 3 invalid bytes replaced with U+FFFD");
+    const tinygltf::Model m = loadGltf(path);
+    ASSERT_EQ(m.nodes.size(), 3u);
+    std::vector<std::string> names;
+    for (const auto& node : m.nodes) names.push_back(node.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"caf\uFFFD", "ok \u00e9", "\uFFFD\uFFFD"}));
+}
+
+TEST(ValidUtf8, WellFormedTextIsKept) {
+    std::size_t replaced = 0;
+    for (const std::string text :
+         {"", "plain", "\u00e9t\u00e9", "\u20ac 5", "\U0001F600", "\U0010FFFF"})
+        EXPECT_EQ(vxs::validUtf8(text, replaced), text);
+    EXPECT_EQ(replaced, 0u);
+}
+
+TEST(ValidUtf8, EveryByteOutsideAWellFormedSequenceIsReplaced) {
+    const struct {
+        std::string bytes, expected;
+        std::size_t replaced;
+    } cases[] = {
+        {"\x80", "\uFFFD", 1},                                    // a lone continuation byte
+        {"a\xc0\xaf" "b", "a\uFFFD\uFFFDb", 2},                    // an overlong '/'
+        {"\xed\xa0\x80", "\uFFFD\uFFFD\uFFFD", 3},                 // a surrogate
+        {"\xf4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD", 4},       // past U+10FFFF
+        {"\xe2\x82", "\uFFFD\uFFFD", 2},                          // cut short at the end
+        {"\xe2\x82x", "\uFFFD\uFFFDx", 2},                        // cut short by a letter
+    };
+    for (const auto& c : cases) {
+        std::size_t replaced = 0;
+        EXPECT_EQ(vxs::validUtf8(c.bytes, replaced), c.expected);
+        EXPECT_EQ(replaced, c.replaced);
+    }
 }
 
 }  // namespace

@@ -1,17 +1,24 @@
 #include "tools/vxs/gltf_export.h"
 
+#include <sys/stat.h>
 #include <tiny_gltf.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
 
+#include "platform/atomic_file.h"
 #include "tools/vxs/scene_index.h"
+#include "tools/vxs/utf8_text.h"
 
 namespace vxs {
 
@@ -52,9 +59,12 @@ std::uint32_t bitsOf(float f) {
 std::string uriOf(std::string path) {
     std::string out;
     for (char c : path) {
-        if (c == '\\') out += '/';
-        else if (c == ' ') out += "%20";
-        else out += c;
+        if (c == '\\')
+            out += '/';
+        else if (c == ' ')
+            out += "%20";
+        else
+            out += c;
     }
     return out;
 }
@@ -68,6 +78,16 @@ public:
         model_.defaultScene = 0;
         for (const Node& n : doc.statements)
             if (int id = place(n); id >= 0) model_.scenes[0].nodes.push_back(id);
+        if (model_.scenes[0].nodes.empty()) {
+            // glTF has no empty scene object to write: an asset without scenes.
+            model_.scenes.clear();
+            model_.defaultScene = -1;
+        }
+        if (replacedBytes_ > 0) {
+            summary_.warnings.push_back(
+                "names that are not UTF-8: " + std::to_string(replacedBytes_) +
+                " invalid bytes replaced with U+FFFD");
+        }
         if (!buffer_.empty()) {
             model_.buffers.emplace_back();
             model_.buffers[0].data = std::move(buffer_);
@@ -84,10 +104,11 @@ public:
 private:
     // A node for a placed group or object block, -1 for anything else.
     int place(const Node& block) {
-        if (block.kind != NodeKind::Block || block.define || (block.word != "group" && block.word != "object"))
+        if (block.kind != NodeKind::Block || block.define ||
+            (block.word != "group" && block.word != "object"))
             return -1;
         tinygltf::Node node;
-        node.name = std::string(block.name());
+        node.name = text(block.name());
         Matrix m = kIdentity;
         std::vector<int> children;
         std::vector<const Node*> geometries;
@@ -98,7 +119,8 @@ private:
                 Matrix t;
                 for (std::size_t i = 0; i < 16; ++i) t[i] = (*nums)[i].value;
                 m = c.kind == NodeKind::SetTransform ? t : multiply(t, m);
-            } else if (c.kind == NodeKind::Block && c.word == "geometry" && c.name() == "triangles") {
+            } else if (c.kind == NodeKind::Block && c.word == "geometry" &&
+                       c.name() == "triangles") {
                 geometries.push_back(&c);
             } else if (int id = place(c); id >= 0) {
                 children.push_back(id);
@@ -120,7 +142,8 @@ private:
         return static_cast<int>(model_.nodes.size()) - 1;
     }
 
-    int accessor(const void* data, std::size_t bytes, int componentType, int type, std::size_t count, int target) {
+    int accessor(const void* data, std::size_t bytes, int componentType, int type,
+                 std::size_t count, int target) {
         while (buffer_.size() % 4 != 0) buffer_.push_back(0);
         tinygltf::BufferView view;
         view.buffer = 0;
@@ -151,13 +174,15 @@ private:
             const Node* p = g.parameter(name);
             return p && p->value() && scenefile::flattenInts(*p->value(), out);
         };
-        if (!floats("vertices", vertices) || !ints("triangles", tris) || vertices.size() % 3 || tris.size() % 3) {
-            summary_.warnings.push_back(where + "no vertices or triangles of the right shape; mesh left out");
+        if (!floats("vertices", vertices) || !ints("triangles", tris) || vertices.size() % 3 ||
+            tris.size() % 3) {
+            summary_.warnings.push_back(
+                where + "no vertices or triangles of the right shape; mesh left out");
             return;
         }
         // Normals or uvs without their index array are per vertex.
-        auto corners = [&](const char* values, std::vector<float>& out, std::size_t width, const char* indexName,
-                           std::vector<std::int64_t>& idx) {
+        auto corners = [&](const char* values, std::vector<float>& out, std::size_t width,
+                           const char* indexName, std::vector<std::int64_t>& idx) {
             if (!floats(values, out) || out.size() % width != 0) return false;
             if (!g.parameter(indexName)) {
                 idx = tris;
@@ -172,7 +197,8 @@ private:
                 if (i < 0 || static_cast<std::size_t>(i) >= limit) return false;
             return true;
         };
-        if (!inside(tris, vertices.size() / 3) || (hasNormals && !inside(triNormals, normals.size() / 3)) ||
+        if (!inside(tris, vertices.size() / 3) ||
+            (hasNormals && !inside(triNormals, normals.size() / 3)) ||
             (hasUvs && !inside(triUvs, uvs.size() / 2))) {
             summary_.warnings.push_back(where + "an index outside its array; mesh left out");
             return;
@@ -183,7 +209,8 @@ private:
                                       normals[i + 2] * normals[i + 2]);
                 if (!(len > 0.0f) || !std::isfinite(len)) {
                     hasNormals = false;
-                    summary_.warnings.push_back(where + "zero or invalid normals; normals left out");
+                    summary_.warnings.push_back(where +
+                                                "zero or invalid normals; normals left out");
                     break;
                 }
                 for (int k = 0; k < 3; ++k) normals[i + k] /= len;
@@ -196,7 +223,8 @@ private:
         for (std::size_t c = 0; c < tris.size(); ++c) {
             auto v = static_cast<std::size_t>(tris[c]);
             CornerKey key{{static_cast<std::uint32_t>(v), 0, 0, 0, 0, 0}};
-            const float* n = hasNormals ? &normals[3 * static_cast<std::size_t>(triNormals[c])] : nullptr;
+            const float* n =
+                hasNormals ? &normals[3 * static_cast<std::size_t>(triNormals[c])] : nullptr;
             const float* t = hasUvs ? &uvs[2 * static_cast<std::size_t>(triUvs[c])] : nullptr;
             if (n) {
                 key.v[1] = bitsOf(n[0]);
@@ -220,8 +248,8 @@ private:
         tinygltf::Primitive prim;
         prim.mode = TINYGLTF_MODE_TRIANGLES;
         prim.material = material;
-        int position = accessor(pos.data(), pos.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, count,
-                                TINYGLTF_TARGET_ARRAY_BUFFER);
+        int position = accessor(pos.data(), pos.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                TINYGLTF_TYPE_VEC3, count, TINYGLTF_TARGET_ARRAY_BUFFER);
         auto& pa = model_.accessors[static_cast<std::size_t>(position)];
         pa.minValues = {pos[0], pos[1], pos[2]};
         pa.maxValues = pa.minValues;
@@ -231,13 +259,16 @@ private:
         }
         prim.attributes["POSITION"] = position;
         if (!nor.empty())
-            prim.attributes["NORMAL"] = accessor(nor.data(), nor.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                                 TINYGLTF_TYPE_VEC3, count, TINYGLTF_TARGET_ARRAY_BUFFER);
+            prim.attributes["NORMAL"] =
+                accessor(nor.data(), nor.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                         TINYGLTF_TYPE_VEC3, count, TINYGLTF_TARGET_ARRAY_BUFFER);
         if (!tex.empty())
-            prim.attributes["TEXCOORD_0"] = accessor(tex.data(), tex.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                                     TINYGLTF_TYPE_VEC2, count, TINYGLTF_TARGET_ARRAY_BUFFER);
-        prim.indices = accessor(indices.data(), indices.size() * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-                                TINYGLTF_TYPE_SCALAR, indices.size(), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+            prim.attributes["TEXCOORD_0"] =
+                accessor(tex.data(), tex.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                         TINYGLTF_TYPE_VEC2, count, TINYGLTF_TARGET_ARRAY_BUFFER);
+        prim.indices =
+            accessor(indices.data(), indices.size() * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                     TINYGLTF_TYPE_SCALAR, indices.size(), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
         mesh.primitives.push_back(std::move(prim));
         ++summary_.primitives;
         summary_.vertices += count;
@@ -251,7 +282,7 @@ private:
         std::string name(block->name());
         if (auto it = materials_.find(name); it != materials_.end()) return it->second;
         tinygltf::Material m;
-        m.name = name;
+        m.name = text(name);
         m.pbrMetallicRoughness.metallicFactor = 0.0;
         m.pbrMetallicRoughness.roughnessFactor = 1.0;
         if (const Node* surface = index_.surfaceOf(*block)) {
@@ -259,15 +290,20 @@ private:
                 if (p.kind != NodeKind::Parameter || !p.value()) continue;
                 std::vector<double> nums;
                 bool numeric = scenefile::flattenNumbers(*p.value(), nums) && nums.size() == 3;
-                if (p.word == "diffuse" && numeric && m.pbrMetallicRoughness.baseColorTexture.index < 0)
+                if (p.word == "diffuse" && numeric &&
+                    m.pbrMetallicRoughness.baseColorTexture.index < 0)
                     m.pbrMetallicRoughness.baseColorFactor = {nums[0], nums[1], nums[2], 1.0};
-                if (p.word == "diffuse" && p.value()->linked) texture(index_.shaderOf(*p.value()), m);
-                if (p.word == "color" && numeric && (shaderType(*surface) == "tal_point_light" ||
-                                                     shaderType(*surface) == "tal_mesh_light")) {
-                    m.emissiveFactor = {std::min(nums[0], 1.0), std::min(nums[1], 1.0), std::min(nums[2], 1.0)};
+                if (p.word == "diffuse" && p.value()->linked)
+                    texture(index_.shaderOf(*p.value()), m);
+                if (p.word == "color" && numeric &&
+                    (shaderType(*surface) == "tal_point_light" ||
+                     shaderType(*surface) == "tal_mesh_light")) {
+                    m.emissiveFactor = {std::min(nums[0], 1.0), std::min(nums[1], 1.0),
+                                        std::min(nums[2], 1.0)};
                     m.pbrMetallicRoughness.baseColorFactor = {nums[0], nums[1], nums[2], 1.0};
                 }
-                if (p.word == "roughness" && scenefile::flattenNumbers(*p.value(), nums) && nums.size() == 1)
+                if (p.word == "roughness" && scenefile::flattenNumbers(*p.value(), nums) &&
+                    nums.size() == 1)
                     m.pbrMetallicRoughness.roughnessFactor = std::clamp(nums[0], 0.0, 1.0);
             }
         }
@@ -282,23 +318,29 @@ private:
         std::string_view file = shader ? textOf(*shader, "texture") : std::string_view{};
         if (file.empty()) return;
         tinygltf::Image image;
-        image.uri = uriOf(std::string(file));
+        image.uri = text(uriOf(std::string(file)));
         model_.images.push_back(image);
         tinygltf::Sampler sampler;
         const Node* wrap = shader->parameter("wrap");
         bool repeat = !wrap || !wrap->value() || !std::holds_alternative<bool>(wrap->value()->v) ||
                       std::get<bool>(wrap->value()->v);
-        sampler.wrapS = sampler.wrapT = repeat ? TINYGLTF_TEXTURE_WRAP_REPEAT : TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE;
+        sampler.wrapS = sampler.wrapT =
+            repeat ? TINYGLTF_TEXTURE_WRAP_REPEAT : TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE;
         model_.samplers.push_back(sampler);
         tinygltf::Texture tex;
         tex.source = static_cast<int>(model_.images.size()) - 1;
         tex.sampler = static_cast<int>(model_.samplers.size()) - 1;
         model_.textures.push_back(tex);
-        m.pbrMetallicRoughness.baseColorTexture.index = static_cast<int>(model_.textures.size()) - 1;
+        m.pbrMetallicRoughness.baseColorTexture.index =
+            static_cast<int>(model_.textures.size()) - 1;
         m.pbrMetallicRoughness.baseColorFactor = {1.0, 1.0, 1.0, 1.0};
     }
 
+    // Names and paths as glTF's JSON needs them: UTF-8.
+    std::string text(std::string_view bytes) { return validUtf8(bytes, replacedBytes_); }
+
     SceneIndex index_;
+    std::size_t replacedBytes_ = 0;
     tinygltf::Model model_;
     std::vector<unsigned char> buffer_;
     std::map<std::string, int> materials_;
@@ -307,15 +349,96 @@ private:
 
 }  // namespace
 
-GltfSummary writeGltf(const scenefile::Document& doc, const std::string& path) {
-    Builder builder(doc);
-    bool binary = std::filesystem::path(path).extension() == ".glb";
-    if (!binary && !builder.model().buffers.empty())
-        builder.model().buffers[0].uri = std::filesystem::path(path).stem().string() + ".bin";
+namespace {
+
+std::string serialise(tinygltf::Model& model, bool binary) {
     tinygltf::TinyGLTF gltf;
     gltf.SetImageWriter(nullptr, nullptr);  // images stay references to the scene's texture files
-    if (!gltf.WriteGltfSceneToFile(&builder.model(), path, false, false, true, binary))
-        throw std::runtime_error("cannot write \"" + path + "\"");
+    std::ostringstream out;
+    if (!gltf.WriteGltfSceneToStream(&model, out, true, binary) || !out)
+        throw std::runtime_error("cannot serialise the glTF model");
+    return std::move(out).str();
+}
+
+[[noreturn]] void cannotWrite(const std::string& path, const std::string& reason) {
+    throw std::runtime_error("cannot write \"" + path + "\": " + reason);
+}
+
+void open(platform::AtomicFile& file, const std::string& path) {
+    std::string error;
+    if (!file.open(path, error)) cannotWrite(path, error);
+}
+
+void writeAll(platform::AtomicFile& file, const std::string& path, const void* bytes,
+              std::size_t length) {
+    const char* next = static_cast<const char*>(bytes);
+    while (length > 0) {
+        const ssize_t n = ::write(file.fd(), next, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) cannotWrite(path, std::strerror(n < 0 ? errno : EIO));
+        next += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+void commit(platform::AtomicFile& file, const std::string& path) {
+    std::string error;
+    if (!file.commit(error)) cannotWrite(path, error);
+}
+
+// A .gltf and its .bin. Both are written in full before either replaces
+// anything, so a failed write (a full disk, a size limit) leaves the earlier
+// pair as it was. Then the .bin goes first, so that a reader never finds a
+// new .gltf naming a missing buffer; should the .gltf's own rename fail after
+// that, a .bin that did not exist before is removed again.
+void writeGltfAndBuffer(const std::string& path, const std::string& json,
+                        const std::string& binPath, const std::vector<unsigned char>& bin) {
+    struct stat info {};
+    const bool binExisted = ::lstat(binPath.c_str(), &info) == 0;
+    platform::AtomicFile binFile, gltfFile;
+    open(binFile, binPath);
+    open(gltfFile, path);
+    writeAll(binFile, binPath, bin.data(), bin.size());
+    writeAll(gltfFile, path, json.data(), json.size());
+    commit(binFile, binPath);
+    try {
+        commit(gltfFile, path);
+    } catch (...) {
+        if (!binExisted) ::unlink(binPath.c_str());
+        throw;
+    }
+}
+
+}  // namespace
+
+GltfSummary writeGltf(const scenefile::Document& doc, const std::string& path) {
+    namespace fs = std::filesystem;
+    Builder builder(doc);
+    tinygltf::Model& model = builder.model();
+    if (fs::path(path).extension() == ".glb") {
+        const std::string bytes = serialise(model, true);
+        std::string error;
+        if (!platform::writeFileAtomically(path, bytes.data(), bytes.size(), error))
+            cannotWrite(path, error);
+        return builder.summary();
+    }
+    if (model.buffers.empty()) {
+        const std::string json = serialise(model, false);
+        std::string error;
+        if (!platform::writeFileAtomically(path, json.data(), json.size(), error))
+            cannotWrite(path, error);
+        return builder.summary();
+    }
+    // The buffer goes to its own file; the serialiser would embed it.
+    const std::string binName = fs::path(path).stem().string() + ".bin";
+    const std::string binPath = (fs::path(path).parent_path() / binName).string();
+    if (fs::path(path).filename() == binName)
+        throw std::runtime_error("\"" + path + "\" would be its own buffer file; name it .gltf");
+    const std::vector<unsigned char> bin = std::move(model.buffers[0].data);
+    model.buffers[0].data.clear();
+    nlohmann::json json = nlohmann::json::parse(serialise(model, false));
+    json["buffers"][0] = {{"byteLength", bin.size()}, {"uri", binName}};
+    writeGltfAndBuffer(path, json.dump(2) + "\n", binPath, bin);
     return builder.summary();
 }
 

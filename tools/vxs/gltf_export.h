@@ -14,10 +14,24 @@
 // not written. Texture files are referenced by their path (backslashes made
 // slashes), not embedded.
 //
+// A scene without placed groups or objects gives an asset without scenes
+// (glTF has no empty scene object). Names and texture paths that are not
+// UTF-8 have their invalid bytes replaced with U+FFFD, with one warning for
+// the whole file.
+//
+// Files. Everything is serialised in memory first, then each file is written
+// through platform::AtomicFile: it replaces the earlier file only when
+// complete. For a .gltf both files are written in full before either is put
+// in place, then the .bin, then the .gltf, so a reader never meets a .gltf
+// naming a missing buffer; a .bin that is new is removed again should the
+// .gltf's rename fail.
+//
 // Failures. A primitive that cannot be written (an index outside its arrays,
 // arrays of the wrong shape) is left out and named in the summary's
 // warnings; normals that are zero or not finite are left out likewise.
-// writeGltf throws std::runtime_error when the file cannot be written.
+// writeGltf throws std::runtime_error ("cannot write "PATH": reason") when a
+// file cannot be written; the earlier files then stay as they were and no
+// new or partial file is left.
 #pragma once
 
 #include <cstddef>

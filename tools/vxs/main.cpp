@@ -6,13 +6,14 @@
 //   vxs convert FILE -o OUT.gltf  hierarchy, meshes and materials as glTF 2.0 (.gltf or .glb)
 //
 // Exit status: 0 done; 1 the scene is unreadable, has problems (check), or an
-// output cannot be written; CLI11's codes for a bad command line.
+// output cannot be written; CLI11's codes for a bad command line. Output
+// files appear whole or not at all (platform/atomic_file.h).
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
+#include "platform/atomic_file.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
 #include "tools/vxs/gltf_export.h"
@@ -41,58 +42,74 @@ int check(const std::string& path, std::size_t max) {
     } catch (const scenefile::ParseError& e) {
         problems.push_back({e.pos(), e.problem()});
     }
-    for (const vxs::Problem& p : problems) std::printf("%s: %s\n", path.c_str(), vxs::formatProblem(p).c_str());
+    for (const vxs::Problem& p : problems)
+        std::printf("%s: %s\n", path.c_str(), vxs::formatProblem(p).c_str());
     if (problems.empty()) std::printf("%s: ok\n", path.c_str());
     return problems.empty() ? 0 : 1;
 }
 
 // Streams the file through the reader, so the dump needs no more memory than a statement.
 int dump(const std::string& path, const std::string& outPath) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
     if (!in) return fail("cannot open \"" + path + "\"");
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
-    if (!outPath.empty()) {
-        file.reset(std::fopen(outPath.c_str(), "wb"));
-        if (!file) return fail("cannot write \"" + outPath + "\"");
+    platform::AtomicFile file;  // dropped unless the whole dump was written
+    std::string error;
+    if (!outPath.empty() && (!file.open(outPath, error) || file.stream() == nullptr))
+        return fail("cannot write \"" + outPath + "\": " + (error.empty() ? "no stream" : error));
+    {
+        // The sink flushes when it goes, so it goes before the file is completed.
+        scenefile::DumpSink sink(outPath.empty() ? stdout : file.stream());
+        scenefile::StreamReader reader(sink);
+        std::vector<char> chunk(std::size_t{1} << 20);
+        std::size_t n;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0)
+            reader.feed(std::string_view(chunk.data(), n));
+        if (std::ferror(in.get())) return fail("cannot read \"" + path + "\"");
+        reader.finish();
+        if (!sink.flush()) return fail("cannot write the dump");
     }
-    scenefile::DumpSink sink(file ? file.get() : stdout);
-    scenefile::StreamReader reader(sink);
-    std::vector<char> chunk(std::size_t{1} << 20);
-    std::size_t n;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) reader.feed(std::string_view(chunk.data(), n));
-    if (std::ferror(in.get())) return fail("cannot read \"" + path + "\"");
-    reader.finish();
-    if (!sink.flush()) return fail("cannot write the dump");
+    if (!outPath.empty() && !file.commit(error))
+        return fail("cannot write \"" + outPath + "\": " + error);
     return 0;
 }
 
 int convert(const std::string& path, const std::string& outPath) {
     vxs::GltfSummary s = vxs::writeGltf(scenefile::readSceneFile(path), outPath);
     for (const std::string& w : s.warnings) std::fprintf(stderr, "vxs: warning: %s\n", w.c_str());
-    std::printf("%s: %zu nodes, %zu meshes, %zu primitives, %zu vertices, %zu triangles, %zu materials, %zu textures\n",
-                outPath.c_str(), s.nodes, s.meshes, s.primitives, s.vertices, s.triangles, s.materials, s.textures);
+    std::printf(
+        "%s: %zu nodes, %zu meshes, %zu primitives, %zu vertices, %zu triangles, %zu materials, "
+        "%zu textures\n",
+        outPath.c_str(), s.nodes, s.meshes, s.primitives, s.vertices, s.triangles, s.materials,
+        s.textures);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installOutputSignalCleanup();
     CLI::App app{"vxs: reads scene files (.vxs): summary, checks, readable dump, glTF conversion"};
     app.require_subcommand(1);
     std::string file, out;
     bool json = false;
     std::size_t max = 20;
 
-    auto* infoCmd = app.add_subcommand("info", "Counts of objects, groups, triangles, materials, ... and the file size");
+    auto* infoCmd = app.add_subcommand(
+        "info", "Counts of objects, groups, triangles, materials, ... and the file size");
     infoCmd->add_option("FILE", file, "scene file")->required();
     infoCmd->add_flag("--json", json, "print one JSON object");
-    auto* checkCmd = app.add_subcommand("check", "Structural checks; exit status 1 with the first problems listed");
+    auto* checkCmd = app.add_subcommand(
+        "check", "Structural checks; exit status 1 with the first problems listed");
     checkCmd->add_option("FILE", file, "scene file")->required();
-    checkCmd->add_option("--max", max, "list at most this many problems (0: all)")->capture_default_str();
-    auto* dumpCmd = app.add_subcommand("dump", "The whole scene as readable text, binary arrays expanded");
+    checkCmd->add_option("--max", max, "list at most this many problems (0: all)")
+        ->capture_default_str();
+    auto* dumpCmd =
+        app.add_subcommand("dump", "The whole scene as readable text, binary arrays expanded");
     dumpCmd->add_option("FILE", file, "scene file")->required();
     dumpCmd->add_option("-o,--output", out, "write here instead of the standard output");
-    auto* convertCmd = app.add_subcommand("convert", "Hierarchy, meshes, base colours and textures as glTF 2.0");
+    auto* convertCmd =
+        app.add_subcommand("convert", "Hierarchy, meshes, base colours and textures as glTF 2.0");
     convertCmd->add_option("FILE", file, "scene file")->required();
     convertCmd->add_option("-o,--output", out, "OUT.gltf or OUT.glb")->required();
 
