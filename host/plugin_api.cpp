@@ -39,8 +39,8 @@ bool endsWith(const std::string& text, const std::string& tail) {
 // A path that the save dialog's answer names as it stands: it exists and can
 // only be written in place.
 bool writtenInPlace(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+    const std::string kind = platform::nonRegularKind(path);
+    return !kind.empty() && kind != "a folder";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
 #include "tools/vxs/gltf_export.h"
@@ -50,11 +51,11 @@ int check(const std::string& path, std::size_t max) {
 
 // Streams the file through the reader, so the dump needs no more memory than a statement.
 int dump(const std::string& path, const std::string& outPath) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-    if (!in) return fail("cannot open \"" + path + "\"");
-    platform::AtomicFile file;  // dropped unless the whole dump was written
     std::string error;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(platform::openRegularStream(path, error),
+                                                       &std::fclose);
+    if (!in) return fail("cannot open \"" + path + "\": " + error);
+    platform::AtomicFile file;  // dropped unless the whole dump was written
     if (!outPath.empty() && (!file.open(outPath, error) || file.stream() == nullptr))
         return fail("cannot write \"" + outPath + "\": " + (error.empty() ? "no stream" : error));
     {
