@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <sstream>
 #include <thread>
 
 #include "host/document.h"
@@ -16,6 +18,7 @@
 #include "livelink/repeat_link_factory.h"
 #include "plugin/export_controller.h"
 #include "renderer/link_socket.h"
+#include "renderer/link_token.h"
 
 namespace vxtest {
 namespace {
@@ -40,6 +43,17 @@ private:
     tal::RepeatLinkFactory& real_;
 };
 
+// Bytes `pid` has written with write(2) so far: its saved scenes and logs.
+std::uint64_t bytesWritten(pid_t pid) {
+    std::istringstream io(readFile("/proc/" + std::to_string(pid) + "/io"));
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "wchar:") return value;
+    }
+    return 0;
+}
+
 // A side x side grid of quads: a scene of tens of megabytes.
 std::unique_ptr<host::BaseDocument> grid(int side) {
     auto doc = std::make_unique<host::BaseDocument>();
@@ -48,7 +62,8 @@ std::unique_ptr<host::BaseDocument> grid(int side) {
     mesh->SetName("Grid");
     const int row = side + 1;
     for (int z = 0; z < row; ++z)
-        for (int x = 0; x < row; ++x) mesh->points().push_back({x * 1.0, std::sin(x * 0.1), z * 1.0});
+        for (int x = 0; x < row; ++x)
+            mesh->points().push_back({x * 1.0, std::sin(x * 0.1), z * 1.0});
     for (int z = 0; z < side; ++z)
         for (int x = 0; x < side; ++x) {
             const int a = z * row + x;
@@ -62,7 +77,9 @@ class LiveFaults : public LiveWorld {
 protected:
     LiveFaults() {
         ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "500", 1);
-        controller.linkFactoryMaker = [this] { return std::make_unique<ForwardingFactory>(factory); };
+        controller.linkFactoryMaker = [this] {
+            return std::make_unique<ForwardingFactory>(factory);
+        };
         host::SetConsoleSink([this](const std::string& line) { console.push_back(line); });
     }
     ~LiveFaults() override {
@@ -88,7 +105,8 @@ protected:
         std::filesystem::create_directories(runtime);
         vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
                             "<scene><modelsets/></scene>");
-        vxlink::writeRecord(runtime, {8, ::getpid(), port - 1});
+        std::string noRandom;
+        vxlink::writeRecord(runtime, {8, ::getpid(), port - 1, vxlink::newToken(noRandom)});
         return fd;
     }
 
@@ -100,18 +118,15 @@ protected:
 TEST_F(LiveFaults, ARendererKilledInTheMiddleOfASceneEndsTheCommandWithItsText) {
     const pid_t renderer = startRenderer();
     const std::unique_ptr<host::BaseDocument> doc = grid(500);
-    // Killed as soon as a megabyte of the scene has arrived.
+    // Killed as soon as a megabyte of the scene is on its way to the disk.
+    const std::uint64_t writtenBefore = bytesWritten(renderer);
     std::atomic<bool> killed{false};
     std::thread killer([&] {
         const auto deadline = Clock::now() + std::chrono::seconds(60);
         while (!killed && Clock::now() < deadline) {
-            std::error_code ec;
-            for (const auto& e : std::filesystem::directory_iterator(scenes, ec)) {
-                if (e.path().filename().string().rfind(".incoming", 0) == 0 &&
-                    std::filesystem::file_size(e.path(), ec) > (1u << 20)) {
-                    ::kill(renderer, SIGKILL);
-                    killed = true;
-                }
+            if (bytesWritten(renderer) > writtenBefore + (1u << 20)) {
+                ::kill(renderer, SIGKILL);
+                killed = true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -123,6 +138,10 @@ TEST_F(LiveFaults, ARendererKilledInTheMiddleOfASceneEndsTheCommandWithItsText) 
     EXPECT_EQ(factory.errorText(), tal::kLinkLostText);
     EXPECT_EQ(console, std::vector<std::string>{tal::kLinkLostText});
     EXPECT_TRUE(savedScenes().empty());
+    // Not even a partial file: the scene had no name in the folder yet.
+    for (const auto& e : std::filesystem::directory_iterator(scenes)) {
+        EXPECT_EQ(e.path().filename(), "vxrenderer.log");
+    }
 }
 
 TEST_F(LiveFaults, ARendererThatStopsReadingEndsTheCommandWithItsText) {
@@ -131,7 +150,7 @@ TEST_F(LiveFaults, ARendererThatStopsReadingEndsTheCommandWithItsText) {
     std::thread stalled([&] {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         const int client = ::accept(fd, nullptr, nullptr);
-        const std::string greeting = "vxlink 1 vxrenderer 8 1\n";
+        const std::string greeting = "vxlink 1 vxrenderer 8 " + std::to_string(::getpid()) + "\n";
         ::send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
         while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ::close(client);
