@@ -180,6 +180,28 @@ TEST_F(RendererGuard, PartialScenesOfEndedRenderersAreClearedAtStartAndNothingEl
     EXPECT_NE(logText().find("removed 3 partial scene file(s)"), std::string::npos) << logText();
 }
 
+TEST(InstanceFolder, IsMadeOwnerOnlyAndRefusedWhenItIsAnotherUsers) {
+    testfiles::TempDir dir;
+    const std::string open = dir / "open";
+    std::filesystem::create_directory(open);
+    ::chmod(open.c_str(), 0755);
+    ::setenv("TALVIK_RUNTIME_DIR", open.c_str(), 1);
+    std::string error;
+    EXPECT_EQ(vxlink::instanceFolder(&error), open) << error;
+    struct stat info {};
+    ::stat(open.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    if (::geteuid() == 0) {
+        const std::string theirs = dir / "theirs";
+        std::filesystem::create_directory(theirs);
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+        ::setenv("TALVIK_RUNTIME_DIR", theirs.c_str(), 1);
+        EXPECT_EQ(vxlink::instanceFolder(&error), "");
+        EXPECT_NE(error.find("is not a folder of this user"), std::string::npos) << error;
+    }
+    ::unsetenv("TALVIK_RUNTIME_DIR");
+}
+
 TEST(LinkToken, TokensAreFreshWellFormedAndMatchOnlyThemselves) {
     std::string error;
     const std::string a = vxlink::newToken(error);
