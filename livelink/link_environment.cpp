@@ -25,6 +25,7 @@ public:
     void sleepMilliseconds(std::uint32_t milliseconds) override {
         liveServices().clock->sleepMilliseconds(milliseconds);
     }
+    std::string refusalReason() override { return tal_live_refusal(); }
 };
 
 }  // namespace

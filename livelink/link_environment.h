@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "livelink/live_api.h"
 
@@ -23,6 +24,9 @@ public:
     virtual bool launchRenderer(int minVersion, int maxVersion) = 0;
     virtual int readLiveLinkPorts(int minVersion, int maxVersion, int& first, int& last) = 0;
     virtual void sleepMilliseconds(std::uint32_t milliseconds) = 0;
+    // Why the renderer refused the scene the library last sent, in its own
+    // words; empty when it gave no reason. Asked before freeLibrary().
+    virtual std::string refusalReason() { return {}; }
 };
 
 // The loader of importers/sceneapi/dev and the live services it uses (the

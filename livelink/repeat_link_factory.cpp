@@ -46,9 +46,11 @@ void RepeatLinkFactory::beginScene(talSceneapi_oo& /*scene*/) {
 void RepeatLinkFactory::closeApi() {
     if (api_ == nullptr) return;
     const bool complete = api_->disconnect();
+    // Asked while the library that holds the reason is still loaded.
+    const std::string refusal = complete ? std::string() : environment_.refusalReason();
     environment_.freeLibrary();
     api_ = nullptr;
-    if (!complete) errorText_ = kLinkLostText;
+    if (!complete) errorText_ = refusal.empty() ? kLinkLostText : kRefusedPrefix + refusal;
 }
 
 bool RepeatLinkFactory::establishLink() {

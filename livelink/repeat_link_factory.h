@@ -13,9 +13,10 @@
 // failure the library stays loaded for that retry.
 //
 // closeApi() (and the destructor) disconnects and unloads the library. A
-// link that did not carry the whole scene (the renderer died, stopped
-// reading or refused the scene) makes the disconnect fail; errorText() then
-// holds kLinkLostText. Failures are texts, never exceptions; the factory
+// link that did not carry the whole scene makes the disconnect fail;
+// errorText() then holds kRefusedPrefix and the renderer's reason when the
+// renderer refused the scene and said why, else (it died or stopped
+// reading) kLinkLostText. Failures are texts, never exceptions; the factory
 // never shows them: its owner decides.
 #pragma once
 
@@ -45,6 +46,8 @@ inline constexpr const char* kFailedToConnectPrefix = "Failed to connect. ";
 inline constexpr const char* kLinkLostText =
     "The live link to Vantrix failed before the whole scene arrived. Please check that Vantrix "
     "is still running.";
+// Followed by the renderer's own reason when it refused the scene.
+inline constexpr const char* kRefusedPrefix = "Vantrix refused the scene: ";
 
 class RepeatLinkFactory : public LinkFactory {
 public:

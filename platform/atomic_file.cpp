@@ -283,6 +283,16 @@ bool AtomicFile::commit(std::string& error) {
     return true;
 }
 
+bool AtomicFile::commitAs(const std::string& path, std::string& error) {
+    if (fd_ >= 0 && inPlace_) {
+        discard();
+        error = "written in place, it cannot take another name";
+        return false;
+    }
+    if (fd_ >= 0) target_ = path;
+    return commit(error);
+}
+
 void AtomicFile::discard() {
     if (stream_ != nullptr) std::fclose(std::exchange(stream_, nullptr));
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));

@@ -71,6 +71,10 @@ public:
     // with a reason when any of that failed; the earlier file then stays and
     // nothing new is left. Either way the object is closed afterwards.
     bool commit(std::string& error);
+    // commit(), but under `path` instead of the path opened: for a file whose
+    // name depends on what it holds. `path` must be a file name in the same
+    // folder as the file replaced. Refused for an output written in place.
+    bool commitAs(const std::string& path, std::string& error);
     // Drops what was written (nothing for an in-place output). Idempotent.
     void discard();
 

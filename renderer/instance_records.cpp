@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
+
+#include "platform/atomic_file.h"
+#include "platform/regular_file.h"
+#include "renderer/link_token.h"
 
 namespace vxlink {
 
@@ -26,21 +29,33 @@ std::string environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// The folder exists (created if need be), is a real folder and is ours.
+// The folder exists (created if need be), is a real folder, is ours and is
+// open to nobody else.
 bool ownFolder(const std::string& path, std::string* error) {
+    const std::filesystem::path folder(path);
     std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-        if (error) *error = "cannot create the instance folder " + path + ": " + std::strerror(errno);
+    if (folder.has_parent_path()) std::filesystem::create_directories(folder.parent_path(), ec);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (error)
+            *error = "cannot create the instance folder " + path + ": " + std::strerror(errno);
         return false;
     }
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        if (error) *error = "cannot use the instance folder " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
         if (error) *error = "the instance folder " + path + " is not a folder of this user";
         return false;
     }
-    // Only the user may plant or read instance records.
-    if ((info.st_mode & 0077) != 0) ::chmod(path.c_str(), 0700);
+    // Only the user may plant or read instance records: they hold the tokens.
+    if ((info.st_mode & 0077) != 0 && ::chmod(path.c_str(), 0700) != 0) {
+        if (error)
+            *error =
+                "cannot make the instance folder " + path + " owner-only: " + std::strerror(errno);
+        return false;
+    }
     return true;
 }
 
@@ -54,7 +69,8 @@ std::string instanceFolder(std::string* error) {
     std::string folder = environment("TALVIK_RUNTIME_DIR");
     if (folder.empty()) {
         const std::string runtime = environment("XDG_RUNTIME_DIR");
-        folder = runtime.empty() ? "/tmp/talvik-" + std::to_string(::getuid()) : runtime + "/talvik";
+        folder =
+            runtime.empty() ? "/tmp/talvik-" + std::to_string(::getuid()) : runtime + "/talvik";
     }
     return ownFolder(folder, error) ? folder : std::string();
 }
@@ -68,28 +84,16 @@ std::string sceneDescriptionPath(const std::string& folder, std::int64_t process
 }
 
 bool replaceFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const bool written = ::close(fd) == 0 && done == text.size();
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    return platform::writeFileAtomically(path, text.data(), text.size(), error,
+                                         platform::AtomicFileOptions{0600, true});
 }
 
 bool writeRecord(const std::string& folder, const InstanceRecord& record) {
     std::ostringstream text;
     text << "version_major " << record.versionMajor << "\nprocess_id " << record.processId
          << "\nlivelink_port " << record.liveLinkPort << "\n";
+    if (!record.token.empty()) text << "token " << record.token << "\n";
     return replaceFile(recordPath(folder, record.processId), text.str());
 }
 
@@ -102,7 +106,13 @@ std::optional<InstanceRecord> parseRecord(const std::string& text) {
         std::istringstream fields(line);
         std::string key;
         long long value = 0;
-        if (!(fields >> key) || !readNumber(fields, value)) continue;
+        if (!(fields >> key)) continue;
+        if (key == "token") {
+            std::string token;
+            if (fields >> token && wellFormedToken(token)) record.token = token;
+            continue;
+        }
+        if (!readNumber(fields, value)) continue;
         if (key == "version_major" && value > 0 && value < 1000) {
             record.versionMajor = static_cast<int>(value);
             version = true;
@@ -151,18 +161,35 @@ std::vector<std::pair<std::int64_t, std::string>> recordFiles(const std::string&
 
 }  // namespace
 
+namespace {
+
+std::optional<InstanceRecord> readRecord(const std::string& path, std::int64_t processId) {
+    std::string text;
+    std::string error;
+    // The folder is the user's own; a record that is not a plain small file
+    // was not written by a renderer.
+    if (!platform::readRegularFile(path, text, error, 4096)) return std::nullopt;
+    const std::optional<InstanceRecord> record = parseRecord(text);
+    // The file's name and its content must agree on the process.
+    if (!record || record->processId != processId || !processRunning(processId)) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+}  // namespace
+
 std::vector<InstanceRecord> liveRecords(const std::string& folder) {
     std::vector<InstanceRecord> records;
     for (const auto& [processId, path] : recordFiles(folder)) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        const std::optional<InstanceRecord> record = parseRecord(text.str());
-        // The file's name and its content must agree on the process.
-        if (!record || record->processId != processId || !processRunning(processId)) continue;
-        records.push_back(*record);
+        if (auto record = readRecord(path, processId)) records.push_back(std::move(*record));
     }
     return records;
+}
+
+std::optional<InstanceRecord> liveRecord(const std::string& folder, std::int64_t processId) {
+    if (processId <= 0) return std::nullopt;
+    return readRecord(recordPath(folder, processId), processId);
 }
 
 void removeStaleRecords(const std::string& folder) {

@@ -1,9 +1,12 @@
 // talvantrixlive6_64.so: the live-link library the plug-in loads from the
-// renderer's installation. Its one export, vantrix_live_initialize, answers
+// renderer's installation. Its entry point, vantrix_live_initialize, answers
 // the root object with the query API (running instances from the instance
 // folder, scene descriptions as the renderers publish them) and the scene
-// API (live_scene_api.h). No exception leaves the library: the entry point
-// answers null when it cannot build the root object.
+// API (live_scene_api.h). A second, optional export, vantrix_live_refusal,
+// answers why the renderer refused the last scene of a root object's scene
+// API, in the renderer's words (null when it did not refuse one); loaders
+// that do not know it lose nothing. No exception leaves the library: the
+// entry point answers null when it cannot build the root object.
 #include <fstream>
 #include <memory>
 #include <new>
@@ -87,6 +90,7 @@ class LiveRoot final : public tal::talLive_api {
 public:
     tal::talScene_api* sceneApi() override { return &scene_; }
     tal::talQuery_api* queryApi() override { return &query_; }
+    const std::string& refusal() const { return scene_.lastRefusal(); }
 
 private:
     vxlink::LiveSceneApi scene_;
@@ -101,4 +105,12 @@ extern "C" __attribute__((visibility("default"))) tal::talLive_api* vantrix_live
     } catch (...) {
         return nullptr;
     }
+}
+
+// `root` is an object that vantrix_live_initialize of this library answered.
+extern "C" __attribute__((visibility("default"))) const char* vantrix_live_refusal(
+    const tal::talLive_api* root) {
+    if (root == nullptr) return nullptr;
+    const std::string& reason = static_cast<const LiveRoot*>(root)->refusal();
+    return reason.empty() ? nullptr : reason.c_str();
 }

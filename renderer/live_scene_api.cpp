@@ -3,9 +3,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
+#include "renderer/instance_records.h"
 #include "renderer/link_socket.h"
 
 namespace vxlink {
@@ -64,12 +67,30 @@ void LinkChannel::breakLink(const std::string& reason) {
     // The renderer may have said why before it went.
     std::string line;
     std::string ignored;
-    if (readLine(fd_, line, 1, ignored) && line.rfind("error ", 0) == 0) reason_ = line.substr(6);
+    if (readLine(fd_, line, 1, ignored) && line.rfind("error ", 0) == 0) {
+        reason_ = line.substr(6);
+        refusal_ = reason_;
+    }
 }
 
 LiveSceneApi::LiveSceneApi() : LinkChannel(), talScene_api_file(LinkChannel::file_, true) {}
 
 LiveSceneApi::~LiveSceneApi() { closeSocket(); }
+
+namespace {
+
+// The token of the renderer process `processId` listening on `port`, from
+// its record, which only this user can read; empty when there is none. A
+// record that names another port is not that listener's: the token is never
+// shown to a process that merely claims a renderer's process id.
+std::string tokenFor(std::int64_t processId, int port) {
+    const std::string folder = instanceFolder();
+    if (folder.empty()) return {};
+    const std::optional<InstanceRecord> record = liveRecord(folder, processId);
+    return record && record->liveLinkPort == port ? record->token : std::string();
+}
+
+}  // namespace
 
 bool LiveSceneApi::connect(const char* host, int port, int /*attemptMode*/) {
     if (fd_ >= 0) return !broken_;
@@ -82,22 +103,33 @@ bool LiveSceneApi::connect(const char* host, int port, int /*attemptMode*/) {
     }
     // The renderer speaks first: "vxlink <protocol> vxrenderer <major> <pid>".
     std::string greeting;
-    std::istringstream words;
-    std::string word;
-    int protocol = 0;
     if (!readLine(fd, greeting, stallMs_, error)) {
         reason_ = "no greeting: " + error;
         ::close(fd);
         return false;
     }
-    words.str(greeting);
+    std::istringstream words(greeting);
+    std::string word;
+    std::string program;
+    int protocol = 0;
+    int major = 0;
+    std::int64_t processId = 0;
     if (!(words >> word) || word != "vxlink" || !(words >> protocol) ||
-        protocol != kProtocolVersion) {
+        protocol != kProtocolVersion || !(words >> program >> major >> processId)) {
         reason_ = "not a renderer of this protocol: " + greeting.substr(0, 80);
         ::close(fd);
         return false;
     }
-    const std::string hello = "client " + std::to_string(clientId_) + "\n";
+    const std::string token = tokenFor(processId, port);
+    if (token.empty()) {
+        reason_ = "the renderer on port " + std::to_string(port) + " (process " +
+                  std::to_string(processId) +
+                  ") is not one of this user's: no instance record "
+                  "of it names that port";
+        ::close(fd);
+        return false;
+    }
+    const std::string hello = "client " + std::to_string(clientId_) + " " + token + "\n";
     if (!sendAll(fd, hello.data(), hello.size(), stallMs_, error)) {
         reason_ = error;
         ::close(fd);
@@ -109,6 +141,7 @@ bool LiveSceneApi::connect(const char* host, int port, int /*attemptMode*/) {
     fd_ = fd;
     broken_ = false;
     reason_.clear();
+    refusal_.clear();
     return true;
 }
 
@@ -126,8 +159,11 @@ bool LiveSceneApi::disconnect() {
             reason_ = error;
         } else if (answer.rfind("ok", 0) == 0) {
             complete = true;
+        } else if (answer.rfind("error ", 0) == 0) {
+            reason_ = answer.substr(6);
+            refusal_ = reason_;
         } else {
-            reason_ = answer.rfind("error ", 0) == 0 ? answer.substr(6) : answer;
+            reason_ = "an answer that is not of this protocol: " + answer.substr(0, 80);
         }
     }
     closeSocket();

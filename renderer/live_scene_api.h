@@ -5,9 +5,12 @@
 //
 // Contract. Before connect() nothing is sent: id() keeps the client id for
 // the greeting, every other statement is dropped. connect() reaches a
-// renderer on a loopback address and port and exchanges greetings (the
+// renderer on a loopback address and port and exchanges greetings, in which
+// it presents the renderer's token from the instance record of the process
+// the renderer names; it fails, sending nothing, when this user has no
+// record of that process naming that port (another user's renderer). The
 // attempt mode is accepted and not used: every attempt has the same time
-// limits). Statements are then buffered (1 MiB) and sent in data frames.
+// limits. Statements are then buffered (1 MiB) and sent in data frames.
 // disconnect() sends what is buffered and the end of the scene, and waits
 // for the renderer's verdict: true only when the renderer took the whole
 // scene. A renderer that died, refused the scene or stopped reading breaks
@@ -39,7 +42,8 @@ protected:
     std::FILE* file_ = nullptr;
     int fd_ = -1;
     bool broken_ = false;
-    std::string reason_;  // why the link broke or failed, for diagnostics
+    std::string reason_;   // why the link broke or failed, for diagnostics
+    std::string refusal_;  // the renderer's own "error" reason, when it gave one
     int stallMs_;
 };
 
@@ -53,6 +57,9 @@ public:
     void id(unsigned int id) override;
 
     const std::string& lastReason() const { return reason_; }
+    // Why the renderer refused the last scene, in its own words; empty when
+    // it gave no reason (it died, stopped reading, or took the scene).
+    const std::string& lastRefusal() const { return refusal_; }
 
 private:
     void closeSocket();

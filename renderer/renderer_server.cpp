@@ -16,7 +16,9 @@
 
 #include "renderer/instance_records.h"
 #include "renderer/link_socket.h"
+#include "renderer/link_token.h"
 #include "renderer/model_sets.h"
+#include "renderer/output_folder.h"
 #include "renderer/scene_saver.h"
 #include "scenefile/reader.h"
 
@@ -33,6 +35,13 @@ constexpr std::size_t kSaveBuffers = 8;
 // Bytes taken from one connection before the others get their turn.
 constexpr std::size_t kTurnBytes = std::size_t{8} << 20;
 constexpr int kMaxPollMs = 250;
+// Scene bytes between two looks at the free disk space.
+constexpr std::uint64_t kDiskCheckBytes = std::uint64_t{4} << 20;
+// The pause after a failed accept(), doubling while it keeps failing.
+constexpr int kFirstAcceptPauseMs = 10;
+constexpr int kLastAcceptPauseMs = 1000;
+
+std::string mebibytes(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -40,9 +49,8 @@ double secondsSince(Clock::time_point start) {
 
 std::string countsText(const Counts& c) {
     return "objects " + std::to_string(c.objects) + ", triangles " + std::to_string(c.triangles) +
-           ", materials " + std::to_string(c.materials) + ", cameras " +
-           std::to_string(c.cameras) + ", lights " + std::to_string(c.lights) + ", animations " +
-           std::to_string(c.animations);
+           ", materials " + std::to_string(c.materials) + ", cameras " + std::to_string(c.cameras) +
+           ", lights " + std::to_string(c.lights) + ", animations " + std::to_string(c.animations);
 }
 
 // A file name part from a model set name: letters, digits, '.', '-', '_'.
@@ -79,9 +87,10 @@ struct RendererServer::Connection {
     // The model sets keep names and counts, never array values: the reader
     // checks the arrays and counts them without storing them.
     scenefile::StreamReader reader{builder, scenefile::ReaderOptions{.keepBinaryValues = false}};
-    std::unique_ptr<SceneSaver> saver;               // null: the scene is not saved
-    std::unique_ptr<SceneSaver::Buffer> receiving;   // the saver's buffer being received into
+    std::unique_ptr<SceneSaver> saver;              // null: the scene is not saved
+    std::unique_ptr<SceneSaver::Buffer> receiving;  // the saver's buffer being received into
     std::uint64_t bytes = 0;
+    std::uint64_t nextDiskCheck = 0;  // scene bytes at which to look at the disk again
     unsigned long clientId = 0;
     Clock::time_point start = Clock::now();
     Clock::time_point lastActivity = Clock::now();
@@ -96,9 +105,19 @@ struct RendererServer::State {
 
 RendererServer::RendererServer(ServerOptions options)
     : options_(std::move(options)), pid_(::getpid()), state_(std::make_unique<State>()) {
-    std::error_code ec;
-    std::filesystem::create_directories(options_.outputFolder, ec);
-    log_ = std::fopen((options_.outputFolder + "/vxrenderer.log").c_str(), "a");
+    std::string error;
+    if (!prepareOutputFolder(options_.outputFolder, error)) {
+        log("cannot use the output folder " + options_.outputFolder + ": " + error);
+        return;
+    }
+    log_ = openLog(options_.outputFolder + "/vxrenderer.log", error);
+    if (log_ == nullptr) {
+        log("cannot write " + options_.outputFolder + "/vxrenderer.log: " + error);
+    }
+    if (const int removed = removeStaleIncoming(options_.outputFolder); removed > 0) {
+        log("removed " + std::to_string(removed) +
+            " partial scene file(s) of renderers that ended while receiving");
+    }
 }
 
 RendererServer::~RendererServer() {
@@ -120,6 +139,11 @@ void RendererServer::log(const std::string& line) {
 
 bool RendererServer::start() {
     std::string reasons;
+    token_ = vxlink::newToken(reasons);
+    if (token_.empty()) {
+        log("cannot make the instance's token: " + reasons);
+        return false;
+    }
     for (long long port = options_.firstPort; port <= options_.lastPort; ++port) {
         std::string error;
         listenFd_ = vxlink::listenLoopback(static_cast<int>(port), error);
@@ -144,7 +168,7 @@ void RendererServer::publish() {
     const std::string& folder = options_.instanceFolder;
     // The description first: whoever finds the record finds the description.
     vxlink::replaceFile(vxlink::sceneDescriptionPath(folder, pid_), state_->models.describe());
-    if (!vxlink::writeRecord(folder, {options_.versionMajor, pid_, port_})) {
+    if (!vxlink::writeRecord(folder, {options_.versionMajor, pid_, port_, token_})) {
         log("cannot publish the instance record in " + folder);
     }
 }
@@ -159,8 +183,16 @@ void RendererServer::unpublish() {
 int RendererServer::run(const std::atomic<bool>& stop) {
     State& s = *state_;
     while (!stop) {
-        std::vector<pollfd> fds{{listenFd_, POLLIN, 0}};
+        // While accepting is paused the listening socket is left out (a
+        // negative descriptor is ignored by poll) and the wait ends in time.
         int waitMs = kMaxPollMs;
+        if (acceptPauseMs_ > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(acceptAgainAt_ -
+                                                                                    Clock::now());
+            waitMs = std::clamp(static_cast<int>(left.count()) + 1, 0, waitMs);
+        }
+        const bool accepting = acceptPauseMs_ == 0 || Clock::now() >= acceptAgainAt_;
+        std::vector<pollfd> fds{{accepting ? listenFd_ : -1, POLLIN, 0}};
         for (const auto& c : s.connections) {
             fds.push_back({c->fd, POLLIN, 0});
             const auto left = std::chrono::milliseconds(options_.timeoutMs) -
@@ -172,7 +204,7 @@ int RendererServer::run(const std::atomic<bool>& stop) {
             log(std::string("poll: ") + std::strerror(errno));
             return 1;
         }
-        if (fds[0].revents & POLLIN) accept();
+        if ((fds[0].revents & POLLIN) || (accepting && acceptPauseMs_ > 0)) accept();
         for (std::size_t i = 1; i < fds.size(); ++i) {
             Connection& c = *s.connections[i - 1];
             if (fds[i].revents != 0 && c.fd >= 0) serve(c);
@@ -203,7 +235,20 @@ void RendererServer::accept() {
         socklen_t length = sizeof peer;
         const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length,
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (acceptPauseMs_ > 0) log("accepting connections again");
+                acceptPauseMs_ = 0;
+                return;
+            }
+            // Out of descriptors or memory, or a failure the system may
+            // clear: the connection waits in the queue meanwhile.
+            pauseAccepting(errno);
+            return;
+        }
+        if (acceptPauseMs_ > 0) log("accepting connections again");
+        acceptPauseMs_ = 0;
         auto c = std::make_unique<Connection>();
         c->number = ++connections_;
         c->fd = fd;
@@ -221,6 +266,17 @@ void RendererServer::accept() {
         }
         state_->connections.push_back(std::move(c));
     }
+}
+
+void RendererServer::pauseAccepting(int error) {
+    if (acceptPauseMs_ == 0) {
+        log(std::string("cannot accept a connection: ") + std::strerror(error) +
+            "; accepting paused for " + std::to_string(kFirstAcceptPauseMs) +
+            " ms, doubling up to " + std::to_string(kLastAcceptPauseMs) + " ms while it fails");
+    }
+    acceptPauseMs_ = acceptPauseMs_ == 0 ? kFirstAcceptPauseMs
+                                         : std::min(acceptPauseMs_ * 2, kLastAcceptPauseMs);
+    acceptAgainAt_ = Clock::now() + std::chrono::milliseconds(acceptPauseMs_);
 }
 
 void RendererServer::serve(Connection& c) {
@@ -259,8 +315,8 @@ void RendererServer::serve(Connection& c) {
         std::size_t pos = 0;
         while (pos < size && c.fd >= 0) {
             if (c.phase == Connection::Phase::body) {
-                const std::size_t k = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(c.bodyLeft, size - pos));
+                const std::size_t k =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(c.bodyLeft, size - pos));
                 try {
                     c.reader.feed(std::string_view(buffer + pos, k));
                 } catch (const std::exception& e) {
@@ -274,10 +330,9 @@ void RendererServer::serve(Connection& c) {
                 if (c.bodyLeft == 0) c.phase = Connection::Phase::header;
                 continue;
             }
-            const char* end =
-                static_cast<const char*>(std::memchr(buffer + pos, '\n', size - pos));
-            const std::size_t k = end != nullptr ? static_cast<std::size_t>(end - (buffer + pos))
-                                                 : size - pos;
+            const char* end = static_cast<const char*>(std::memchr(buffer + pos, '\n', size - pos));
+            const std::size_t k =
+                end != nullptr ? static_cast<std::size_t>(end - (buffer + pos)) : size - pos;
             if (c.line.size() + k > vxlink::kMaxLine) {
                 fail(c, "a message line longer than " + std::to_string(vxlink::kMaxLine) +
                             " bytes: not a live-link client");
@@ -295,10 +350,33 @@ void RendererServer::serve(Connection& c) {
             }
         }
         handOver(c);
+        if (!checkDisk(c)) return;
     }
 }
 
-void RendererServer::save(Connection& c, const char* buffer, std::size_t offset, std::size_t length) {
+std::string RendererServer::diskShortage() const {
+    DiskSpace space;
+    std::string error;
+    // A filesystem that cannot be asked is not taken to be full; the writes
+    // themselves then say whether there is room.
+    if (!diskSpace(options_.outputFolder, space, error)) return {};
+    const std::uint64_t reserve = diskReserve(options_.diskReserveBytes, space);
+    if (space.available >= reserve) return {};
+    return "not enough free disk for the scene in " + options_.outputFolder + ": " +
+           mebibytes(space.available) + " free, " + mebibytes(reserve) + " kept free";
+}
+
+bool RendererServer::checkDisk(Connection& c) {
+    if (c.fd < 0 || c.saver == nullptr || c.bytes < c.nextDiskCheck) return true;
+    c.nextDiskCheck = c.bytes + kDiskCheckBytes;
+    const std::string shortage = diskShortage();
+    if (shortage.empty()) return true;
+    fail(c, shortage);  // drops the partial file
+    return false;
+}
+
+void RendererServer::save(Connection& c, const char* buffer, std::size_t offset,
+                          std::size_t length) {
     if (c.saver == nullptr) return;
     if (c.receiving != nullptr && buffer == c.receiving->data()) {
         c.receiving->keep(offset, length);
@@ -331,16 +409,7 @@ void RendererServer::handleLine(Connection& c, const std::string& line) {
             fail(c, "no client greeting: not a live-link client");
             return;
         }
-        c.phase = Connection::Phase::header;
-        const std::string path = options_.outputFolder + "/.incoming-" + std::to_string(pid_) +
-                                 "-" + std::to_string(c.number) + ".vxs";
-        auto saver = std::make_unique<SceneSaver>(kReadBuffer, kSaveBuffers);
-        std::string error;
-        if (saver->open(path, error)) {
-            c.saver = std::move(saver);
-        } else {
-            log("cannot save scenes in " + options_.outputFolder + ": " + error);
-        }
+        greet(c, words);
         return;
     }
     std::uint64_t size = 0;
@@ -351,6 +420,34 @@ void RendererServer::handleLine(Connection& c, const std::string& line) {
         endScene(c);
     } else {
         fail(c, "unexpected message \"" + line.substr(0, 40) + "\"");
+    }
+}
+
+void RendererServer::greet(Connection& c, std::istringstream& words) {
+    std::string token;
+    words >> token;
+    if (!vxlink::tokensMatch(token, token_)) {
+        fail(c, token.empty() ? "refused: the client presented no token; this renderer serves "
+                                "only its own user"
+                              : "refused: the client presented a wrong token; this renderer "
+                                "serves only its own user");
+        return;
+    }
+    c.phase = Connection::Phase::header;
+    if (const std::string shortage = diskShortage(); !shortage.empty()) {
+        fail(c, shortage);
+        return;
+    }
+    c.nextDiskCheck = kDiskCheckBytes;
+    // Named only once complete; the name here only gives the folder.
+    const std::string path = options_.outputFolder + "/.incoming-" + std::to_string(pid_) + "-" +
+                             std::to_string(c.number) + ".vxs";
+    auto saver = std::make_unique<SceneSaver>(kReadBuffer, kSaveBuffers);
+    std::string error;
+    if (saver->open(path, error)) {
+        c.saver = std::move(saver);
+    } else {
+        log("cannot save scenes in " + options_.outputFolder + ": " + error);
     }
 }
 
@@ -370,17 +467,13 @@ void RendererServer::endScene(Connection& c) {
         // The answer waits until the whole scene is in its file, under its name.
         handOver(c);
         std::string error;
-        const std::string incoming = c.saver->path();
         const std::string path = options_.outputFolder + "/scene-" + std::to_string(pid_) + "-" +
                                  std::to_string(number) + "-" + safeName(applied.name) + ".vxs";
-        if (!c.saver->finish(error)) {
-            log("connection " + std::to_string(c.number) + ": cannot save to " + incoming + ": " +
-                error);
-            ::unlink(incoming.c_str());
-        } else if (std::rename(incoming.c_str(), path.c_str()) == 0) {
+        if (c.saver->finish(path, error)) {
             saved = "saved " + path;
         } else {
-            ::unlink(incoming.c_str());
+            log("connection " + std::to_string(c.number) + ": cannot save to " + path + ": " +
+                error);
         }
         c.saver.reset();
     }
@@ -391,13 +484,14 @@ void RendererServer::endScene(Connection& c) {
         (applied.update ? "update" : "render") + ") from client " + std::to_string(c.clientId) +
         ": " + countsText(applied.scene) + ", bytes " + std::to_string(c.bytes) + ", seconds " +
         seconds + "; model set: " + countsText(applied.modelSet) + "; " + saved);
-    const std::string answer = "ok " + std::to_string(number) + " " + std::to_string(c.bytes) + "\n";
+    const std::string answer =
+        "ok " + std::to_string(number) + " " + std::to_string(c.bytes) + "\n";
     // A few bytes on a socket the client only wrote to: they go out at once,
     // or the client is not waited for.
     if (::send(c.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
         static_cast<ssize_t>(answer.size())) {
-        log("connection " + std::to_string(c.number) + ": the answer did not go out: " +
-            std::strerror(errno));
+        log("connection " + std::to_string(c.number) +
+            ": the answer did not go out: " + std::strerror(errno));
     }
     close(c);
 }
@@ -405,13 +499,12 @@ void RendererServer::endScene(Connection& c) {
 void RendererServer::fail(Connection& c, const std::string& reason) {
     if (c.fd < 0) return;
     log("connection " + std::to_string(c.number) + " from " + c.peer + ": " + reason +
-        "; connection ended" + (c.bytes > 0 ? ", scene discarded (" + std::to_string(c.bytes) +
-                                                  " bytes received)"
-                                            : ""));
+        "; connection ended" +
+        (c.bytes > 0 ? ", scene discarded (" + std::to_string(c.bytes) + " bytes received)" : ""));
     // One try at telling the client why; a client that does not read is not waited for.
     const std::string message = "error " + reason + "\n";
-    [[maybe_unused]] const ssize_t sent = ::send(c.fd, message.data(), message.size(),
-                                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+    [[maybe_unused]] const ssize_t sent =
+        ::send(c.fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     close(c);
 }
 

@@ -6,8 +6,17 @@
 //
 // Contract. run() serves until stop() is asked (a signal handler may ask)
 // or, with `exitWhenIdleMs`, until no client was connected for that long; it
-// then removes the instance record and scene description. Each connection
-// has a time limit: a client that sends nothing for `timeoutMs`, closes in
+// then removes the instance record and scene description. Only the
+// renderer's own user is served: every client must present the token of the
+// instance record (owner-only, see instance_records.h) in its greeting; any
+// other is refused with a message and a log line, before it can touch the
+// model sets or the disk. A scene is refused, and its partial file dropped,
+// as soon as the output folder's filesystem has less than the disk reserve
+// free (output_folder.h); there is no other limit on a scene's size. When
+// accept() fails (no descriptors, no memory) the renderer stops accepting
+// for 10 ms, doubling up to 1 s while it keeps failing, instead of spinning.
+// Partial scenes left by renderers that were killed are removed at start.
+// Each connection has a time limit: a client that sends nothing for `timeoutMs`, closes in
 // the middle of a scene, sends something that is not a scene, or does not
 // take the renderer's answer, ends only its own connection, with a message
 // in the log; its partial scene is discarded and no file is left of it.
@@ -21,7 +30,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -35,6 +47,8 @@ struct ServerOptions {
     std::string instanceFolder;
     int timeoutMs = 60000;
     int exitWhenIdleMs = 0;  // 0: serve until stopped
+    // Bytes of the output filesystem kept free; negative: the default rule.
+    std::int64_t diskReserveBytes = -1;
 };
 
 class RendererServer {
@@ -58,6 +72,14 @@ private:
     void accept();
     void serve(Connection& c);
     void handleLine(Connection& c, const std::string& line);
+    void greet(Connection& c, std::istringstream& words);
+    // Empty while the output filesystem has its reserve free, else why not.
+    std::string diskShortage() const;
+    // Every kDiskCheckBytes of a scene being saved: false (the connection
+    // failed) when the disk is below its reserve.
+    bool checkDisk(Connection& c);
+    // After accept() failed with `error`: no accepting for a while.
+    void pauseAccepting(int error);
     // Scene bytes at `buffer` + `offset` for the connection's file.
     void save(Connection& c, const char* buffer, std::size_t offset, std::size_t length);
     // The buffer received into goes to the saver with the scene bytes marked in it.
@@ -72,6 +94,9 @@ private:
     int listenFd_ = -1;
     int port_ = 0;
     std::int64_t pid_ = 0;
+    std::string token_;
+    int acceptPauseMs_ = 0;  // 0: accepting
+    std::chrono::steady_clock::time_point acceptAgainAt_;
     std::uint64_t connections_ = 0;
     std::uint64_t scenes_ = 0;
     std::FILE* log_ = nullptr;

@@ -1,11 +1,12 @@
 #include "renderer/scene_saver.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+
+#include "platform/regular_file.h"
 
 namespace vxrenderer {
 
@@ -26,21 +27,28 @@ SceneSaver::~SceneSaver() {
 }
 
 bool SceneSaver::open(const std::string& path, std::string& error) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        error = std::strerror(errno);
+    // A FIFO or device in the way would be written in place (and a FIFO
+    // waited on): refused before it is opened.
+    if (const std::string kind = platform::nonRegularKind(path); !kind.empty()) {
+        error = "is " + kind;
         return false;
     }
+    // Scenes are the user's: owner-only whatever the folder and the umask.
+    if (!file_.open(path, error, platform::AtomicFileOptions{0600, true})) return false;
+    if (file_.inPlace()) {
+        file_.discard();
+        error = "not a regular file";
+        return false;
+    }
+    fd_ = file_.fd();
     try {
         writer_ = std::thread([this] { write(); });
     } catch (const std::system_error& e) {
         error = std::string("no thread to write with: ") + e.what();
-        ::close(fd_);
+        file_.discard();
         fd_ = -1;
-        ::unlink(path.c_str());
         return false;
     }
-    path_ = path;
     return true;
 }
 
@@ -110,27 +118,25 @@ void SceneSaver::stop(bool abandon) {
     if (writer_.joinable()) writer_.join();
 }
 
-bool SceneSaver::finish(std::string& error) {
+bool SceneSaver::finish(const std::string& path, std::string& error) {
     if (fd_ < 0) {
         error = "no file open";
         return false;
     }
     stop(false);
-    bool ok = failure_.empty();
-    error = failure_;
-    if (::close(fd_) != 0 && ok) {
-        ok = false;
-        error = std::strerror(errno);
-    }
     fd_ = -1;
-    return ok;
+    if (!failure_.empty()) {
+        error = failure_;
+        file_.discard();
+        return false;
+    }
+    return file_.commitAs(path, error);
 }
 
 void SceneSaver::discard() {
     stop(true);
-    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!path_.empty()) ::unlink(path_.c_str());
+    file_.discard();
 }
 
 }  // namespace vxrenderer

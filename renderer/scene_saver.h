@@ -8,10 +8,14 @@
 // kept, with write(2), so the file holds exactly the kept bytes. At most
 // `buffers` buffers exist; take() waits while all of them are waiting for
 // the disk, which bounds the memory a connection holds. finish() waits
-// until everything submitted was written and closes the file: true when
-// every byte reached it, else false with the reason (the first failure; the
-// bytes after it are dropped). discard() stops at once and removes the file;
-// a saver destroyed unfinished discards. Only one thread calls the saver.
+// until everything submitted was written, closes the file and puts it under
+// its final name, owner-only (0600): true when every byte reached it, else
+// false with the reason (the first failure; the bytes after it are dropped)
+// and no file. Until then the scene has no name in the folder where the
+// system allows it (platform::AtomicFile), so even a SIGKILL leaves nothing;
+// elsewhere a hidden temporary that names this process. discard() stops at
+// once and drops the file; a saver destroyed unfinished discards. Only one
+// thread calls the saver.
 #pragma once
 
 #include <condition_variable>
@@ -22,6 +26,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace vxrenderer {
 
@@ -49,13 +55,14 @@ public:
     SceneSaver(const SceneSaver&) = delete;
     SceneSaver& operator=(const SceneSaver&) = delete;
 
-    // Creates the file (replacing one of that name) and starts the writer.
+    // Creates the file for the folder of `path` and starts the writer.
+    // Refuses a path that names something other than a regular file.
     bool open(const std::string& path, std::string& error);
-    const std::string& path() const { return path_; }
 
     std::unique_ptr<Buffer> take();
     void submit(std::unique_ptr<Buffer> buffer);
-    bool finish(std::string& error);
+    // `path`: the final name, in the folder of the path opened.
+    bool finish(const std::string& path, std::string& error);
     void discard();
 
 private:
@@ -65,8 +72,8 @@ private:
     std::size_t bufferSize_;
     std::size_t maxBuffers_;
     std::size_t buffers_ = 0;  // made so far
-    std::string path_;
-    int fd_ = -1;
+    platform::AtomicFile file_;
+    int fd_ = -1;  // file_'s, while the writer may use it
     std::thread writer_;
 
     std::mutex mutex_;

@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +25,11 @@ std::atomic<bool> g_stop{false};
 
 void requestStop(int) { g_stop = true; }
 
+// SIGINT, SIGTERM and SIGHUP end the serving loop, which removes the
+// instance files and drops unfinished scenes on its way out, so the generic
+// output cleanup of platform/atomic_file.h is not installed over them. A
+// file-size limit shows as a failed save of that one scene (SIGXFSZ
+// ignored), not as the end of the renderer.
 void installSignals() {
     struct sigaction stop {};
     stop.sa_handler = requestStop;
@@ -32,6 +38,7 @@ void installSignals() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 int secondsFromEnvironment(const char* name) {
@@ -48,8 +55,10 @@ int main(int argc, char** argv) {
     int maxPort = 0;
     double timeoutSeconds = vxlink::timeoutFromEnvironment(60000) / 1000.0;
     int idleSeconds = secondsFromEnvironment("VXRENDERER_EXIT_WHEN_IDLE");
-    auto* portOption = app.add_option("--port", port, "first live-link port (default: the registry's)")
-                           ->check(CLI::Range(1, 65535));
+    std::int64_t reserveMiB = -1;
+    auto* portOption =
+        app.add_option("--port", port, "first live-link port (default: the registry's)")
+            ->check(CLI::Range(1, 65535));
     app.add_option("--max-port", maxPort, "last live-link port (default: --port)")
         ->check(CLI::Range(1, 65535))
         ->needs(portOption);
@@ -58,13 +67,18 @@ int main(int argc, char** argv) {
     app.add_option("--version-major", options.versionMajor, "major version it reports")
         ->check(CLI::Range(1, 99))
         ->capture_default_str();
-    app.add_option("--timeout", timeoutSeconds,
-                   "seconds a client may stay silent (default: $TALVIK_LIVELINK_TIMEOUT_MS, else 60)")
+    app.add_option(
+           "--timeout", timeoutSeconds,
+           "seconds a client may stay silent (default: $TALVIK_LIVELINK_TIMEOUT_MS, else 60)")
         ->check(CLI::PositiveNumber);
     app.add_option("--exit-when-idle", idleSeconds,
                    "end after this many seconds without a client (default: "
                    "$VXRENDERER_EXIT_WHEN_IDLE, else never)")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--disk-reserve", reserveMiB,
+                   "MiB of the output folder's filesystem kept free: scenes that would leave "
+                   "less are refused (default: 256, or 1 % of the filesystem when less)")
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 40));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -79,9 +93,11 @@ int main(int argc, char** argv) {
     }
     vxlink::removeStaleRecords(options.instanceFolder);
     if (options.outputFolder.empty()) options.outputFolder = options.instanceFolder + "/scenes";
-    options.outputFolder = std::filesystem::absolute(options.outputFolder).lexically_normal().string();
+    options.outputFolder =
+        std::filesystem::absolute(options.outputFolder).lexically_normal().string();
     options.timeoutMs = static_cast<int>(timeoutSeconds * 1000);
     options.exitWhenIdleMs = idleSeconds * 1000;
+    options.diskReserveBytes = reserveMiB < 0 ? -1 : reserveMiB << 20;
 
     if (port != 0) {
         options.firstPort = port;
@@ -94,8 +110,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr,
                          "vxrenderer: no live-link port range in the registry (%s); pass --port "
                          "or register the renderer with vxregister\n",
-                         status == livelink::kNoInstallation ? "no installation"
-                                                             : "\"LiveLinkPort\" or \"LiveLinkMaxPort\" missing");
+                         status == livelink::kNoInstallation
+                             ? "no installation"
+                             : "\"LiveLinkPort\" or \"LiveLinkMaxPort\" missing");
             return 2;
         }
         options.firstPort = first;

@@ -111,7 +111,7 @@ TEST_F(LiveEndToEnd, ARendererPortThatAcceptsAndNeverAnswersEndsTheCommandWithIt
     std::filesystem::create_directories(runtime);
     ASSERT_TRUE(vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
                                     "<scene><modelsets/></scene>"));
-    ASSERT_TRUE(vxlink::writeRecord(runtime, {8, ::getpid(), port - 1}));
+    ASSERT_TRUE(vxlink::writeRecord(runtime, {8, ::getpid(), port - 1, ""}));
     ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "500", 1);
     const auto start = std::chrono::steady_clock::now();
     const ProcessResult update = runProcess({VXHOST_PATH, "update", kStudio});

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <sstream>
 #include <thread>
 
 #include "host/document.h"
@@ -17,6 +19,7 @@
 #include "livelink/repeat_link_factory.h"
 #include "plugin/export_controller.h"
 #include "renderer/link_socket.h"
+#include "renderer/link_token.h"
 
 namespace vxtest {
 namespace {
@@ -41,6 +44,17 @@ private:
     tal::RepeatLinkFactory& real_;
 };
 
+// Bytes `pid` has written with write(2) so far: its saved scenes and logs.
+std::uint64_t bytesWritten(pid_t pid) {
+    std::istringstream io(readFile("/proc/" + std::to_string(pid) + "/io"));
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "wchar:") return value;
+    }
+    return 0;
+}
+
 // A side x side grid of quads: a scene of tens of megabytes.
 std::unique_ptr<host::BaseDocument> grid(int side) {
     auto doc = std::make_unique<host::BaseDocument>();
@@ -49,7 +63,8 @@ std::unique_ptr<host::BaseDocument> grid(int side) {
     mesh->SetName("Grid");
     const int row = side + 1;
     for (int z = 0; z < row; ++z)
-        for (int x = 0; x < row; ++x) mesh->points().push_back({x * 1.0, std::sin(x * 0.1), z * 1.0});
+        for (int x = 0; x < row; ++x)
+            mesh->points().push_back({x * 1.0, std::sin(x * 0.1), z * 1.0});
     for (int z = 0; z < side; ++z)
         for (int x = 0; x < side; ++x) {
             const int a = z * row + x;
@@ -63,7 +78,9 @@ class LiveFaults : public LiveWorld {
 protected:
     LiveFaults() {
         ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "500", 1);
-        controller.linkFactoryMaker = [this] { return std::make_unique<ForwardingFactory>(factory); };
+        controller.linkFactoryMaker = [this] {
+            return std::make_unique<ForwardingFactory>(factory);
+        };
         host::SetConsoleSink([this](const std::string& line) { console.push_back(line); });
     }
     ~LiveFaults() override {
@@ -91,7 +108,8 @@ protected:
         std::filesystem::create_directories(runtime);
         vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
                             "<scene><modelsets/></scene>");
-        vxlink::writeRecord(runtime, {8, ::getpid(), port - 1});
+        std::string noRandom;
+        vxlink::writeRecord(runtime, {8, ::getpid(), port - 1, vxlink::newToken(noRandom)});
         return fd;
     }
 
@@ -103,18 +121,15 @@ protected:
 TEST_F(LiveFaults, ARendererKilledInTheMiddleOfASceneEndsTheCommandWithItsText) {
     const pid_t renderer = startRenderer();
     const std::unique_ptr<host::BaseDocument> doc = grid(500);
-    // Killed as soon as a megabyte of the scene has arrived.
+    // Killed as soon as a megabyte of the scene is on its way to the disk.
+    const std::uint64_t writtenBefore = bytesWritten(renderer);
     std::atomic<bool> killed{false};
     std::thread killer([&] {
         const auto deadline = Clock::now() + std::chrono::seconds(60);
         while (!killed && Clock::now() < deadline) {
-            std::error_code ec;
-            for (const auto& e : std::filesystem::directory_iterator(scenes, ec)) {
-                if (e.path().filename().string().rfind(".incoming", 0) == 0 &&
-                    std::filesystem::file_size(e.path(), ec) > (1u << 20)) {
-                    ::kill(renderer, SIGKILL);
-                    killed = true;
-                }
+            if (bytesWritten(renderer) > writtenBefore + (1u << 20)) {
+                ::kill(renderer, SIGKILL);
+                killed = true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -126,6 +141,10 @@ TEST_F(LiveFaults, ARendererKilledInTheMiddleOfASceneEndsTheCommandWithItsText) 
     EXPECT_EQ(factory.errorText(), tal::kLinkLostText);
     EXPECT_EQ(console, std::vector<std::string>{tal::kLinkLostText});
     EXPECT_TRUE(savedScenes().empty());
+    // Not even a partial file: the scene had no name in the folder yet.
+    for (const auto& e : std::filesystem::directory_iterator(scenes)) {
+        EXPECT_EQ(e.path().filename(), "vxrenderer.log");
+    }
 }
 
 TEST_F(LiveFaults, ARendererThatStopsReadingEndsTheCommandWithItsText) {
@@ -134,7 +153,7 @@ TEST_F(LiveFaults, ARendererThatStopsReadingEndsTheCommandWithItsText) {
     std::thread stalled([&] {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         const int client = ::accept(fd, nullptr, nullptr);
-        const std::string greeting = "vxlink 1 vxrenderer 8 1\n";
+        const std::string greeting = "vxlink 1 vxrenderer 8 " + std::to_string(::getpid()) + "\n";
         ::send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
         while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ::close(client);

@@ -76,8 +76,9 @@ TEST_F(FactoryTest, RenderTakesTheNewestIdleInstanceAndTheFirstOfEqualVersions) 
 }
 
 TEST_F(FactoryTest, VersionsOutsideTheRangeAndUnattachableInstancesAreNotChosen) {
-    const std::string busy = "<scene><modelsets><modelset name=\"x\"><summary/></modelset>"
-                             "</modelsets></scene>";
+    const std::string busy =
+        "<scene><modelsets><modelset name=\"x\"><summary/></modelset>"
+        "</modelsets></scene>";
     env.query.lists = {instances({entry(9, 90, 5090), entry(6, 60, 5060), entry(8, 80, 5080),
                                   entry(7, 70, 5070), entry(7, 71, 5071)})};
     env.query.refused = {80};
@@ -106,8 +107,9 @@ TEST_F(FactoryTest, UpdatePrefersTheInstanceHoldingTheSceneOverANewerIdleOne) {
 }
 
 TEST_F(FactoryTest, UpdateWithoutAMatchTakesTheNewestReachableInstance) {
-    const std::string busy = "<scene><modelsets><modelset name=\"table\"><summary/></modelset>"
-                             "</modelsets></scene>";
+    const std::string busy =
+        "<scene><modelsets><modelset name=\"table\"><summary/></modelset>"
+        "</modelsets></scene>";
     env.query.lists = {instances({entry(7, 70, 5070), entry(8, 80, 5080)})};
     env.query.scenes[70] = busy;
     env.query.scenes[80] = busy;
@@ -171,8 +173,8 @@ TEST_F(FactoryTest, EmptyMalformedAndPartialInstanceListsYieldWhatTheyHold) {
     const auto parse = [](const char* xml) {
         std::vector<std::string> out;
         for (const tal::InstanceInfo& i : tal::parseInstanceList(xml, 7, 8)) {
-            out.push_back(std::to_string(i.versionMajor) + "/" + std::to_string(i.processId) +
-                          "/" + std::to_string(i.liveLinkPort));
+            out.push_back(std::to_string(i.versionMajor) + "/" + std::to_string(i.processId) + "/" +
+                          std::to_string(i.liveLinkPort));
         }
         return out;
     };
@@ -213,7 +215,8 @@ TEST_F(FactoryTest, AnEmptyOrUnreadableListStartsTheRenderer) {
 }
 
 TEST_F(FactoryTest, AfterALaunchItLooksAgainAndPausesAfterEveryLook) {
-    env.query.lists = {instances({}), instances({}), instances({}), instances({entry(8, 80, 5080)})};
+    env.query.lists = {instances({}), instances({}), instances({}),
+                       instances({entry(8, 80, 5080)})};
     env.api.acceptedPorts = {5080};
     EXPECT_EQ(open("render"), &env.api);
     // The first look, then three passes; the pause follows the successful one too.
@@ -246,9 +249,9 @@ TEST_F(FactoryTest, NoPortToTryKeepsTheScanText) {
         int status;
         std::optional<int> first, last;
     };
-    for (const Range& range : {Range{0, 5000, 4999}, Range{livelink::kMaxPortMissing, 5000, {}},
-                               Range{livelink::kPortMissing, {}, {}},
-                               Range{livelink::kNoInstallation, {}, {}}}) {
+    for (const Range& range :
+         {Range{0, 5000, 4999}, Range{livelink::kMaxPortMissing, 5000, {}},
+          Range{livelink::kPortMissing, {}, {}}, Range{livelink::kNoInstallation, {}, {}}}) {
         linktest::ScriptedEnvironment scripted;
         tal::RepeatLinkFactory fresh(scripted);
         scripted.query.lists = {instances({entry(8, 80, 0)})};
@@ -282,6 +285,29 @@ TEST_F(FactoryTest, ALinkThatBrokeIsReportedWhenItCloses) {
     factory.closeApi();
     EXPECT_EQ(factory.errorText(), tal::kLinkLostText);
     EXPECT_EQ(env.events.back(), "freeLibrary");
+}
+
+TEST_F(FactoryTest, ASceneTheRendererRefusedIsReportedInTheRenderersWords) {
+    env.query.lists = {instances({entry(8, 80, 5080)})};
+    env.api.acceptedPorts = {5080};
+    env.api.disconnectResult = false;
+    env.refusal = "not enough free disk";
+    ASSERT_EQ(open("render"), &env.api);
+    factory.closeApi();
+    EXPECT_EQ(factory.errorText(), std::string(tal::kRefusedPrefix) + "not enough free disk");
+    // The reason is asked for while the library that holds it is loaded.
+    EXPECT_THAT(std::vector<std::string>(env.events.end() - 2, env.events.end()),
+                ElementsAre("refusalReason", "freeLibrary"));
+}
+
+TEST_F(FactoryTest, ASceneThatArrivedWholeAsksForNoReason) {
+    env.query.lists = {instances({entry(8, 80, 5080)})};
+    env.api.acceptedPorts = {5080};
+    env.refusal = "stale";
+    ASSERT_EQ(open("render"), &env.api);
+    factory.closeApi();
+    EXPECT_EQ(factory.errorText(), "");
+    EXPECT_EQ(std::count(env.events.begin(), env.events.end(), "refusalReason"), 0);
 }
 
 }  // namespace

@@ -105,6 +105,10 @@ public:
         return portStatus;
     }
     void sleepMilliseconds(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+    std::string refusalReason() override {
+        events.push_back("refusalReason");
+        return refusal;
+    }
 
     RecordingLinkApi api;
     ScriptedQuery query;
@@ -117,6 +121,7 @@ public:
     std::optional<int> lastPort = 5003;
     std::vector<std::string> events;
     std::vector<std::uint32_t> sleeps;
+    std::string refusal;  // what refusalReason() answers
 
 private:
     static std::string range(int a, int b) { return std::to_string(a) + "-" + std::to_string(b); }

@@ -3,20 +3,22 @@
 // runs the renderer's server on a thread with its own instance and output
 // folders; fake renderers are plain sockets.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "renderer/instance_records.h"
 #include "renderer/link_socket.h"
+#include "renderer/link_token.h"
 #include "renderer/live_scene_api.h"
 #include "renderer/renderer_server.h"
+#include "server_fixture.h"
 #include "tests/platform/test_files.h"
 #include "tests/scenefile/call_script.h"
 #include "tests/scenefile/scene_samples.h"
@@ -24,74 +26,11 @@
 
 namespace {
 
+using namespace vxtest;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// A loopback socket on a free port chosen by the system.
-int listenAnywhere(int& port) {
-    std::string error;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(fd, 4);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
-class LiveLinkTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "400", 1);
-    }
-    void TearDown() override {
-        stopServer();
-        ::unsetenv("TALVIK_LIVELINK_TIMEOUT_MS");
-    }
-
-    void startServer(int timeoutMs = 5000) {
-        int probe = 0;
-        const int fd = listenAnywhere(probe);
-        ::close(fd);
-        vxrenderer::ServerOptions options;
-        options.firstPort = probe;
-        options.lastPort = probe;
-        options.outputFolder = dir / "scenes";
-        options.instanceFolder = dir.path();
-        options.timeoutMs = timeoutMs;
-        server = std::make_unique<vxrenderer::RendererServer>(options);
-        ASSERT_TRUE(server->start());
-        port = server->port();
-        thread = std::thread([this] { server->run(stop); });
-    }
-    void stopServer() {
-        stop = true;
-        if (thread.joinable()) thread.join();
-        server.reset();
-    }
-    std::vector<std::string> savedScenes() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir / "scenes")) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string logText() const { return testfiles::readFile(dir / "scenes/vxrenderer.log"); }
-
-    testfiles::TempDir dir;
-    std::unique_ptr<vxrenderer::RendererServer> server;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-    int port = 0;
-};
+class LiveLinkTest : public ServerFixture {};
 
 TEST_F(LiveLinkTest, TheRendererSavesExactlyWhatTheFileWriterWrites) {
     startServer();
@@ -144,11 +83,15 @@ TEST_F(LiveLinkTest, APortThatAcceptsAndNeverAnswersIsGivenUp) {
 // vanishes.
 class FakeRenderer {
 public:
-    explicit FakeRenderer(std::size_t readBeforeClose) {
+    // Publishes a record of this process naming its port in `folder`.
+    FakeRenderer(std::size_t readBeforeClose, const std::string& folder) {
         listen_ = listenAnywhere(port);
+        std::string error;
+        vxlink::writeRecord(folder, {8, ::getpid(), port, vxlink::newToken(error)});
         thread_ = std::thread([this, readBeforeClose] {
             const int fd = ::accept(listen_, nullptr, nullptr);
-            const std::string greeting = "vxlink 1 vxrenderer 8 1\n";
+            const std::string greeting =
+                "vxlink 1 vxrenderer 8 " + std::to_string(::getpid()) + "\n";
             ::send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL);
             std::vector<char> buffer(65536);
             std::size_t taken = 0;
@@ -188,7 +131,7 @@ double sendLargeScene(tal::talScene_api& api) {
 }
 
 TEST_F(LiveLinkTest, ARendererThatStopsReadingBreaksTheLinkWithoutHangingTheExporter) {
-    FakeRenderer stalled(0);
+    FakeRenderer stalled(0, dir.path());
     vxlink::LiveSceneApi live;
     ASSERT_TRUE(live.connect("127.0.0.1", stalled.port, 1));
     EXPECT_LT(sendLargeScene(live), 3.0);  // one stall limit, then the rest is dropped
@@ -197,7 +140,7 @@ TEST_F(LiveLinkTest, ARendererThatStopsReadingBreaksTheLinkWithoutHangingTheExpo
 }
 
 TEST_F(LiveLinkTest, ARendererThatVanishesMidSceneBreaksTheLink) {
-    FakeRenderer dying(1 << 20);
+    FakeRenderer dying(1 << 20, dir.path());
     vxlink::LiveSceneApi live;
     ASSERT_TRUE(live.connect("127.0.0.1", dying.port, 1));
     EXPECT_LT(sendLargeScene(live), 3.0);
@@ -236,7 +179,7 @@ TEST_F(LiveLinkTest, SilentBrokenAndStrangeClientsEndOnlyTheirOwnConnection) {
     startServer(300);
     const int silent = rawClient(port);
     const int halfScene = rawClient(port);
-    const std::string half = "client 2\ndata 100\ngroup \"a\" {\n";
+    const std::string half = "client 2 " + token() + "\ndata 100\ngroup \"a\" {\n";
     ::send(halfScene, half.data(), half.size(), MSG_NOSIGNAL);
     const int stranger = rawClient(port);
     const std::string junk = "GET / HTTP/1.1\n";
@@ -261,7 +204,8 @@ TEST_F(LiveLinkTest, SilentBrokenAndStrangeClientsEndOnlyTheirOwnConnection) {
     stopServer();
     const std::string log = logText();
     EXPECT_NE(log.find("in the middle of a scene; connection ended, scene discarded"),
-              std::string::npos) << log;
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("no client greeting"), std::string::npos) << log;
     EXPECT_NE(log.find("scene 1 \"good\" (render)"), std::string::npos) << log;
     // Only the good scene was saved; nothing is left of the others.
@@ -277,9 +221,10 @@ TEST_F(LiveLinkTest, SilentBrokenAndStrangeClientsEndOnlyTheirOwnConnection) {
 TEST_F(LiveLinkTest, ScenesInAwkwardMessagesAreSavedWholeBeforeTheAnswer) {
     startServer();
     const std::string scene = vxtest::gridScene(80, 60, true);
-    std::string stream = "client 3\n";
+    std::string stream = "client 3 " + token() + "\n";
     std::size_t at = 0;
-    for (std::size_t size : {std::size_t{1}, std::size_t{7}, std::size_t{3001}, std::size_t{65536}}) {
+    for (std::size_t size :
+         {std::size_t{1}, std::size_t{7}, std::size_t{3001}, std::size_t{65536}}) {
         stream += "data " + std::to_string(size) + "\n" + scene.substr(at, size);
         at += size;
     }
@@ -297,7 +242,8 @@ TEST_F(LiveLinkTest, ScenesInAwkwardMessagesAreSavedWholeBeforeTheAnswer) {
 
     const int broken = rawClient(port);
     const std::size_t inArray = scene.find("\x01\x02\x03") + 1000;
-    const std::string half = "client 4\ndata " + std::to_string(scene.size()) + "\n" + scene.substr(0, inArray);
+    const std::string half = "client 4 " + token() + "\ndata " + std::to_string(scene.size()) +
+                             "\n" + scene.substr(0, inArray);
     ASSERT_TRUE(vxlink::sendAll(broken, half.data(), half.size(), 2000, error)) << error;
     ::close(broken);
     const Clock::time_point start = Clock::now();

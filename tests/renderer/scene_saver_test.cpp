@@ -1,14 +1,17 @@
 // The scene saver: kept ranges reach the file in order while buffers go
-// round, a failed write is reported at the end, and an unfinished scene
-// leaves no file.
-#include <unistd.h>
+// round and it appears whole under its final name, a failed write is
+// reported at the end and leaves no file, and so does an unfinished scene.
+#include "renderer/scene_saver.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include "renderer/scene_saver.h"
 #include "tests/platform/test_files.h"
 
 namespace {
@@ -19,12 +22,13 @@ TEST(SceneSaver, KeptRangesReachTheFileInOrderAsBuffersGoRound) {
     testfiles::TempDir dir;
     SceneSaver saver(64, 2);
     std::string error;
-    ASSERT_TRUE(saver.open(dir / "scene.vxs", error)) << error;
+    ASSERT_TRUE(saver.open(dir / ".incoming.vxs", error)) << error;
     std::string expected;
     for (int round = 0; round < 200; ++round) {
         std::unique_ptr<SceneSaver::Buffer> buffer = saver.take();
         ASSERT_EQ(buffer->size(), 64u);
-        for (std::size_t i = 0; i < 64; ++i) buffer->data()[i] = static_cast<char>('A' + (round + i) % 26);
+        for (std::size_t i = 0; i < 64; ++i)
+            buffer->data()[i] = static_cast<char>('A' + (round + i) % 26);
         // Like a receive buffer: a message line, then scene bytes in two
         // runs; some buffers hold no scene bytes at all.
         if (round % 5 != 0) {
@@ -37,23 +41,50 @@ TEST(SceneSaver, KeptRangesReachTheFileInOrderAsBuffersGoRound) {
         }
         saver.submit(std::move(buffer));
     }
-    ASSERT_TRUE(saver.finish(error)) << error;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "named before it is complete";
+    ASSERT_TRUE(saver.finish(dir / "scene.vxs", error)) << error;
     EXPECT_EQ(testfiles::readFile(dir / "scene.vxs"), expected);
+    EXPECT_EQ(std::filesystem::status(dir / "scene.vxs").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_FALSE(std::filesystem::exists(dir / ".incoming.vxs"));
 }
 
-TEST(SceneSaver, AFailedWriteIsReportedWhenTheSceneEnds) {
+TEST(SceneSaver, AFailedWriteIsReportedWhenTheSceneEndsAndLeavesNoFile) {
     testfiles::TempDir dir;
-    std::filesystem::create_symlink("/dev/full", dir / "full.vxs");
+    // A file-size limit makes the writes fail (with SIGXFSZ ignored, as the
+    // renderer has it).
+    struct sigaction ignore {
+    }, before{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &before);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{40, limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
     SceneSaver saver(16, 2);
     std::string error;
-    ASSERT_TRUE(saver.open(dir / "full.vxs", error)) << error;
-    for (int round = 0; round < 5; ++round) {
+    const bool opened = saver.open(dir / ".incoming.vxs", error);
+    for (int round = 0; opened && round < 5; ++round) {
         std::unique_ptr<SceneSaver::Buffer> buffer = saver.take();
         buffer->keep(0, 16);
         saver.submit(std::move(buffer));
     }
-    EXPECT_FALSE(saver.finish(error));
-    EXPECT_EQ(error, "No space left on device");
+    const bool finished = opened && saver.finish(dir / "scene.vxs", error);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::sigaction(SIGXFSZ, &before, nullptr);
+    ASSERT_TRUE(opened) << error;
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(error, "File too large");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(SceneSaver, SomethingOtherThanAFileInTheWayIsRefusedWithoutWaiting) {
+    testfiles::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / ".incoming.vxs").c_str(), 0600), 0);
+    SceneSaver saver(16, 2);
+    std::string error;
+    EXPECT_FALSE(saver.open(dir / ".incoming.vxs", error));
+    EXPECT_EQ(error, "is a FIFO");
 }
 
 TEST(SceneSaver, AnUnfinishedSceneLeavesNoFile) {

@@ -85,8 +85,7 @@ std::vector<std::string> liveLibraryCandidates(const std::string& binFolder, int
 talScene_api* tal_get_scene_api(int min, int max) noexcept {
     try {
         vantrix_live_loader* current = loader(min, max);
-        return current != nullptr && current->live != nullptr ? current->live->sceneApi()
-                                                              : nullptr;
+        return current != nullptr && current->live != nullptr ? current->live->sceneApi() : nullptr;
     } catch (...) {
         tal_free_live_loader();
         return nullptr;
@@ -98,11 +97,23 @@ talQuery_api* tal_get_query_api(int min, int max) noexcept {
         LOADER_LOG(logDEBUG4, kLogQueryLoader)
             << "tal_get_query_api -> vantrix_live_loader: " << asPointer(g_loader);
         vantrix_live_loader* current = loader(min, max);
-        return current != nullptr && current->live != nullptr ? current->live->queryApi()
-                                                              : nullptr;
+        return current != nullptr && current->live != nullptr ? current->live->queryApi() : nullptr;
     } catch (...) {
         tal_free_live_loader();
         return nullptr;
+    }
+}
+
+std::string tal_live_refusal() noexcept {
+    try {
+        const vantrix_live_loader* current = g_loader;
+        if (current == nullptr || current->live == nullptr || current->handle == nullptr) return {};
+        void* entry = current->libraries->symbol(current->handle, kLiveRefusalSymbol);
+        if (entry == nullptr) return {};
+        const char* reason = reinterpret_cast<LiveRefusalFn>(entry)(current->live);
+        return reason != nullptr ? std::string(reason) : std::string();
+    } catch (...) {
+        return {};
     }
 }
 

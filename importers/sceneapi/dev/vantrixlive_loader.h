@@ -31,6 +31,11 @@ talScene_api* tal_get_scene_api(int min, int max) noexcept;
 talQuery_api* tal_get_query_api(int min, int max) noexcept;
 void tal_free_live_loader() noexcept;
 
+// Why the renderer refused the last scene, as the loaded library reports it
+// (kLiveRefusalSymbol); empty when no library is loaded, the library does not
+// report reasons, or the renderer refused nothing.
+std::string tal_live_refusal() noexcept;
+
 // The library files tried for an installation, in load order.
 std::vector<std::string> liveLibraryCandidates(const std::string& binFolder, int version);
 
