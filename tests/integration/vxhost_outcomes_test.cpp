@@ -10,6 +10,7 @@
 
 #include "live_world.h"
 #include "renderer/link_socket.h"
+#include "renderer/link_token.h"
 
 namespace vxtest {
 namespace {
@@ -66,7 +67,11 @@ protected:
         std::filesystem::create_directories(runtime);
         ASSERT_TRUE(vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
                                         "<scene><modelsets/></scene>"));
-        ASSERT_TRUE(vxlink::writeRecord(runtime, {8, ::getpid(), port - 1}));
+        // A scripted peer does not check the token, but the client presents
+        // one only to a renderer whose record carries it.
+        std::string noRandom;
+        ASSERT_TRUE(
+            vxlink::writeRecord(runtime, {8, ::getpid(), port - 1, vxlink::newToken(noRandom)}));
         peer_ = std::thread([this, script = std::move(script)] {
             pollfd p{listener_, POLLIN, 0};
             if (::poll(&p, 1, 10000) <= 0) return;
