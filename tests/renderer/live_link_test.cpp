@@ -57,12 +57,10 @@ protected:
     }
 
     void startServer(int timeoutMs = 5000) {
-        int probe = 0;
-        const int fd = listenAnywhere(probe);
-        ::close(fd);
+        // Port 0: the kernel picks a free one; the server reports which.
         vxrenderer::ServerOptions options;
-        options.firstPort = probe;
-        options.lastPort = probe;
+        options.firstPort = 0;
+        options.lastPort = 0;
         options.outputFolder = dir / "scenes";
         options.instanceFolder = dir.path();
         options.timeoutMs = timeoutMs;
