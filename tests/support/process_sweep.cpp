@@ -46,13 +46,9 @@ bool environmentHolds(pid_t pid, const std::string& entry) {
     return false;
 }
 
-// Gone, or a zombie that only waits for its parent: nothing to stop.
-bool finished(pid_t pid) {
-    if (::waitpid(pid, nullptr, WNOHANG) == pid || ::kill(pid, 0) != 0) return true;
-    const std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
-    const std::size_t paren = stat.rfind(')');
-    return paren == std::string::npos || (paren + 2 < stat.size() && stat[paren + 2] == 'Z');
-}
+// Gone, or a zombie that only waits for its parent: nothing to stop. Reaps
+// it when it is a child of this process.
+bool finished(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == pid || !processRunning(pid); }
 
 }  // namespace
 
@@ -71,6 +67,14 @@ std::vector<pid_t> markedProcesses(const std::string& name, const std::string& v
     ::closedir(proc);
     std::sort(found.begin(), found.end());
     return found;
+}
+
+bool processRunning(pid_t pid) {
+    if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
+    const std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z' &&
+           stat[paren + 2] != 'X';
 }
 
 std::string processName(pid_t pid) {

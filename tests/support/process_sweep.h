@@ -23,6 +23,9 @@ namespace vxtest {
 // `name`=`value`, by ascending process id.
 std::vector<pid_t> markedProcesses(const std::string& name, const std::string& value);
 
+// True while `pid` runs: it exists and is not a zombie waiting to be reaped.
+bool processRunning(pid_t pid);
+
 // The program name of a process ("vxrenderer"), empty when it is gone.
 std::string processName(pid_t pid);
 

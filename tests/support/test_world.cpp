@@ -118,6 +118,7 @@ bool enterTestWorld(std::string& error) {
         error = "mkdtemp " + pattern + ": " + std::strerror(errno);
         return false;
     }
+    ::setenv("VX_TEST_OUTER_TMPDIR", tmp != nullptr && *tmp != '\0' ? tmp : "/tmp", 1);
     g_folder = pattern;
     g_owner = true;
     if (!pointEnvironmentAt(g_folder, error)) return false;

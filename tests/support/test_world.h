@@ -8,7 +8,9 @@
 // (TALVIK_RUNTIME_DIR) and TMPDIR (so every temporary folder lies inside).
 // Renderers started from it end on their own after a minute without a client
 // (VXRENDERER_EXIT_WHEN_IDLE, unless set already). VX_TEST_WORLD holds the
-// folder's path and marks every program the tests start (process_sweep.h).
+// folder's path and marks every program the tests start (process_sweep.h);
+// VX_TEST_OUTER_TMPDIR keeps the temporary folder from before, for output
+// a person asked to keep.
 //
 // A guardian process, detached from the test's session, waits for the test
 // process to end in any way (also SIGKILL or an abort), then stops every
