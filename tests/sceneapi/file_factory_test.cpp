@@ -13,6 +13,7 @@
 #include "sceneapi/light_file_factory.h"
 #include "sceneapi/sceneapi_oo.h"
 #include "test_support.h"
+#include "tests/platform/test_files.h"
 
 namespace tal::test {
 namespace {
@@ -20,7 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path scratchFile(const std::string& name) {
-    return tempDir() / ("vx_sceneapi_" + std::to_string(::getpid()) + "_" + name);
+    static const testfiles::TempDir dir("vx-sceneapi");
+    return fs::path(dir.path()) / name;
 }
 
 void writeFreshExport(LightFileFactory& factory) {
