@@ -26,18 +26,17 @@ digest() {
 
 # Process ids whose starting environment holds VX_TEST_RUN=$token.
 marked() {
-  local environ pid
-  for environ in /proc/[0-9]*/environ; do
-    pid=${environ#/proc/}
-    pid=${pid%/environ}
-    [[ $pid == "$$" || $pid == "$BASHPID" ]] && continue
-    if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qxF "VX_TEST_RUN=$token"; then
-      echo "$pid"
-    fi
-  done
+  grep -lzxF "VX_TEST_RUN=$token" /proc/[0-9]*/environ 2>/dev/null |
+    sed -e 's|^/proc/||' -e 's|/environ$||' | grep -vx -e "$$" -e "$BASHPID" || true
 }
 
-renderers() { pgrep -x vxrenderer | sort || true; }
+# Running vxrenderer processes (zombies that only wait to be reaped are not).
+renderers() {
+  local pid
+  for pid in $(pgrep -x vxrenderer); do
+    [[ $(sed -e 's/.*) //' "/proc/$pid/stat" 2>/dev/null | cut -c1) =~ ^[RSDT]$ ]] && echo "$pid"
+  done | sort
+}
 
 before=()
 for r in "${registries[@]}"; do before+=("$(digest "$r")"); done
@@ -49,7 +48,7 @@ status=$?
 
 failed=0
 left=$(marked)
-for _ in $(seq 50); do
+for _ in $(seq 25); do
   [[ -z $left ]] && break
   sleep 0.2
   left=$(marked)
