@@ -54,6 +54,27 @@ void removeTemporariesAndReraise(int signal) {
 
 std::string reasonText(int error) { return std::strerror(error); }
 
+// Blocks SIGINT, SIGTERM and SIGHUP for the calling thread while it lives;
+// what arrived meanwhile is delivered when it goes.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t interrupts;
+        sigemptyset(&interrupts);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+        held_ = ::pthread_sigmask(SIG_BLOCK, &interrupts, &previous_) == 0;
+    }
+    ~InterruptsHeld() {
+        if (held_) ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_{};
+    bool held_ = false;
+};
+
 std::pair<std::string, std::string> splitPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return {".", path};
@@ -251,25 +272,14 @@ bool AtomicFile::commit(std::string& error) {
         error = reasonText(reason);
         return false;
     }
-    const auto [folder, base] = splitPath(target_);
-    if (unnamed_) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
-            const std::string name = temporaryName(folder, base);
-            registerTemporary(name);
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                temporary_ = name;
-                break;
-            }
-            reason = errno;
-            unregisterTemporary(name);
-            if (reason != EEXIST) break;
-        }
-        if (temporary_.empty()) {
-            discard();
-            error = reasonText(reason != 0 ? reason : EEXIST);
-            return false;
-        }
+    // From the link to the rename the file has a name that is not its own;
+    // SIGINT, SIGTERM and SIGHUP wait until it has its own, so that an
+    // interrupt then leaves the complete file rather than a stray one.
+    const InterruptsHeld held;
+    if (unnamed_ && !linkUnnamed(reason)) {
+        discard();
+        error = reasonText(reason);
+        return false;
     }
     if (::close(std::exchange(fd_, -1)) != 0) reason = errno;
     if (reason == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) reason = errno;
@@ -291,6 +301,24 @@ bool AtomicFile::commitAs(const std::string& path, std::string& error) {
     }
     if (fd_ >= 0) target_ = path;
     return commit(error);
+}
+
+bool AtomicFile::linkUnnamed(int& reason) {
+    const auto [folder, base] = splitPath(target_);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    reason = EEXIST;
+    for (int attempt = 0; attempt < 100 && reason == EEXIST; ++attempt) {
+        const std::string name = temporaryName(folder, base);
+        registerTemporary(name);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary_ = name;
+            reason = 0;
+            return true;
+        }
+        reason = errno;
+        unregisterTemporary(name);
+    }
+    return false;
 }
 
 void AtomicFile::discard() {

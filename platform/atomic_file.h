@@ -13,8 +13,11 @@
 //   `.NAME.part-PID-XXXXXX` beside the target; SIGINT, SIGTERM and SIGHUP
 //   remove it when the program called installOutputSignalCleanup(), and the
 //   next AtomicFile for the same target removes those of processes that no
-//   longer run. commit() itself names the file for the instant between its
-//   link and its rename in the same way.
+//   longer run. commit() itself names the file so for the instant between
+//   its link and its rename; the committing thread holds SIGINT, SIGTERM and
+//   SIGHUP over that instant (they end the process just after, with the file
+//   complete), so only a SIGKILL or a signal taken by another thread can
+//   leave it, for the next run to clear.
 // - A path that names something that is not a regular file and not a folder
 //   (a device such as /dev/null, a FIFO, a terminal) is opened and written in
 //   place: it cannot be replaced, and the reader at its other end expects the
@@ -80,6 +83,8 @@ public:
 
 private:
     bool openReplacement(const std::string& folder, std::string& error, mode_t mode);
+    // Gives the unnamed file its temporary name; false with errno in `reason`.
+    bool linkUnnamed(int& reason);
     void clear();
 
     int fd_ = -1;

@@ -190,4 +190,11 @@ int listenLoopback(int port, std::string& error) {
     return fd;
 }
 
+int boundPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+    return ntohs(address.sin_port);
+}
+
 }  // namespace vxlink

@@ -37,8 +37,12 @@ bool sendAll(int fd, const void* data, std::size_t size, int stallMs, std::strin
 // must arrive within `timeoutMs`.
 bool readLine(int fd, std::string& line, int timeoutMs, std::string& error);
 
-// Listens on 127.0.0.1:`port`. The socket, or -1 (port taken, ...).
+// Listens on 127.0.0.1:`port`; port 0 takes a free port the kernel picks.
+// The socket, or -1 (port taken, ...).
 int listenLoopback(int port, std::string& error);
+
+// The local port a bound socket listens on; 0 when it cannot be read.
+int boundPort(int fd);
 
 void setNonBlocking(int fd);
 

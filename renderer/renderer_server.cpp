@@ -148,7 +148,7 @@ bool RendererServer::start() {
         std::string error;
         listenFd_ = vxlink::listenLoopback(static_cast<int>(port), error);
         if (listenFd_ >= 0) {
-            port_ = static_cast<int>(port);
+            port_ = port == 0 ? vxlink::boundPort(listenFd_) : static_cast<int>(port);
             break;
         }
         reasons += (reasons.empty() ? "" : "; ") + error;

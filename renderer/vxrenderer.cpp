@@ -3,6 +3,9 @@
 // port range from the registry (or --port), listens on 127.0.0.1, publishes
 // its instance, and receives scenes until it is ended (SIGINT, SIGTERM,
 // SIGHUP) or, with --exit-when-idle, until no client came for that long.
+// Port 0 (--port 0, or a registry "LiveLinkPort" of 0) listens on a free port
+// the kernel picks; clients find it in the instance record, which always
+// carries the port actually bound.
 // Exit status: 0 after a normal end, 1 when it could not listen, 2 for
 // usage errors.
 #include <signal.h>
@@ -13,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "livelink/installation.h"
 #include "renderer/instance_records.h"
@@ -46,6 +51,61 @@ int secondsFromEnvironment(const char* name) {
     return text != nullptr ? std::max(0, std::atoi(text)) : 0;
 }
 
+// True when the installation's "LiveLinkPort" is the number 0 or the text
+// "0": the user asks for a kernel-chosen port. The installation reader counts
+// 0 as no port at all, which is right for the plug-in's scan, so it is asked
+// here only after that reader found no port.
+bool registryAsksForAnyPort() {
+    const livelink::FoundInstallation found =
+        livelink::Installation::system().findInstallation(5, 20);
+    if (found.status != 0 || !found.key) return false;
+    if (const std::optional<std::uint32_t> number = found.key->readNumber("LiveLinkPort")) {
+        return *number == 0;
+    }
+    const std::optional<std::string> text = found.key->readText("LiveLinkPort");
+    bool digits = false;
+    return text && livelink::parseLeadingInt(*text, &digits) == 0 && digits;
+}
+
+// The port range from the command line or the registry; false (after a
+// message) when there is none. {0, 0} stands for a kernel-chosen port.
+bool choosePorts(bool portGiven, int port, int maxPort, vxrenderer::ServerOptions& options) {
+    if (portGiven) {
+        if (port == 0 && maxPort != 0) {
+            std::fprintf(stderr,
+                         "vxrenderer: --port 0 takes one port the kernel picks; leave out "
+                         "--max-port\n");
+            return false;
+        }
+        options.firstPort = port;
+        options.lastPort = maxPort != 0 ? maxPort : port;
+    } else {
+        int first = -1;
+        int last = -1;
+        const int status = livelink::Installation::system().readLiveLinkPorts(5, 20, first, last);
+        if (status == livelink::kPortMissing && registryAsksForAnyPort()) {
+            first = 0;
+            last = 0;
+        } else if (status != livelink::kPortsRead) {
+            std::fprintf(stderr,
+                         "vxrenderer: no live-link port range in the registry (%s); pass --port "
+                         "or register the renderer with vxregister\n",
+                         status == livelink::kNoInstallation
+                             ? "no installation"
+                             : "\"LiveLinkPort\" or \"LiveLinkMaxPort\" missing");
+            return false;
+        }
+        options.firstPort = first;
+        options.lastPort = last;
+    }
+    if (options.firstPort > options.lastPort) {
+        std::fprintf(stderr, "vxrenderer: the port range %d to %d is empty\n", options.firstPort,
+                     options.lastPort);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,9 +116,10 @@ int main(int argc, char** argv) {
     double timeoutSeconds = vxlink::timeoutFromEnvironment(60000) / 1000.0;
     int idleSeconds = secondsFromEnvironment("VXRENDERER_EXIT_WHEN_IDLE");
     std::int64_t reserveMiB = -1;
-    auto* portOption =
-        app.add_option("--port", port, "first live-link port (default: the registry's)")
-            ->check(CLI::Range(1, 65535));
+    auto* portOption = app.add_option("--port", port,
+                                      "first live-link port, 0 for one the kernel picks "
+                                      "(default: the registry's)")
+                           ->check(CLI::Range(0, 65535));
     app.add_option("--max-port", maxPort, "last live-link port (default: --port)")
         ->check(CLI::Range(1, 65535))
         ->needs(portOption);
@@ -99,30 +160,7 @@ int main(int argc, char** argv) {
     options.exitWhenIdleMs = idleSeconds * 1000;
     options.diskReserveBytes = reserveMiB < 0 ? -1 : reserveMiB << 20;
 
-    if (port != 0) {
-        options.firstPort = port;
-        options.lastPort = maxPort != 0 ? maxPort : port;
-    } else {
-        int first = -1;
-        int last = -1;
-        const int status = livelink::Installation::system().readLiveLinkPorts(5, 20, first, last);
-        if (status != livelink::kPortsRead) {
-            std::fprintf(stderr,
-                         "vxrenderer: no live-link port range in the registry (%s); pass --port "
-                         "or register the renderer with vxregister\n",
-                         status == livelink::kNoInstallation
-                             ? "no installation"
-                             : "\"LiveLinkPort\" or \"LiveLinkMaxPort\" missing");
-            return 2;
-        }
-        options.firstPort = first;
-        options.lastPort = last;
-    }
-    if (options.firstPort > options.lastPort) {
-        std::fprintf(stderr, "vxrenderer: the port range %d to %d is empty\n", options.firstPort,
-                     options.lastPort);
-        return 2;
-    }
+    if (!choosePorts(portOption->count() > 0, port, maxPort, options)) return 2;
 
     installSignals();
     vxrenderer::RendererServer server(options);

@@ -11,6 +11,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 # The built stand-in renderer becomes the user's Vantrix 8 installation, so
 # that "build/bin/vxhost render" and "update" start it and stream to it.
+# Setup only registers it and starts no renderer; the tests never read this
+# registration (each test program runs in a private world of its own).
 build/bin/vxregister --bin "$root/build/bin/vxrenderer" --resources "$root/build/resources" \
   --port 5000 --max-port 5010
 build/bin/vxhost export -o demo.vxs

@@ -24,6 +24,7 @@
 #include "host/gltf/gltf_import.h"
 #include "host/plugin_api.h"
 #include "plugin/export_controller.h"
+#include "tests/platform/test_files.h"
 
 extern char** environ;
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
     const std::string model = argc > 1 ? argv[1] : GLTF_BENCH_MODEL;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string assimp = GLTF_BENCH_ASSIMP;
-    const fs::path dir = fs::temp_directory_path() / ("gltf_bench_" + std::to_string(::getpid()));
+    const fs::path dir = testfiles::makeTempDir("gltf-bench");
     fs::create_directories(dir);
     const std::string scenePath = (dir / "model.vxs").string();
     const std::string plyPath = (dir / "model.ply").string();

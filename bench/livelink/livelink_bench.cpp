@@ -36,6 +36,7 @@
 #include "host/plugin_api.h"
 #include "plugin/export_controller.h"
 #include "renderer/instance_records.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -96,9 +97,7 @@ void stopRenderer(pid_t pid) {
 int main(int argc, char** argv) {
     const int side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string world =
-        std::string(tmp && *tmp ? tmp : "/tmp") + "/vx_livelink_bench_" + std::to_string(::getpid());
+    const std::string world = testfiles::makeTempDir("vx-livelink-bench").string();
     const std::string runtime = world + "/run";
     const std::string output = world + "/scenes";
     const std::string scenePath = world + "/grid.vxs";

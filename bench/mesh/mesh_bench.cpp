@@ -40,6 +40,7 @@
 #include "host/document.h"
 #include "host/plugin_api.h"
 #include "plugin/export_controller.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -113,11 +114,9 @@ struct Times {
 int main(int argc, char** argv) {
     const int side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = tmp && *tmp ? tmp : "/tmp";
-    const std::string scenePath = dir + "/vx_mesh_bench_" + std::to_string(::getpid()) + ".vxs";
-    const std::string plainPath =
-        dir + "/vx_mesh_bench_plain_" + std::to_string(::getpid()) + ".bin";
+    const testfiles::TempDir scratch("vx-mesh-bench");
+    const std::string scenePath = scratch / "grid.vxs";
+    const std::string plainPath = scratch / "plain.bin";
     const std::string loadBefore = loadAverage();
 
     const long before = statusKiB("VmRSS");

@@ -18,13 +18,13 @@
 
 #include "sceneapi/scene_api_file.h"
 #include "scenefile/reader.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
 std::string scratchPath(const char* name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/vx_reader_bench_" + name + "_" +
-           std::to_string(::getpid()) + ".vxs";
+    static const testfiles::TempDir dir("vx-reader-bench");
+    return dir / (std::string(name) + ".vxs");
 }
 
 void arrayParameter(tal::talScene_api& api, const char* name, int code, const void* data, std::size_t count) {

@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "sceneapi/scene_api_file.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
 constexpr std::int32_t kValues = 10'000'000;
 
 std::string scratchPath() {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/vx_writer_bench_" +
-           std::to_string(::getpid()) + ".vxs";
+    static const testfiles::TempDir dir("vx-writer-bench");
+    return dir / "scene.vxs";
 }
 
 template <class T>

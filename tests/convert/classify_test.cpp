@@ -6,8 +6,15 @@
 #include "host/document.h"
 #include "host/document_loader.h"
 #include "plugin/export_controller.h"
+#include "tests/platform/test_files.h"
 
 namespace {
+
+// The folder the documents of these tests live in: a real, empty one.
+const std::string& documentFolder() {
+    static const testfiles::TempDir folder("vx-document");
+    return folder.path();
+}
 
 using ::testing::ElementsAre;
 
@@ -29,7 +36,7 @@ TEST(ClassifyTag, SortsTagsIntoTheListTheSlotsAndTheSelectionMap) {
                  {"type": "polygonSelection", "name": "top", "polygons": [0]},
                  {"type": "polygonSelection", "polygons": []},
                  {"type": "hairMaterial", "material": "h"}]}]})",
-                                            "/tmp");
+                                            documentFolder());
     const auto tags = tagsOf(*doc->GetFirstObject());
     ASSERT_EQ(tags.size(), 10u);
     plugin::ExportController controller;
@@ -62,7 +69,7 @@ TEST(ClassifyTrack, FilesEnabledTracksThatSpanATimeByChannel) {
       {"param": [903, 1000], "keys": []},
       {"param": [904, 1000], "params": {"904": 0}, "keys": [{"time": 0, "value": 0}, {"time": 1, "value": 1}]}
     ]}]})",
-                                            "/tmp");
+                                            documentFolder());
     std::vector<const host::CTrack*> tracks;
     for (const host::CTrack* t = doc->GetFirstObject()->GetFirstCTrack(); t; t = t->GetNext()) tracks.push_back(t);
     ASSERT_EQ(tracks.size(), 7u);
@@ -80,7 +87,7 @@ TEST(CollectCameras, FindsEveryCameraParentFirstButNotInCaches) {
         {"type": "null", "children": [{"type": "camera", "name": "Inner"}]}]},
       {"type": "null", "cache": {"type": "camera", "name": "Cached"},
        "children": [{"type": "camera", "name": "Last"}]}]})",
-                                            "/tmp");
+                                            documentFolder());
     std::vector<host::BaseObject*> cameras;
     for (host::BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext()) convert::collectCameras(o, cameras);
     std::vector<std::string> names;
@@ -91,7 +98,7 @@ TEST(CollectCameras, FindsEveryCameraParentFirstButNotInCaches) {
 TEST(ObjectKey, TagsMeetTheirObjectOthersHaveNoKey) {
     const auto doc = host::LoadDocumentText(
         R"({"materials": [{"id": "m", "type": "standard"}],
-            "objects": [{"type": "null", "key": 42, "tags": [{"type": "phong"}]}]})", "/tmp");
+            "objects": [{"type": "null", "key": 42, "tags": [{"type": "phong"}]}]})", documentFolder());
     const host::BaseObject& object = *doc->GetFirstObject();
     EXPECT_EQ(convert::objectKey(object), 42u);
     EXPECT_EQ(convert::objectKey(*object.GetFirstTag()), 42u);

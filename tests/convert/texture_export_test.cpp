@@ -12,6 +12,7 @@
 #include "export_fixture.h"
 #include "host/math.h"
 #include "platform/file_probe.h"
+#include "tests/platform/test_files.h"
 
 namespace vxtest {
 namespace {
@@ -34,7 +35,7 @@ class TextureSearch : public ExportTest {
 protected:
     void SetUp() override {
         ExportTest::SetUp();
-        root = fs::temp_directory_path() / ("vx-texture-" + std::to_string(::getpid()));
+        root = testfiles::makeTempDir("vx-texture");
         fs::create_directories(root / "doc" / "tex");
     }
     void TearDown() override {

@@ -7,8 +7,15 @@
 #include "host/document_loader.h"
 #include "plugin/export_controller.h"
 #include "tests/support/memory_scene.h"
+#include "tests/platform/test_files.h"
 
 namespace {
+
+// The folder the documents of these tests live in: a real, empty one.
+const std::string& documentFolder() {
+    static const testfiles::TempDir folder("vx-document");
+    return folder.path();
+}
 
 TEST(TraversalGolden, TwoTopLevelNullsOneWithAChild) {
     const auto doc = host::LoadDocumentText(R"({"objects": [
@@ -16,7 +23,7 @@ TEST(TraversalGolden, TwoTopLevelNullsOneWithAChild) {
         {"type": "null", "name": "B",
          "matrix": {"off": [4, 5, 6], "v1": [0, 1, 0], "v2": [-1, 0, 0], "v3": [0, 0, 1]}}]},
       {"type": "null", "name": "C"}]})",
-                                            "/tmp");
+                                            documentFolder());
     vxtest::MemoryFileFactory factory;
     plugin::ExportController controller;
     controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);

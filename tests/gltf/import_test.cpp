@@ -14,6 +14,7 @@
 #include "gltf_builder.h"
 #include "host/document_writer.h"
 #include "host/gltf/gltf_import.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -87,10 +88,7 @@ const std::vector<float> kQuad = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};  // in th
 class GltfImport : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("gltf_import_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        dir_ = testfiles::makeTempDir("gltf-import");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

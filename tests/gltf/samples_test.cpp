@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -23,6 +24,7 @@
 
 #include "gltf_builder.h"
 #include "process.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -30,11 +32,24 @@ namespace fs = std::filesystem;
 using vxtest::readFile;
 using vxtest::runProcess;
 
+// The folder of sample assets: $VX_GLTF_SAMPLES, else the one configured
+// with -DVX_GLTF_SAMPLES=; empty when neither names one.
+std::string samplesFolder() {
+    const char* folder = std::getenv("VX_GLTF_SAMPLES");
+    return folder != nullptr && *folder != '\0' ? folder : GLTF_SAMPLES_DIR;
+}
+
+constexpr const char* kHowToRunSamples =
+    "no glTF samples: set VX_GLTF_SAMPLES (in the environment, or -DVX_GLTF_SAMPLES= when "
+    "configuring) to a folder of glTF sample assets to run this test";
+
+// Every .gltf and .glb below the samples folder, sorted.
 std::vector<fs::path> samples() {
     std::vector<fs::path> files;
+    const std::string folder = samplesFolder();
     std::error_code ec;
-    if (!fs::is_directory(GLTF_SAMPLES_DIR, ec)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(GLTF_SAMPLES_DIR, ec)) {
+    if (folder.empty() || !fs::is_directory(folder, ec)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
         const std::string ext = entry.path().extension().string();
         if (ext == ".gltf" || ext == ".glb") files.push_back(entry.path());
     }
@@ -44,7 +59,7 @@ std::vector<fs::path> samples() {
 
 // "BoxTextured/glTF-Binary/BoxTextured.glb" -> "BoxTextured-glTF-Binary-BoxTextured.glb"
 std::string flatName(const fs::path& sample) {
-    std::string name = fs::relative(sample, GLTF_SAMPLES_DIR).string();
+    std::string name = fs::relative(sample, samplesFolder()).string();
     std::replace(name.begin(), name.end(), '/', '-');
     return name;
 }
@@ -52,10 +67,7 @@ std::string flatName(const fs::path& sample) {
 class GltfSamples : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("gltf_samples_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        dir_ = testfiles::makeTempDir("gltf-samples");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -76,8 +88,9 @@ protected:
 };
 
 TEST_F(GltfSamples, EverySampleExportsAndPassesTheSceneCheck) {
+    if (samplesFolder().empty()) GTEST_SKIP() << kHowToRunSamples;
     const auto files = samples();
-    if (files.empty()) GTEST_SKIP() << "no glTF samples in " << GLTF_SAMPLES_DIR;
+    ASSERT_FALSE(files.empty()) << "no .gltf or .glb files in VX_GLTF_SAMPLES=" << samplesFolder();
     for (const fs::path& sample : files) {
         const std::string scene = exportScene(sample, flatName(sample));
         const auto check = runProcess({VXS_EXE, "check", scene});
@@ -89,8 +102,9 @@ TEST_F(GltfSamples, EverySampleExportsAndPassesTheSceneCheck) {
 }
 
 TEST_F(GltfSamples, TriangleAndVertexCountsMatchAssimp) {
+    if (samplesFolder().empty()) GTEST_SKIP() << kHowToRunSamples;
     const auto files = samples();
-    if (files.empty()) GTEST_SKIP() << "no glTF samples in " << GLTF_SAMPLES_DIR;
+    ASSERT_FALSE(files.empty()) << "no .gltf or .glb files in VX_GLTF_SAMPLES=" << samplesFolder();
     if (std::string(ASSIMP_EXE).empty()) GTEST_SKIP() << "assimp is not installed (assimp-utils)";
     const std::regex vertices("\nVertices: *([0-9]+)"), faces("\nFaces: *([0-9]+)");
     for (const fs::path& sample : files) {

@@ -7,6 +7,7 @@
 
 #include "host/demo_document.h"
 #include "host/document_loader.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -263,7 +264,8 @@ TEST(Loader, GeometryTagsAndTracks) {
 }
 
 TEST(Loader, DocumentParametersAndDirectory) {
-    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "vx_loader_dir";
+    const testfiles::TempDir temp("vx-loader");
+    const std::filesystem::path dir = temp.path();
     std::filesystem::create_directories(dir);
     const std::filesystem::path file = dir / "doc.json";
     std::ofstream(file)

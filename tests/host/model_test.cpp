@@ -7,6 +7,7 @@
 
 #include "host/plugin_api.h"
 #include "host/tag.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -120,8 +121,9 @@ TEST(PluginApi, FailedAllocationsComeFirstThenAllocationWorksAgain) {
 
 TEST(PluginApi, IconNeedsAReadableFile) {
     EXPECT_EQ(BaseBitmap::Load(Filename(String("/nonexistent/icon.png")), 1.0), nullptr);
-    EXPECT_EQ(BaseBitmap::Load(Filename(String("/tmp")), 1.0), nullptr);
-    const std::string path = testing::TempDir() + "vx_icon.png";
+    const testfiles::TempDir dir("vx-icon");
+    EXPECT_EQ(BaseBitmap::Load(Filename(String(dir.path())), 1.0), nullptr);  // a folder
+    const std::string path = dir / "vx_icon.png";
     std::ofstream(path) << "x";
     auto icon = BaseBitmap::Load(Filename(String(path)), 1.0);
     ASSERT_NE(icon, nullptr);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -26,10 +27,7 @@ std::string slurp(const fs::path& p) {
 class Vxhost : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("vxhost_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
+        dir_ = testfiles::makeTempDir("vxhost");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

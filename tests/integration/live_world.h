@@ -1,18 +1,20 @@
 // LiveWorld: a private world for live-link tests. A temporary registry user
-// root that installs the built vxrenderer and live-link library with a port
-// range of its own, an empty machine root, a temporary instance folder, all
-// through the environment, so that vxhost, the plug-in and the renderers
-// started from it see only this world. Every renderer found in the instance
-// folder when the world ends is stopped; renderers started from it also end
-// on their own after a minute without clients.
+// root that installs the built vxrenderer and live-link library with a
+// "LiveLinkPort" of 0, so that every renderer listens on a port the kernel
+// picks and advertises it in its instance record; an empty machine root; a
+// temporary instance folder; all through the environment (restored when the
+// world ends), so that vxhost, the plug-in and the renderers started from it
+// see only this world. When the world ends it stops every renderer found in
+// its instance folder or started with it as theirs, and every program it
+// started itself; renderers also end on their own after a minute without
+// clients.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,7 +28,9 @@
 
 #include "process.h"
 #include "renderer/instance_records.h"
+#include "renderer/link_socket.h"
 #include "tests/platform/test_files.h"
+#include "tests/support/process_sweep.h"
 
 namespace vxtest {
 
@@ -36,55 +40,44 @@ inline const std::string kFileHeader =
 class LiveWorld : public ::testing::Test {
 protected:
     LiveWorld() {
-        // Sixteen ports of this process's own; the renderer takes the first free one.
-        firstPort = 30000 + static_cast<int>(::getpid() % 2000) * 16;
         nlohmann::json user = {{"SOFTWARE\\Talvik\\Vantrix 8",
                                 {{"BinName", VXRENDERER_PATH},
                                  {"BinFolder", LIVE_LIBRARY_DIR},
                                  {"ResourceFolder", dir / "resources"},
-                                 {"LiveLinkPort", firstPort},
-                                 {"LiveLinkMaxPort", firstPort + 15}}}};
+                                 {"LiveLinkPort", 0},
+                                 {"LiveLinkMaxPort", 0}}}};
         std::filesystem::create_directories(dir / "resources");
         testfiles::writeFile(dir / "user.json", user.dump(2));
-        ::setenv("TALVIK_REGISTRY_USER", (dir / "user.json").c_str(), 1);
-        ::setenv("TALVIK_REGISTRY_MACHINE", (dir / "machine.json").c_str(), 1);
-        ::setenv("TALVIK_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("VXRENDERER_EXIT_WHEN_IDLE", "60", 1);
     }
     ~LiveWorld() override {
+        // Renderers the plug-in started detach themselves: they are found by
+        // their records and by the instance folder they were given.
+        std::vector<pid_t> found = markedProcesses("TALVIK_RUNTIME_DIR", runtime);
         for (const vxlink::InstanceRecord& r : vxlink::liveRecords(runtime)) {
-            if (r.processId != ::getpid()) stopProcess(static_cast<pid_t>(r.processId));
+            if (r.processId != ::getpid()) found.push_back(static_cast<pid_t>(r.processId));
         }
-        for (const pid_t child : children) stopProcess(child);
+        stopProcesses(found, 3000);
+        for (const pid_t child : children) stopProcessGroup(child);
     }
 
-    // Stops a renderer (TERM, then KILL after 3 s) and reaps it when it is ours.
-    void stopProcess(pid_t pid) {
-        ::kill(pid, SIGTERM);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid, nullptr, WNOHANG) == pid || ::kill(pid, 0) != 0) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
+    // A loopback socket listening on a port the kernel picked; -1 on failure.
+    static int listenOnFreePort(int& port) {
+        std::string error;
+        const int fd = vxlink::listenLoopback(0, error);
+        EXPECT_GE(fd, 0) << error;
+        port = fd >= 0 ? vxlink::boundPort(fd) : 0;
+        return fd;
     }
 
-    // Starts vxrenderer as a child with these extra arguments and waits (at
-    // most 10 s) until it has published its instance; its process id.
+    // Starts vxrenderer with these extra arguments and waits (at most 10 s)
+    // until it has published its instance; its process id.
     pid_t startRenderer(const std::vector<std::string>& arguments = {}) {
         std::vector<std::string> argv = {VXRENDERER_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        std::vector<char*> args;
-        for (std::string& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execv(args[0], args.data());
-            ::_exit(127);
+        const pid_t pid = startProcess(argv);
+        if (pid < 0) {
+            ADD_FAILURE() << "cannot start vxrenderer";
+            return pid;
         }
         children.push_back(pid);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -122,8 +115,13 @@ protected:
     testfiles::TempDir dir;
     std::string runtime = dir / "run";
     std::string scenes = dir / "run/scenes";
-    int firstPort = 0;
     std::vector<pid_t> children;
+
+private:
+    testfiles::ScopedEnv userRoot_{"TALVIK_REGISTRY_USER", (dir / "user.json").c_str()};
+    testfiles::ScopedEnv machineRoot_{"TALVIK_REGISTRY_MACHINE", (dir / "machine.json").c_str()};
+    testfiles::ScopedEnv instances_{"TALVIK_RUNTIME_DIR", runtime.c_str()};
+    testfiles::ScopedEnv idle_{"VXRENDERER_EXIT_WHEN_IDLE", "60"};
 };
 
 }  // namespace vxtest

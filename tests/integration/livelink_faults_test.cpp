@@ -100,16 +100,13 @@ protected:
 
     // Publishes this process as an idle renderer listening on `fd`'s port.
     int fakeInstance() {
-        std::string error;
-        int fd = -1;
-        int port = firstPort;
-        for (; fd < 0 && port < firstPort + 16; ++port) fd = vxlink::listenLoopback(port, error);
-        EXPECT_GE(fd, 0) << error;
+        int port = 0;
+        const int fd = listenOnFreePort(port);
         std::filesystem::create_directories(runtime);
         vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
                             "<scene><modelsets/></scene>");
         std::string noRandom;
-        vxlink::writeRecord(runtime, {8, ::getpid(), port - 1, vxlink::newToken(noRandom)});
+        vxlink::writeRecord(runtime, {8, ::getpid(), port, vxlink::newToken(noRandom)});
         return fd;
     }
 

@@ -60,7 +60,7 @@ TEST_F(LiveSecurity, AnotherUsersConnectionIsRefused) {
     EXPECT_NE(probe.out.find("guess: error refused: the client presented a wrong token"),
               std::string::npos)
         << probe.out;
-    stopProcess(renderer);
+    stopProcessGroup(renderer);
     EXPECT_NE(rendererLog().find("refused: the client presented a wrong token"), std::string::npos)
         << rendererLog();
     EXPECT_EQ(rendererLog().find("stranger"), std::string::npos) << rendererLog();
@@ -91,7 +91,7 @@ TEST_F(LiveSecurity, ARendererOutOfDescriptorsPausesAcceptingAndRecovers) {
     const ProcessResult render = runProcess({VXHOST_PATH, "render", kStudio});
     EXPECT_NE((render.out + render.err).find(": done"), std::string::npos)
         << render.out << render.err;
-    stopProcess(renderer);
+    stopProcessGroup(renderer);
     const std::string log = rendererLog();
     EXPECT_NE(log.find("cannot accept a connection: Too many open files; accepting paused"),
               std::string::npos)

@@ -1,58 +1,120 @@
 #include "process.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
+#include <thread>
 
 namespace vxtest {
 
 namespace {
 
-std::string tempPath(const char* tag) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir ? dir : "/tmp") + "/vxtest-" + tag + "-XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd >= 0) close(fd);
-    return pattern;
+// An unnamed file in $TMPDIR for a child's output; -1 on failure.
+int outputFile() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    // A file system without unnamed files: a named one, unlinked at once.
+    std::string pattern = dir + "/vxtest-output-XXXXXX";
+    const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (named >= 0) ::unlink(pattern.c_str());
+    return named;
+}
+
+std::string readBack(int fd) {
+    std::string text;
+    if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return text;
+}
+
+// Forks and runs argv in the child with the given standard streams. Between
+// fork and exec the child makes only async-signal-safe calls.
+pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::setpgid(0, 0);
+    // Armed first, then checked: a parent that died before the call would
+    // never send the signal.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
+
+bool gone(pid_t pid) {
+    if (::waitpid(pid, nullptr, WNOHANG) == pid) return true;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 }  // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv) {
     ProcessResult result;
-    const std::string outPath = tempPath("out");
-    const std::string errPath = tempPath("err");
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_TRUNC, 0600);
-
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-
-    pid_t pid = 0;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int out = outputFile();
+    const int err = outputFile();
+    if (in >= 0 && out >= 0 && err >= 0) {
+        const pid_t pid = spawn(argv, in, out, err);
         int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+        pid_t reaped = -1;
+        if (pid > 0) {
+            do {
+                reaped = ::waitpid(pid, &status, 0);
+            } while (reaped < 0 && errno == EINTR);
+        }
+        if (reaped == pid && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+        result.out = readBack(out);
+        result.err = readBack(err);
     }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
+    for (const int fd : {in, out, err}) {
+        if (fd >= 0) ::close(fd);
+    }
     return result;
+}
+
+pid_t startProcess(const std::vector<std::string>& argv) {
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0) return -1;
+    const pid_t pid = spawn(argv, null, null, null);
+    ::close(null);
+    return pid > 0 ? pid : -1;
+}
+
+void stopProcessGroup(pid_t group, int graceMs) {
+    if (group <= 0) return;
+    ::kill(-group, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+    while (!gone(group) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The rest of the group, if any, goes with its leader.
+    ::kill(-group, SIGKILL);
+    ::waitpid(group, nullptr, 0);
 }
 
 std::string readFile(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "process.h"
+#include "tests/platform/test_files.h"
 
 namespace fs = std::filesystem;
 using vxtest::fileExists;
@@ -41,8 +42,7 @@ const std::string kMirror = "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 0 1\n"
 class VxhostExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vxhost-it-" + std::to_string(getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = testfiles::makeTempDir("vxhost-it");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

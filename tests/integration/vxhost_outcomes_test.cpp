@@ -59,11 +59,9 @@ protected:
     // Publishes this process as an idle renderer whose one connection runs
     // `script`.
     void scriptedRenderer(PeerScript script) {
-        std::string error;
-        int port = firstPort;
-        for (; listener_ < 0 && port < firstPort + 16; ++port)
-            listener_ = vxlink::listenLoopback(port, error);
-        ASSERT_GE(listener_, 0) << error;
+        int port = 0;
+        listener_ = listenOnFreePort(port);
+        ASSERT_GE(listener_, 0);
         std::filesystem::create_directories(runtime);
         ASSERT_TRUE(vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
                                         "<scene><modelsets/></scene>"));
@@ -71,7 +69,7 @@ protected:
         // one only to a renderer whose record carries it.
         std::string noRandom;
         ASSERT_TRUE(
-            vxlink::writeRecord(runtime, {8, ::getpid(), port - 1, vxlink::newToken(noRandom)}));
+            vxlink::writeRecord(runtime, {8, ::getpid(), port, vxlink::newToken(noRandom)}));
         peer_ = std::thread([this, script = std::move(script)] {
             pollfd p{listener_, POLLIN, 0};
             if (::poll(&p, 1, 10000) <= 0) return;

@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,10 +9,9 @@
 #include <chrono>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 #include "platform/file_probe.h"
 #include "tests/platform/test_files.h"
+#include "tests/support/process_sweep.h"
 
 using testfiles::TempDir;
 
@@ -34,12 +34,21 @@ TEST(ProcessLauncher, StartsTheProgramAloneAndLeavesNoChildBehind) {
     const std::string program = dir / "renderer.sh";
     testfiles::writeFile(program,
                          "#!/bin/sh\n"
-                         "if [ -e /proc/$$/fd/" + std::to_string(held) + " ]; then f=inherited; "
-                         "else f=closed; fi\n"
-                         "echo \"$# $0 $f $(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/1)\""
-                         " > \"" + dir.path() + "/report.tmp\"\n"
-                         "mv \"" + dir.path() + "/report.tmp\" \"" + dir.path() + "/report\"\n"
-                         "sleep 1\n");
+                         "if [ -e /proc/$$/fd/" +
+                             std::to_string(held) +
+                             " ]; then f=inherited; "
+                             "else f=closed; fi\n"
+                             "echo \"$# $0 $f $(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/1)\""
+                             " > \"" +
+                             dir.path() +
+                             "/report.tmp\"\n"
+                             "echo $$ > \"" +
+                             dir.path() +
+                             "/pid\"\n"
+                             "mv \"" +
+                             dir.path() + "/report.tmp\" \"" + dir.path() +
+                             "/report\"\n"
+                             "exec sleep 30\n");
     testfiles::makeExecutable(program);
 
     ASSERT_TRUE(platform::systemProcessLauncher().startDetached(program));
@@ -56,6 +65,7 @@ TEST(ProcessLauncher, StartsTheProgramAloneAndLeavesNoChildBehind) {
     EXPECT_EQ(testfiles::readFile(dir / "report"),
               "0 " + program + " closed /dev/null " + output + "\n");
     ::close(held);
+    vxtest::stopProcesses({static_cast<pid_t>(std::stoi(testfiles::readFile(dir / "pid")))}, 1000);
 }
 
 TEST(ProcessLauncher, ReportsProgramsThatCannotStart) {
@@ -64,7 +74,7 @@ TEST(ProcessLauncher, ReportsProgramsThatCannotStart) {
     auto& launcher = platform::systemProcessLauncher();
     EXPECT_FALSE(launcher.startDetached(dir / "plain.txt"));  // not executable
     EXPECT_FALSE(launcher.startDetached(dir / "missing"));
-    EXPECT_FALSE(launcher.startDetached(dir.path()));         // a folder
+    EXPECT_FALSE(launcher.startDetached(dir.path()));  // a folder
     EXPECT_FALSE(launcher.startDetached(""));
     errno = 0;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);

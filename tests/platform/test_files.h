@@ -1,6 +1,7 @@
-// Temporary folders and small file helpers for the live-link tests. Each
-// TempDir is a fresh folder under the system's temporary folder, removed with
-// everything in it when the object goes.
+// Temporary folders and small file helpers for the tests. Every temporary
+// folder of the tests comes from makeTempDir (mkdtemp under $TMPDIR, which
+// the test main points into the test process's private world); a TempDir
+// is one that is removed with everything in it when the object goes.
 #pragma once
 
 #include <sys/stat.h>
@@ -17,15 +18,17 @@
 
 namespace testfiles {
 
+// A fresh folder "TAG-XXXXXX" under $TMPDIR (else /tmp), made by mkdtemp
+// with mode 0700. Throws when it cannot be made.
+inline std::filesystem::path makeTempDir(const std::string& tag = "vxtest") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed: " + pattern);
+    return pattern;
+}
+
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vxlive-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = name.data();
-    }
+    explicit TempDir(const std::string& tag = "vxtest") : path_(makeTempDir(tag).string()) {}
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);

@@ -14,6 +14,7 @@
 #include "host/document_loader.h"
 #include "host/plugin_api.h"
 #include "link_factory_double.h"
+#include "tests/platform/test_files.h"
 
 namespace vxtest {
 namespace {
@@ -27,10 +28,11 @@ protected:
         script.controller = &controller;
         controller.linkFactoryMaker = [this] { return std::make_unique<RecordingLinkFactory>(script); };
         document = host::LoadDocumentText(
-            R"({"name": "model.final.c4d", "objects": [{"type": "null", "name": "A"}]})", "/tmp");
+            R"({"name": "model.final.c4d", "objects": [{"type": "null", "name": "A"}]})", folder.path());
     }
     void TearDown() override { host::SetFileDialogHandler(nullptr); }
 
+    testfiles::TempDir folder{"vx-controller"};
     FactoryScript script;
     plugin::ExportController controller;
     std::unique_ptr<host::BaseDocument> document;
@@ -99,8 +101,7 @@ TEST_F(ControllerTest, NoSceneApiSkipsOptionsAndDocumentSilently) {
 
     // The built-in live link with no renderer installed: nothing is sent, and
     // the reason goes to the host's console, once per command.
-    const std::string none = (std::filesystem::temp_directory_path() /
-                              ("vx-no-registry-" + std::to_string(::getpid()) + ".json")).string();
+    const std::string none = folder / "no-registry.json";
     ::setenv("TALVIK_REGISTRY_USER", none.c_str(), 1);
     ::setenv("TALVIK_REGISTRY_MACHINE", none.c_str(), 1);
     std::vector<std::string> console;
@@ -156,8 +157,7 @@ protected:
 };
 
 TEST_F(ExportTest, WritesTheSceneFileWithExportOptions) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("vx-controller-" + std::to_string(::getpid()) + ".vxs")).string();
+    const std::string path = folder / "controller.vxs";
     answerDialog(path);
     controller.updateOnly = true;
     EXPECT_TRUE(controller.runExport(document.get()));
@@ -193,9 +193,9 @@ TEST_F(ExportTest, CancelledOrEmptyDialogWritesNothing) {
 
 TEST_F(ExportTest, ClosesTheFileAfterTheLayerAndRaisesAFailedClose) {
     recordFileFactory();
-    answerDialog("/tmp/out.vxs");
+    answerDialog(folder / "out.vxs");
     EXPECT_TRUE(controller.runExport(document.get()));
-    EXPECT_THAT(paths, ElementsAre("/tmp/out.vxs"));
+    EXPECT_THAT(paths, ElementsAre(folder / "out.vxs"));
     EXPECT_THAT(script.events,
                 ElementsAre("openApi", "beginScene", "closeApi, layer gone", "~factory, layer gone"));
     EXPECT_EQ(optionsBlock(script.text), expectedOptions(true));

@@ -9,6 +9,7 @@
 #include "plugin/commands.h"
 #include "plugin/export_controller.h"
 #include "plugin/vantrixcinema4dplugin.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ protected:
         host::SetMessageBoxHandler([this](const std::string& text, host::Int32 flags) {
             shown.push_back({text, flags});
         });
-        document = host::LoadDocumentText(R"({"objects": [{"type": "null"}]})", "/tmp");
+        document = host::LoadDocumentText(R"({"objects": [{"type": "null"}]})", folder.path());
     }
     void TearDown() override {
         host::SetMessageBoxHandler(nullptr);
@@ -33,6 +34,7 @@ protected:
     void answerDialog(const std::string& path) {
         host::SetFileDialogHandler([path](const std::string&, const std::string&) { return path; });
     }
+    testfiles::TempDir folder{"vx-execute"};
     std::vector<Shown> shown;
     std::unique_ptr<host::BaseDocument> document;
 };
@@ -70,7 +72,7 @@ TEST_F(Execute, ErrorsOfAnyKindStopAtTheCommandsEdge) {
     controller.fileFactoryMaker = [](const std::string&) -> std::unique_ptr<tal::LightFactory> {
         throw 42;
     };
-    answerDialog("/tmp/never.vxs");
+    answerDialog(folder / "never.vxs");
     EXPECT_TRUE(plugin::VantrixCinema4DRender(&controller).Execute(document.get()));
     EXPECT_TRUE(plugin::VantrixCinema4DUpdate(&controller).Execute(document.get()));
     EXPECT_TRUE(plugin::VantrixCinema4DExport(&controller).Execute(document.get()));

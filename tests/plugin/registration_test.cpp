@@ -6,6 +6,7 @@
 
 #include "host/plugin_api.h"
 #include "plugin/vantrixcinema4dplugin.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -53,13 +54,11 @@ TEST_F(Registration, StartRegistersTheThreeCommandsWithNamesHelpAndIcons) {
 }
 
 TEST_F(Registration, AMissingIconLeavesTheCommandWithoutOne) {
-    const auto empty = std::filesystem::temp_directory_path() / "vx-no-icons";
-    std::filesystem::create_directories(empty);
-    host::SetPluginPath(host::Filename(host::String(empty.string())));
+    const testfiles::TempDir empty("vx-no-icons");
+    host::SetPluginPath(host::Filename(host::String(empty.path())));
     EXPECT_EQ(start(), 1);
     ASSERT_EQ(host::RegisteredCommands().size(), 3u);
     for (const auto& command : host::RegisteredCommands()) EXPECT_FALSE(command.icon.has_value());
-    std::filesystem::remove(empty);
 }
 
 TEST_F(Registration, AFailedRenderAllocationDoesNotStopTheOthers) {

@@ -49,24 +49,17 @@ inline int listenAnywhere(int& port) {
 
 class ServerFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "400", 1);
-        // Where the library finds the records, and so the tokens, of renderers.
-        ::setenv("TALVIK_RUNTIME_DIR", dir.path().c_str(), 1);
-    }
+    void SetUp() override { ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "400", 1); }
     void TearDown() override {
         stopServer();
         ::unsetenv("TALVIK_LIVELINK_TIMEOUT_MS");
-        ::unsetenv("TALVIK_RUNTIME_DIR");
     }
 
     void startServer(int timeoutMs = 5000, std::int64_t diskReserve = -1) {
-        int probe = 0;
-        const int fd = listenAnywhere(probe);
-        ::close(fd);
+        // Port 0: the kernel picks a free one; the server reports which.
         vxrenderer::ServerOptions options;
-        options.firstPort = probe;
-        options.lastPort = probe;
+        options.firstPort = 0;
+        options.lastPort = 0;
         options.outputFolder = dir / "scenes";
         options.instanceFolder = dir.path();
         options.timeoutMs = timeoutMs;
@@ -97,6 +90,8 @@ protected:
     }
 
     testfiles::TempDir dir;
+    // Where the library finds the records, and so the tokens, of renderers.
+    testfiles::ScopedEnv runtime{"TALVIK_RUNTIME_DIR", dir.path().c_str()};
     std::unique_ptr<vxrenderer::RendererServer> server;
     std::atomic<bool> stop{false};
     std::thread thread;

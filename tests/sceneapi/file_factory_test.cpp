@@ -24,7 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path scratchFile(const std::string& name) {
-    return tempDir() / ("vx_sceneapi_" + std::to_string(::getpid()) + "_" + name);
+    static const testfiles::TempDir dir("vx-sceneapi");
+    return fs::path(dir.path()) / name;
 }
 
 void writeFreshExport(LightFileFactory& factory) {

@@ -73,8 +73,10 @@ inline std::string readFile(const std::filesystem::path& path) {
     return all.str();
 }
 
+// Outside the test's private world, which goes when the test ends: kept
+// output is for a person to read afterwards.
 inline std::filesystem::path tempDir() {
-    const char* dir = std::getenv("TMPDIR");
+    const char* dir = std::getenv("VX_TEST_OUTER_TMPDIR");
     return dir != nullptr && *dir != '\0' ? dir : "/tmp";
 }
 

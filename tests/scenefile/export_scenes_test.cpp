@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/integration/process.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ private:
 class ExportedScenes : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vxs-export-" + std::to_string(getpid()));
+        dir_ = testfiles::makeTempDir("vxs-export");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

@@ -18,7 +18,7 @@ using vxtest::runProcess;
 class VxsProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vxs-cli-" + std::to_string(getpid()));
+        dir_ = testfiles::makeTempDir("vxs-cli");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

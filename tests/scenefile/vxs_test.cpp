@@ -14,6 +14,7 @@
 #include "tools/vxs/gltf_export.h"
 #include "tools/vxs/scene_check.h"
 #include "tools/vxs/scene_stats.h"
+#include "tests/platform/test_files.h"
 #include "tools/vxs/utf8_text.h"
 
 namespace {
@@ -144,7 +145,8 @@ TEST(VxsDump, ReadableTextWithArraysExpanded) {
 
 TEST(VxsDump, StreamingDumpMatchesTheTreeDump) {
     std::string bytes = vxtest::exportLikeScene(true);
-    std::string path = (fs::temp_directory_path() / ("vxs-dump-" + std::to_string(getpid()))).string();
+    const testfiles::TempDir dir("vxs-dump");
+    std::string path = dir / "dump.txt";
     {
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path.c_str(), "wb"), &std::fclose);
         scenefile::DumpSink sink(out.get());
@@ -183,7 +185,7 @@ std::size_t countOf(const tinygltf::Model& m, bool triangles) {
 class VxsConvert : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vxs-gltf-" + std::to_string(getpid()));
+        dir_ = testfiles::makeTempDir("vxs-gltf");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

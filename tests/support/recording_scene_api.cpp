@@ -27,7 +27,8 @@ std::string matrixText(const char* op, const double* m) {
 
 }  // namespace
 
-std::vector<std::string> RecordingSceneApi::filtered(const std::vector<std::string>& prefixes) const {
+std::vector<std::string> RecordingSceneApi::filtered(
+    const std::vector<std::string>& prefixes) const {
     std::vector<std::string> kept;
     for (const std::string& call : calls) {
         for (const std::string& prefix : prefixes) {
@@ -45,11 +46,17 @@ bool RecordingSceneApi::recordBegin(const char* op, const char* name) {
     return true;
 }
 
-bool RecordingSceneApi::beginGroup(const char* name, bool /*placed*/) { return recordBegin("beginGroup", name); }
+bool RecordingSceneApi::beginGroup(const char* name, bool /*placed*/) {
+    return recordBegin("beginGroup", name);
+}
 void RecordingSceneApi::endGroup() { record("endGroup"); }
-bool RecordingSceneApi::beginObject(const char* name, bool /*placed*/) { return recordBegin("beginObject", name); }
+bool RecordingSceneApi::beginObject(const char* name, bool /*placed*/) {
+    return recordBegin("beginObject", name);
+}
 void RecordingSceneApi::endObject() { record("endObject"); }
-bool RecordingSceneApi::beginGeometry(const char* name) { return recordBegin("beginGeometry", name); }
+bool RecordingSceneApi::beginGeometry(const char* name) {
+    return recordBegin("beginGeometry", name);
+}
 void RecordingSceneApi::endGeometry() { record("endGeometry"); }
 bool RecordingSceneApi::beginAnimation(const char* name, const char* kind) {
     record("beginAnimation " + text(name) + " " + text(kind));
@@ -94,7 +101,9 @@ void RecordingSceneApi::endMaterial() { record("endMaterial"); }
 void RecordingSceneApi::useShaderText(int kind, const tal::ShaderText* /*text*/) {
     record(formatted("useShaderText %d", kind));
 }
-void RecordingSceneApi::useShader(int kind, int shaderId) { record(formatted("useShader %d %d", kind, shaderId)); }
+void RecordingSceneApi::useShader(int kind, int shaderId) {
+    record(formatted("useShader %d %d", kind, shaderId));
+}
 bool RecordingSceneApi::beginShader(const char* name, const char* type) {
     record("beginShader " + text(name) + " " + text(type));
     return true;
@@ -139,8 +148,11 @@ void RecordingSceneApi::version(int version) { record(formatted("version %d", ve
 void RecordingSceneApi::progress(const char* text_, float fraction) {
     record("progress " + text(text_) + formatted(" %.6f", static_cast<double>(fraction)));
 }
-void RecordingSceneApi::icon(const unsigned char* /*bytes*/, int length) { record(formatted("icon %d", length)); }
-void RecordingSceneApi::binaryParameter(const char* keyword, const unsigned char* /*bytes*/, int length) {
+void RecordingSceneApi::icon(const unsigned char* /*bytes*/, int length) {
+    record(formatted("icon %d", length));
+}
+void RecordingSceneApi::binaryParameter(const char* keyword, const unsigned char* /*bytes*/,
+                                        int length) {
     record("binaryParameter " + text(keyword) + formatted(" %d", length));
 }
 void RecordingSceneApi::id(unsigned int id) { record(formatted("id %u", id)); }
