@@ -15,6 +15,12 @@ jobs=$(nproc)
 bash tools/install-deps.sh
 # install-deps made a locale with a decimal comma: its test must not skip.
 export VX_REQUIRE_COMMA_LOCALE=1
+# The glTF samples are not part of the checkout. Where the project's shared
+# data sits beside it, the sample tests use it; elsewhere they skip, saying so.
+if [[ -z ${VX_GLTF_SAMPLES:-} && -d "$root/../shared/data/gltf" ]]; then
+  export VX_GLTF_SAMPLES="$root/../shared/data/gltf"
+fi
+echo "run-tests: glTF samples: ${VX_GLTF_SAMPLES:-none (set VX_GLTF_SAMPLES to a folder of .gltf/.glb files to run them)}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
