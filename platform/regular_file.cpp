@@ -25,6 +25,23 @@ std::string refusal(mode_t mode) {
     return kind == "not a regular file" ? kind : "is " + kind + ", not a regular file";
 }
 
+// The descriptor made blocking again once it is known to be a regular file;
+// -1 (closed) with the reason otherwise.
+int keepIfRegular(int fd, std::string& error) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = refusal(info.st_mode);
+    } else {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return fd;
+        error = std::strerror(errno);
+    }
+    ::close(fd);
+    return -1;
+}
+
 }  // namespace
 
 int openRegularFile(const std::string& path, std::string& error) {
@@ -39,24 +56,40 @@ int openRegularFile(const std::string& path, std::string& error) {
         error = std::strerror(errno);
         return -1;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = std::strerror(errno);
-        ::close(fd);
-        return -1;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    return keepIfRegular(fd, error);
+}
+
+std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes,
+                          std::string& error) {
+    error.clear();
+    // Said before trying: opening a FIFO or folder for writing fails with
+    // reasons that do not say what is in the way.
+    if (struct stat info{}; ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         error = refusal(info.st_mode);
-        ::close(fd);
-        return -1;
+        return nullptr;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    // O_NONBLOCK: should a FIFO appear meanwhile, its open must not wait.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+                    0666);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    fd = keepIfRegular(fd, error);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) >= replaceAtBytes &&
+        ::ftruncate(fd, 0) != 0) {
         error = std::strerror(errno);
         ::close(fd);
-        return -1;
+        return nullptr;
     }
-    return fd;
+    std::FILE* stream = ::fdopen(fd, "a");
+    if (stream == nullptr) {
+        error = std::strerror(errno);
+        ::close(fd);
+    }
+    return stream;
 }
 
 std::FILE* openRegularStream(const std::string& path, std::string& error) {

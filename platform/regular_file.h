@@ -24,6 +24,13 @@ std::FILE* openRegularStream(const std::string& path, std::string& error);
 bool readRegularFile(const std::string& path, std::string& bytes, std::string& error,
                      std::uint64_t maxBytes = UINT64_MAX);
 
+// A stdio stream ("a") for appending to a log at `path`, created if missing
+// (mode 0666 less the umask). An existing file of at least `replaceAtBytes`
+// is emptied first, so that a log never grows past about that size. Something
+// that is not a regular file is refused at once, as for reading.
+std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes,
+                          std::string& error);
+
 // What `path` is when it is not a regular file ("a folder", "a FIFO", "a
 // device", "a socket"), else empty. Missing paths answer empty too.
 std::string nonRegularKind(const std::string& path);

@@ -7,19 +7,23 @@
 // API, in the renderer's words (null when it did not refuse one); loaders
 // that do not know it lose nothing. No exception leaves the library: the
 // entry point answers null when it cannot build the root object.
-#include <fstream>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <sstream>
 #include <string>
 
 #include "livelink/live_api.h"
+#include "platform/regular_file.h"
 #include "renderer/instance_records.h"
 #include "renderer/live_scene_api.h"
 
 namespace {
 
 using vxlink::InstanceRecord;
+
+// A scene description lists model sets by name: far below this.
+constexpr std::uint64_t kMaxSceneDescriptionBytes = std::uint64_t{16} << 20;
 
 // Answers from the instance folder; the texts live until the next call.
 class LiveQueryApi final : public tal::talQuery_api {
@@ -68,11 +72,13 @@ public:
     const char* sceneInfo() override {
         try {
             if (attached_ == 0) return nullptr;
-            std::ifstream in(vxlink::sceneDescriptionPath(folder_, attached_), std::ios::binary);
-            if (!in) return nullptr;
-            std::ostringstream text;
-            text << in.rdbuf();
-            scene_ = text.str();
+            // A renderer writes its description whole; a file of another
+            // kind, or one grown far past any model-set list, is not one.
+            std::string error;
+            if (!platform::readRegularFile(vxlink::sceneDescriptionPath(folder_, attached_), scene_,
+                                           error, kMaxSceneDescriptionBytes)) {
+                return nullptr;
+            }
             return scene_.c_str();
         } catch (...) {
             return nullptr;

@@ -7,20 +7,14 @@
 
 #include "host/demo_document.h"
 #include "host/document_loader.h"
+#include "tests/host/test_util.h"
 #include "tests/platform/test_files.h"
 
 namespace {
 
 using namespace host;
 
-std::string loadError(const std::string& json) {
-    try {
-        LoadDocumentText(json, "/docs");
-    } catch (const DocumentError& e) {
-        return e.what();
-    }
-    return "(loaded)";
-}
+using hosttest::loadError;
 
 struct ErrorCase {
     const char* json;

@@ -4,11 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <tuple>
 
+#include "host/document_loader.h"
 #include "host/math.h"
 
 namespace hosttest {
+
+// The loader's message for `json`, or "(loaded)" when it loads.
+inline std::string loadError(const std::string& json) {
+    try {
+        host::LoadDocumentText(json, "/docs");
+    } catch (const host::DocumentError& e) {
+        return e.what();
+    }
+    return "(loaded)";
+}
 
 inline ::testing::AssertionResult near(const host::Vector& a, const host::Vector& b,
                                        double eps = 1e-9) {

@@ -15,6 +15,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/platform/test_files.h"
+
 namespace vxtest {
 
 namespace {
@@ -33,18 +35,8 @@ int outputFile() {
 }
 
 std::string readBack(int fd) {
-    std::string text;
-    if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    return text;
+    if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return {};
+    return testfiles::readDescriptor(fd);
 }
 
 // Forks and runs argv in the child with the given standard streams. Between

@@ -185,3 +185,32 @@ TEST(RegularFile, FifosDevicesAndFoldersAreRefusedAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RegularFile, LogsAppendUntilTheirLimitAndRefuseFifosWithoutWaiting) {
+    TempDir dir;
+    const std::string log = dir / "sceneapi.log";
+    std::string error;
+    for (const char* line : {"one\n", "two\n"}) {
+        std::FILE* stream = platform::openRegularLog(log, 8, error);
+        ASSERT_NE(stream, nullptr) << error;
+        std::fputs(line, stream);
+        std::fclose(stream);
+    }
+    EXPECT_EQ(readFile(log), "one\ntwo\n");
+    std::FILE* stream = platform::openRegularLog(log, 8, error);  // at the limit: emptied
+    ASSERT_NE(stream, nullptr) << error;
+    std::fputs("three\n", stream);
+    std::fclose(stream);
+    EXPECT_EQ(readFile(log), "three\n");
+
+    // Opening a FIFO for writing would wait for a reader for ever.
+    ASSERT_EQ(::mkfifo((dir / "fifo.log").c_str(), 0600), 0);
+    EXPECT_EQ(platform::openRegularLog(dir / "fifo.log", 8, error), nullptr);
+    EXPECT_EQ(error, "is a FIFO, not a regular file");
+    EXPECT_EQ(platform::openRegularLog(dir.path(), 8, error), nullptr);
+    EXPECT_EQ(error, "is a folder, not a regular file");
+}
+
+}  // namespace

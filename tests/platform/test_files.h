@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,20 @@ inline void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+// What `fd` holds from its position to its end, read through interruptions.
+inline std::string readDescriptor(int fd) {
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            return text;
+        }
+    }
 }
 
 inline std::string readFile(const std::string& path) {

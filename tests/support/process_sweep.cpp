@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "tests/platform/test_files.h"
+
 namespace vxtest {
 
 namespace {
@@ -20,16 +22,7 @@ namespace {
 std::string readProcFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
-    }
+    std::string text = testfiles::readDescriptor(fd);
     ::close(fd);
     return text;
 }

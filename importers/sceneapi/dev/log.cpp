@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "importers/sceneapi/dev/live_services.h"
+#include "platform/regular_file.h"
 
 namespace tal {
 
@@ -19,16 +20,6 @@ std::FILE* g_logFile = nullptr;
 
 std::mutex g_startTickMutex;
 std::optional<std::uint32_t> g_startTick;
-
-// Size of the existing log in bytes; 0 when it cannot be opened.
-long long existingSize(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rbe");
-    if (file == nullptr) return 0;
-    long long size = 0;
-    if (::fseeko(file, 0, SEEK_END) == 0) size = static_cast<long long>(::ftello(file));
-    std::fclose(file);
-    return size < 0 ? 0 : size;
-}
 
 }  // namespace
 
@@ -52,8 +43,8 @@ std::string NowTime() {
     // Unsigned 32-bit difference: correct across the tick count's wrap.
     const long milliseconds = static_cast<long>((now - start) % 1000u);
     char text[200];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", time->hour, time->minute,
-                  time->second, milliseconds);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", time->hour, time->minute, time->second,
+                  milliseconds);
     return text;
 }
 
@@ -69,13 +60,13 @@ std::FILE* Output2FILE::logFile() {
     // Without a resource folder there is nowhere the log belongs.
     if (folder.empty()) return nullptr;
     const std::string path = folder + "/sceneapi.log";
-    const char* mode = existingSize(path) >= kLogReplaceSize ? "we" : "ae";
-    g_logFile = std::fopen(path.c_str(), mode);
+    // The folder comes from the registry: only a regular file is logged to,
+    // and never after waiting on something else at that name.
+    std::string error;
+    g_logFile = platform::openRegularLog(path, static_cast<std::uint64_t>(kLogReplaceSize), error);
     if (g_logFile == nullptr) {
-        const int reason = errno;
         std::fputs("could not open log file:\n", stderr);
-        errno = reason;
-        std::perror("opening log");
+        std::fprintf(stderr, "opening log: %s\n", error.c_str());
     }
     return g_logFile;
 }
