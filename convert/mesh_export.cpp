@@ -26,6 +26,7 @@
 #include "convert/traversal.h"
 #include "host/document.h"
 #include "host/plugin_api.h"
+#include "sceneapi/array_parameters.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -148,12 +149,6 @@ private:
     std::size_t count_ = 0;
 };
 
-void setArray(tal::talScene_api& api, const char* name, int type, const void* data,
-              std::size_t count) {
-    const tal::ArrayValue value{data, static_cast<std::int32_t>(count)};
-    api.setParameter(name, tal::kArrayBit | type, &value);
-}
-
 // Writes one part: its object block with the triangle geometry and the
 // material, claiming its polygons. One pass over the polygons numbers their
 // points and measures the arrays; the arrays are then produced polygon by
@@ -196,33 +191,32 @@ std::size_t writePart(ExportContext& context, tal::talScene_api& api, const std:
     shape.skipped = counts.skipped > 0;
     shape.quadsOnly = counts.triangles == 0 && counts.skipped == 0;
 
-    auto* pieces = dynamic_cast<tal::ArrayPieceWriter*>(&api);
-    ScratchArray<std::uint32_t>& scratch = context.meshBuffers.whole;
+    tal::ArrayParameters arrays(api, context.meshBuffers.whole);
     const bool normals = src.zeroNormals || src.phong != nullptr;
     api.beginObject(name.c_str(), true);
     api.beginGeometry("triangles");
     VertexArray vertices(src.points, pointMap.used(), pointMap.count());
-    putArray(api, pieces, scratch, "vertices", tal::kFloat3, pointMap.count(), vertices);
+    arrays.put("vertices", tal::kFloat3, pointMap.count(), vertices);
     if (normals && shape.corners > 0) {
         if (!src.zeroNormals && part.size() == 1 && shape.quadsOnly) {
             // One run of quads: the host's normals are the array as they stand.
-            setArray(api, "normals", tal::kFloat3,
-                     src.phong + 4 * static_cast<std::size_t>(part[0].first), shape.corners);
+            arrays.putWhole("normals", tal::kFloat3,
+                            src.phong + 4 * static_cast<std::size_t>(part[0].first), shape.corners);
         } else {
             NormalArray normalArray(part, src, shape);
-            putArray(api, pieces, scratch, "normals", tal::kFloat3, shape.corners, normalArray);
+            arrays.put("normals", tal::kFloat3, shape.corners, normalArray);
         }
         CornerIndexArray corners(part, src, shape);
-        putArray(api, pieces, scratch, "triangles_norm", tal::kInt, shape.indices, corners);
+        arrays.put("triangles_norm", tal::kInt, shape.indices, corners);
     }
     if (src.hasUvw && shape.corners > 0) {
         UvArray uvs(part, src, shape);
-        putArray(api, pieces, scratch, "uv_tex", tal::kFloat, 2 * shape.corners, uvs);
+        arrays.put("uv_tex", tal::kFloat, 2 * shape.corners, uvs);
         CornerIndexArray corners(part, src, shape);
-        putArray(api, pieces, scratch, "triangles_uv", tal::kInt, shape.indices, corners);
+        arrays.put("triangles_uv", tal::kInt, shape.indices, corners);
     }
     TriangleArray triangles(part, src, shape, pointMap.vertexOf());
-    putArray(api, pieces, scratch, "triangles", tal::kInt, shape.indices, triangles);
+    arrays.put("triangles", tal::kInt, shape.indices, triangles);
     api.endGeometry();
     exportMaterial(context, record);
     api.endObject();
