@@ -58,7 +58,7 @@ void exportCamera(ExportContext& context, host::BaseObject& camera) {
     if (name.empty()) name = "Camera";
 
     {
-        tal::LightCamera node(name);
+        LightCamera node(name);
         node.setPosition(0, 0, 0);
         node.setDirection(0, 0, 1);
         node.setUp(0, 1, 0);

@@ -110,14 +110,14 @@ TEST_F(CameraExportTest, NoCameraNoBlockAndAnEmptyDocumentStillGetsTheEnvironmen
 }
 
 TEST_F(CameraExportTest, NodeWritesItsOptionalPartsOnlyWhenSet) {
-    tal::LightCamera node("Node");
+    convert::LightCamera node("Node");
     node.projection = 1;
     node.hasLookAt = true;
     node.lookAt = {1, 2, 3};
     node.clipNear = 0.5f;
     node.clipFar = 100.0f;
     context.scene->add(node);
-    tal::LightCamera four("Four");
+    convert::LightCamera four("Four");
     four.fovMode = 1;
     four.fov4 = {10, 20, 30, 40};
     four.clipNear = 5.0f;
