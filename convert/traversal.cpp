@@ -152,7 +152,7 @@ void exportDocument(ExportContext& context, host::BaseDocument* document) {
     std::string sceneName = "untitled";
     context.documentDirectory.clear();
     if (!document || !context.scene || !context.scene->api()) return;
-    tal::talScene_api& api = *context.scene->api();
+    tal::talSceneapi_oo& scene = *context.scene;
 
     const host::BaseTime savedTime = readParameter(*document, host::DOCUMENT_TIME).GetTime();
     const host::BaseTime startTime = readParameter(*document, host::DOCUMENT_MINTIME).GetTime();
@@ -170,9 +170,9 @@ void exportDocument(ExportContext& context, host::BaseDocument* document) {
     }
     for (host::BaseObject* camera : cameras) exportCamera(context, *camera);
 
-    context.scene->beginGroup(sceneName);
-    api.transform(kMirrorZ.data());
-    api.attribute("source file", "source file");
+    scene.beginGroup(sceneName);
+    scene.transform(kMirrorZ);
+    scene.api()->attribute("source file", "source file");  // the layer has no attributes
     fillSelectionKeys(context, *document);
 
     int count = 0;
@@ -181,13 +181,13 @@ void exportDocument(ExportContext& context, host::BaseDocument* document) {
         exportObject(context, object, TextureTagList{nullptr}, true, true,
                      1.0f / static_cast<float>(count), false);
     }
-    context.scene->endGroup();
+    scene.endGroup();
 }
 
 void exportObject(ExportContext& context, host::BaseObject* object, TextureTagList textureTags,
                   bool editorVisible, bool renderVisible, float weight, bool selected) {
     if (!object) return;
-    tal::talScene_api& api = *context.scene->api();
+    tal::talSceneapi_oo& scene = *context.scene;
     selected = selected || context.selectionKeys.contains(object->GetGUID());
     const float startTotal = context.progressTotal;
 
@@ -199,13 +199,13 @@ void exportObject(ExportContext& context, host::BaseObject* object, TextureTagLi
     std::string name = toUtf8(object->GetName());  // kept whole, however long
     if (name.empty()) name = "object";
 
-    api.progress(name.c_str(), startTotal);
+    scene.progress(name, startTotal);
     editorVisible = resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_EDITOR, editorVisible);
     renderVisible = resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_RENDER, renderVisible);
 
-    context.scene->beginGroup(name);
-    api.flags(1);
-    api.transform(toMatrix16(local).data());
+    scene.beginGroup(name);
+    scene.flags(1);
+    scene.transform(toMatrix16(local));
     for (const host::BaseTag* tag = object->GetFirstTag(); tag; tag = tag->GetNext()) {
         classifyTag(tag, nullptr, nullptr, nullptr, textureTags);
     }
@@ -229,12 +229,12 @@ void exportObject(ExportContext& context, host::BaseObject* object, TextureTagLi
                           rotationOrder, scale, false);
     exportAnimationTracks(context, name, positionTracks, "Position", position, rotation,
                           rotationOrder, scale, false);
-    context.scene->endGroup();
+    scene.endGroup();
 
     const float endTotal = context.progressTotal;
     const float remaining = weight - (endTotal - startTotal);
     context.progressTotal = endTotal + remaining;
-    if (remaining > kProgressSlack) api.progress(name.c_str(), context.progressTotal);
+    if (remaining > kProgressSlack) scene.progress(name, context.progressTotal);
 }
 
 }  // namespace convert
