@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
+#include "convert/export_context.h"
 #include "convert/host_text.h"
 #include "convert/saturate.h"
 #include "host/plugin_api.h"
 #include "host/track.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -145,9 +145,25 @@ host::Matrix componentMatrix(host::Int32 channel, int component, host::Int32 ord
     }
 }
 
-void writeTrack(plugin::ExportController& controller, tal::talScene_api& api,
-                const host::CTrack& track, const Rest& rest, host::Int32 rotationOrder,
-                bool isCamera, const std::string& baseName, const std::string& folder) {
+// One animation block of the sampled track: the block itself is the scene
+// API's (the object layer has none); its values go through the layer.
+void writeAnimationBlock(tal::talSceneapi_oo& scene, const std::string& name, float start,
+                         float end, const std::string& folder,
+                         const std::vector<tal::Matrix16>& matrices,
+                         const std::vector<std::int32_t>& timestamps) {
+    tal::talScene_api& api = *scene.api();
+    if (!api.beginAnimation("fbx_animation", name.c_str())) return;
+    scene.setParameter("start_time", truncateToInt32(start));
+    scene.setParameter("duration", end - start);
+    scene.setParameter("folder", folder);
+    scene.setParameter("matrices", matrices);
+    scene.setParameter("timestamps", timestamps);
+    api.endAnimation();
+}
+
+void writeTrack(ExportContext& context, const host::CTrack& track, const Rest& rest,
+                host::Int32 rotationOrder, bool isCamera, const std::string& baseName,
+                const std::string& folder) {
     const int component = componentOf(track);
     const host::Int32 channel = track.GetDescriptionID()[0];
     const host::CCurve* curve = track.GetCurve();
@@ -181,7 +197,7 @@ void writeTrack(plugin::ExportController& controller, tal::talScene_api& api,
 
     host::Matrix firstInverse;
     for (float t = start; t <= end;) {
-        const float x = toFloat(track.GetValue(controller.document, host::BaseTime(double{t})));
+        const float x = toFloat(track.GetValue(context.document, host::BaseTime(double{t})));
         const host::Matrix g = componentMatrix(channel, component, rotationOrder, x);
         if (matrices.empty()) firstInverse = ~g;
         host::Matrix m = channelMatrix(rest, channel, component, isCamera, g * firstInverse);
@@ -195,27 +211,19 @@ void writeTrack(plugin::ExportController& controller, tal::talScene_api& api,
         t = next;
     }
 
-    const std::string name = toUtf8(track.GetName());
-    if (!api.beginAnimation("fbx_animation", name.c_str())) return;
-    tal::talSceneapi_oo& scene = *controller.scene;
-    scene.setParameter("start_time", truncateToInt32(start));
-    scene.setParameter("duration", end - start);
-    scene.setParameter("folder", folder);
-    scene.setParameter("matrices", matrices);
-    scene.setParameter("timestamps", timestamps);
-    api.endAnimation();
+    writeAnimationBlock(*context.scene, toUtf8(track.GetName()), start, end, folder, matrices,
+                        timestamps);
 }
 
 }  // namespace
 
-void exportAnimationTracks(plugin::ExportController& controller, const std::string& baseName,
-                           TrackList& tracks, const std::string& label,
-                           const host::Vector& position, const host::Vector& rotation,
-                           host::Int32 rotationOrder, const host::Vector& scale, bool isCamera) {
+void exportAnimationTracks(ExportContext& context, const std::string& baseName, TrackList& tracks,
+                           const std::string& label, const host::Vector& position,
+                           const host::Vector& rotation, host::Int32 rotationOrder,
+                           const host::Vector& scale, bool isCamera) {
     TrackList sorted;
     sorted.swap(tracks);  // consumed, whatever happens below
-    if (sorted.empty() || !controller.scene || !controller.scene->api()) return;
-    tal::talScene_api& api = *controller.scene->api();
+    if (sorted.empty() || !context.scene || !context.scene->api()) return;
 
     // Tracks of another component cannot be placed in a three-vector.
     std::erase_if(sorted, [](const host::CTrack* t) { return !t || componentOf(*t) < 0; });
@@ -227,7 +235,7 @@ void exportAnimationTracks(plugin::ExportController& controller, const std::stri
     const Rest rest(position, rotation, rotationOrder, scale);
     const std::string folder = baseName + "/" + label;
     for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
-        writeTrack(controller, api, **it, rest, rotationOrder, isCamera, baseName, folder);
+        writeTrack(context, **it, rest, rotationOrder, isCamera, baseName, folder);
     }
 }
 

@@ -23,15 +23,13 @@
 #include "convert/convert_types.h"
 #include "host/math.h"
 
-namespace plugin {
-class ExportController;
-}
-
 namespace convert {
 
-void exportAnimationTracks(plugin::ExportController& controller, const std::string& baseName,
-                           TrackList& tracks, const std::string& label,
-                           const host::Vector& position, const host::Vector& rotation,
-                           host::Int32 rotationOrder, const host::Vector& scale, bool isCamera);
+struct ExportContext;
+
+void exportAnimationTracks(ExportContext& context, const std::string& baseName, TrackList& tracks,
+                           const std::string& label, const host::Vector& position,
+                           const host::Vector& rotation, host::Int32 rotationOrder,
+                           const host::Vector& scale, bool isCamera);
 
 }  // namespace convert

@@ -17,12 +17,12 @@
 #include <string>
 
 #include "convert/animation_export.h"
+#include "convert/export_context.h"
 #include "convert/host_text.h"
 #include "convert/light_camera.h"
 #include "convert/saturate.h"
 #include "convert/traversal.h"
 #include "host/object.h"
-#include "plugin/export_controller.h"
 
 namespace convert {
 
@@ -47,8 +47,8 @@ tal::Matrix16 mirroredRows(const host::Matrix& g) {
 
 }  // namespace
 
-void exportCamera(plugin::ExportController& controller, host::BaseObject& camera) {
-    if (!controller.scene || !controller.scene->api()) return;
+void exportCamera(ExportContext& context, host::BaseObject& camera) {
+    if (!context.scene || !context.scene->api()) return;
     const float fov = fieldOfViewDegrees(camera);
     const host::Vector position = camera.GetRelPos();
     const host::Vector rotation = camera.GetRelRot();
@@ -58,25 +58,25 @@ void exportCamera(plugin::ExportController& controller, host::BaseObject& camera
     if (name.empty()) name = "Camera";
 
     {
-        tal::LightCamera node(name);
+        LightCamera node(name);
         node.setPosition(0, 0, 0);
         node.setDirection(0, 0, 1);
         node.setUp(0, 1, 0);
         node.setFov(fov);
         node.setMatrix(mirroredRows(camera.GetMg()));
         node.setProjection(0);
-        controller.scene->add(node);
+        context.scene->add(node);
     }
 
     TrackList scaleTracks, rotationTracks, positionTracks;
     for (const host::CTrack* track = camera.GetFirstCTrack(); track; track = track->GetNext()) {
         classifyTrack(track, scaleTracks, rotationTracks, positionTracks);
     }
-    exportAnimationTracks(controller, name, scaleTracks, "Camera Scale", position, rotation,
+    exportAnimationTracks(context, name, scaleTracks, "Camera Scale", position, rotation,
                           rotationOrder, scale, true);
-    exportAnimationTracks(controller, name, rotationTracks, "Camera Rotation", position, rotation,
+    exportAnimationTracks(context, name, rotationTracks, "Camera Rotation", position, rotation,
                           rotationOrder, scale, true);
-    exportAnimationTracks(controller, name, positionTracks, "Camera Position", position, rotation,
+    exportAnimationTracks(context, name, positionTracks, "Camera Position", position, rotation,
                           rotationOrder, scale, true);
 }
 

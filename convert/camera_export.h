@@ -12,12 +12,10 @@
 namespace host {
 class BaseObject;
 }
-namespace plugin {
-class ExportController;
-}
-
 namespace convert {
 
-void exportCamera(plugin::ExportController& controller, host::BaseObject& camera);
+struct ExportContext;
+
+void exportCamera(ExportContext& context, host::BaseObject& camera);
 
 }  // namespace convert

@@ -25,9 +25,9 @@ float keySeconds(const host::CKey& key) { return static_cast<float>(key.GetTime(
 
 }  // namespace
 
-void classifyTag(plugin::ExportController& /*controller*/, const host::BaseTag* tag,
-                 const host::UVWTag** uvwTag, const host::BaseTag** normalTag,
-                 SelectionMap* selections, TextureTagList& textureTags) {
+void classifyTag(const host::BaseTag* tag, const host::UVWTag** uvwTag,
+                 const host::BaseTag** normalTag, SelectionMap* selections,
+                 TextureTagList& textureTags) {
     if (!tag) return;
     switch (tag->GetType()) {
         case host::Ttexture:

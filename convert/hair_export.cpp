@@ -22,13 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "convert/export_context.h"
 #include "convert/host_text.h"
 #include "convert/material_export.h"
 #include "convert/saturate.h"
 #include "host/hair_library.h"
 #include "host/material.h"
 #include "host/object.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -73,11 +73,10 @@ struct HairLook {
 
 // The material a hair material tag links: its link parameter when that
 // names a node, else the tag's own material.
-const host::BaseMaterial* tagMaterial(const plugin::ExportController& controller,
-                                      const host::BaseTag& tag) {
+const host::BaseMaterial* tagMaterial(const ExportContext& context, const host::BaseTag& tag) {
     host::GeData link;
     if (tag.GetParameter(host::DescID(kTagMaterial), link)) {
-        if (const host::BaseList2D* node = link.GetLink(controller.document)) {
+        if (const host::BaseList2D* node = link.GetLink(context.document)) {
             return dynamic_cast<const host::BaseMaterial*>(node);
         }
     }
@@ -94,24 +93,24 @@ bool readFloat(const host::BaseList2D& node, host::Int32 id, float& out) {
 
 // Walks the tags from the last to the first, so the hair material tag
 // nearest the start of the list (the outermost ancestor's) decides.
-HairLook readHairLook(const plugin::ExportController& controller, const host::BaseObject& hair,
+HairLook readHairLook(const ExportContext& context, const host::BaseObject& hair,
                       const TextureTagList& textureTags) {
     HairLook look;
     look.record = initMaterialRecord();
-    look.record.diffuse = readDisplayColor(controller, hair);
+    look.record.diffuse = readDisplayColor(context, hair);
     for (auto it = textureTags.rbegin(); it != textureTags.rend(); ++it) {
         const host::BaseTag* tag = *it;
         if (!tag || tag->GetType() != host::Thairmaterial) continue;
         const std::string name = toUtf8(tag->GetName());
         if (!name.empty()) look.record.name = name;
-        const host::BaseMaterial* material = tagMaterial(controller, *tag);
+        const host::BaseMaterial* material = tagMaterial(context, *tag);
         if (!material || material->GetType() != host::Mhair) continue;
         readFloat(*material, kRootThickness, look.rootRadius);
         readFloat(*material, kTipThickness, look.tipRadius);
         host::GeData shader;
         if (material->GetParameter(host::DescID(kHairColorShader), shader)) {
-            readShader(controller,
-                       dynamic_cast<const host::BaseShader*>(shader.GetLink(controller.document)),
+            readShader(context,
+                       dynamic_cast<const host::BaseShader*>(shader.GetLink(context.document)),
                        look.record);
         }
         readGradientKnotColor(*material, kHairGradient, look.record.diffuse);
@@ -133,11 +132,11 @@ void setArray(tal::talScene_api& api, const char* name, int base, const void* da
 
 }  // namespace
 
-void exportHair(plugin::ExportController& controller, host::BaseObject& hair,
-                const TextureTagList& textureTags, float /*weight*/) {
-    if (!controller.scene || !controller.scene->api()) return;
-    tal::talScene_api& api = *controller.scene->api();
-    const ReadLock lock(hair, controller.document);
+void exportHair(ExportContext& context, host::BaseObject& hair, const TextureTagList& textureTags,
+                float /*weight*/) {
+    if (!context.scene || !context.scene->api()) return;
+    tal::talScene_api& api = *context.scene->api();
+    const ReadLock lock(hair, context.document);
     if (!lock.locked()) return;  // another writer holds it: nothing safe to read
     const auto guides =
         lock.library().GenerateGuides(&hair, host::HAIR_GENERATE_FLAGS_NONE, -1, -1);
@@ -152,7 +151,7 @@ void exportHair(plugin::ExportController& controller, host::BaseObject& hair,
     const std::size_t available = static_cast<std::size_t>(guides->GetPointCount());
     const host::Vector* points = guides->GetPoints();
 
-    const HairLook look = readHairLook(controller, hair, textureTags);
+    const HairLook look = readHairLook(context, hair, textureTags);
     const auto step = toFloat(static_cast<double>(look.tipRadius - look.rootRadius) /
                               (static_cast<double>(static_cast<float>(perHair)) - 1.0));
 
@@ -188,7 +187,7 @@ void exportHair(plugin::ExportController& controller, host::BaseObject& hair,
     setArray(api, "curve_uv", tal::kFloat, curveUV.data(), curveUV.size());
     setArray(api, "nvertices", tal::kInt, vertexCounts.data(), vertexCounts.size());
     api.endGeometry();
-    exportMaterial(controller, look.record);
+    exportMaterial(context, look.record);
     api.endObject();
 }
 

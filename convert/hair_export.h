@@ -19,13 +19,11 @@
 namespace host {
 class BaseObject;
 }
-namespace plugin {
-class ExportController;
-}
-
 namespace convert {
 
-void exportHair(plugin::ExportController& controller, host::BaseObject& hair,
-                const TextureTagList& textureTags, float weight);
+struct ExportContext;
+
+void exportHair(ExportContext& context, host::BaseObject& hair, const TextureTagList& textureTags,
+                float weight);
 
 }  // namespace convert

@@ -3,14 +3,14 @@
 #include "convert/environment_export.h"
 #include "sceneapi/scene_api.h"
 
-namespace tal {
+namespace convert {
 
-const ShaderText* LightCamera::reflectionMap(talSceneapi_oo& scene) {
-    return convert::writeEnvironment(scene);
+const tal::ShaderText* LightCamera::reflectionMap(tal::talSceneapi_oo& scene) {
+    return writeEnvironment(scene);
 }
 
-void LightCamera::write(talSceneapi_oo& scene) {
-    talScene_api* api = scene.api();
+void LightCamera::write(tal::talSceneapi_oo& scene) {
+    tal::talScene_api* api = scene.api();
     if (!api) return;
     // A back end that refuses the block still gets its content, so that its
     // statements stay balanced; the refusal is its own to report.
@@ -22,21 +22,21 @@ void LightCamera::write(talSceneapi_oo& scene) {
         if (fovMode == 0) {
             scene.setParameter("fov", fov);
         } else if (fovMode == 1) {
-            api->setParameter("fov4", kFloat4, fov4.data());
+            api->setParameter("fov4", tal::kFloat4, fov4.data());
         }
     }
-    const ShaderText* environment = reflectionMap(scene);
-    api->setParameter("reflection map", kShaderText, &environment);
+    const tal::ShaderText* environment = reflectionMap(scene);
+    api->setParameter("reflection map", tal::kShaderText, &environment);
     scene.setParameter("position", position);
     scene.setParameter("direction", direction);
     if (hasLookAt) scene.setParameter("look_at", lookAt);
     scene.setParameter("up", up);
     if (clipNear > 0 && clipFar > 0 && clipFar > clipNear) {
         const std::array<float, 2> clipping{clipNear, clipFar};
-        api->setParameter("clipping", kFloat2, clipping.data());
+        api->setParameter("clipping", tal::kFloat2, clipping.data());
     }
     if (hasMatrix) scene.transform(matrix);
     api->endCamera();
 }
 
-}  // namespace tal
+}  // namespace convert

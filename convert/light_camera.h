@@ -19,19 +19,21 @@
 #include "sceneapi/sceneapi_oo.h"
 
 namespace tal {
-
 struct ShaderText;
+}
 
-class LightCamera : public LightNode {
+namespace convert {
+
+class LightCamera : public tal::LightNode {
 public:
     explicit LightCamera(std::string cameraName) : name(std::move(cameraName)) {}
 
-    void write(talSceneapi_oo& scene) override;
+    void write(tal::talSceneapi_oo& scene) override;
     void reservedNodeHook1() override {}
     bool reservedNodeQuery2() override { return false; }
     ~LightCamera() override = default;
     // Writes the environment shader and answers its captured text.
-    virtual const ShaderText* reflectionMap(talSceneapi_oo& scene);
+    virtual const tal::ShaderText* reflectionMap(tal::talSceneapi_oo& scene);
 
     void setPosition(float x, float y, float z) { position = {x, y, z}; }
     void setDirection(float x, float y, float z) { direction = {x, y, z}; }
@@ -40,7 +42,7 @@ public:
         fov = degrees;
         fovMode = 0;
     }
-    void setMatrix(const Matrix16& m) {
+    void setMatrix(const tal::Matrix16& m) {
         matrix = m;
         hasMatrix = true;
     }
@@ -57,9 +59,9 @@ public:
     float clipFar = -1.0f;
     bool hasMatrix = false;
     bool hasLookAt = false;
-    Matrix16 matrix{};
+    tal::Matrix16 matrix{};
     std::int32_t projection = 0;  // 0 perspective, 1 orthographic
     std::int32_t fovMode = 0;     // 0 one angle ("fov"), 1 four angles ("fov4")
 };
 
-}  // namespace tal
+}  // namespace convert

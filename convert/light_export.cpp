@@ -15,9 +15,9 @@
 #include <array>
 #include <cstdint>
 
+#include "convert/export_context.h"
 #include "convert/saturate.h"
 #include "host/object.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -84,10 +84,9 @@ LightValues readLight(const host::BaseObject& light) {
 
 }  // namespace
 
-void exportLight(plugin::ExportController& controller, const std::string& name,
-                 host::BaseObject& light) {
-    if (!controller.scene || !controller.scene->api()) return;
-    tal::talScene_api& api = *controller.scene->api();
+void exportLight(ExportContext& context, const std::string& name, host::BaseObject& light) {
+    if (!context.scene || !context.scene->api()) return;
+    tal::talScene_api& api = *context.scene->api();
     const LightValues v = readLight(light);
     const auto [hx, hy, hz] = v.halfExtents;
     const std::array<float, 18> vertices = {0,   -hy, 0, hx, 0, 0,   0, 0,  hz,

@@ -15,13 +15,10 @@
 namespace host {
 class BaseObject;
 }
-namespace plugin {
-class ExportController;
-}
-
 namespace convert {
 
-void exportLight(plugin::ExportController& controller, const std::string& name,
-                 host::BaseObject& light);
+struct ExportContext;
+
+void exportLight(ExportContext& context, const std::string& name, host::BaseObject& light);
 
 }  // namespace convert

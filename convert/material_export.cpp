@@ -26,10 +26,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "convert/export_context.h"
 #include "convert/host_text.h"
 #include "convert/texture_export.h"
 #include "host/document.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -75,11 +75,11 @@ bool readVector(const host::BaseList2D& node, host::Int32 id, host::Vector& out)
 }
 
 // The shader a link parameter points to, or null.
-const host::BaseShader* linkedShader(const plugin::ExportController& controller,
-                                     const host::BaseList2D& node, host::Int32 id) {
+const host::BaseShader* linkedShader(const ExportContext& context, const host::BaseList2D& node,
+                                     host::Int32 id) {
     host::GeData data;
     if (!readParameter(node, id, data)) return nullptr;
-    return dynamic_cast<const host::BaseShader*>(data.GetLink(controller.document));
+    return dynamic_cast<const host::BaseShader*>(data.GetLink(context.document));
 }
 
 std::array<float, 3> toFloat3(const host::Vector& v) {
@@ -119,8 +119,7 @@ void writeAdvancedSurface(tal::talScene_api& api, const MaterialRecord& record,
 
 MaterialRecord initMaterialRecord() { return MaterialRecord{}; }
 
-host::Vector readDisplayColor(const plugin::ExportController& controller,
-                              const host::BaseObject& object) {
+host::Vector readDisplayColor(const ExportContext& context, const host::BaseObject& object) {
     host::Vector color{0.65, 0.65, 0.65};
     host::GeData mode;
     if (!readParameter(object, kDisplayColorMode, mode)) return color;
@@ -129,7 +128,7 @@ host::Vector readDisplayColor(const plugin::ExportController& controller,
             readVector(object, kDisplayColor, color);
             break;
         case kModeLayerColor:
-            if (const host::LayerObject* layer = object.GetLayerObject(controller.document))
+            if (const host::LayerObject* layer = object.GetLayerObject(context.document))
                 readVector(*layer, kLayerColor, color);
             break;
         default:
@@ -138,7 +137,7 @@ host::Vector readDisplayColor(const plugin::ExportController& controller,
     return color;
 }
 
-bool readTextureTag(const plugin::ExportController& controller, const host::BaseTag* tag,
+bool readTextureTag(const ExportContext& context, const host::BaseTag* tag,
                     MaterialRecord& record) {
     if (!tag || tag->GetType() != host::Ttexture) return false;
     const auto* texture = dynamic_cast<const host::TextureTag*>(tag);
@@ -146,13 +145,13 @@ bool readTextureTag(const plugin::ExportController& controller, const host::Base
     if (!material) return false;
     record.name = toUtf8(material->GetName());
     if (material->GetType() != host::Mmaterial) return false;
-    if (!readMaterialChannels(controller, *material, record)) return false;
+    if (!readMaterialChannels(context, *material, record)) return false;
     readTexturePlacement(*texture, record);
     return true;
 }
 
-bool readMaterialChannels(const plugin::ExportController& controller,
-                          const host::BaseMaterial& material, MaterialRecord& record) {
+bool readMaterialChannels(const ExportContext& context, const host::BaseMaterial& material,
+                          MaterialRecord& record) {
     const auto enabled = [&](host::Int32 channel) { return material.GetChannelState(channel); };
     // With the alpha channel on, the diffuse colour comes only from the
     // material's shader list.
@@ -164,14 +163,13 @@ bool readMaterialChannels(const plugin::ExportController& controller,
             if (readParameter(material, kColorBrightness, brightness))
                 record.diffuse =
                     record.diffuse * static_cast<double>(static_cast<float>(brightness.GetFloat()));
-            if (const host::BaseShader* shader = linkedShader(controller, material, kColorShader))
-                readShader(controller, shader, record);
+            if (const host::BaseShader* shader = linkedShader(context, material, kColorShader))
+                readShader(context, shader, record);
             found = true;
         } else if (enabled(kChannelLuminance) &&
                    readVector(material, kLuminanceColor, record.diffuse)) {
-            if (const host::BaseShader* shader =
-                    linkedShader(controller, material, kLuminanceShader))
-                readShader(controller, shader, record);
+            if (const host::BaseShader* shader = linkedShader(context, material, kLuminanceShader))
+                readShader(context, shader, record);
             found = true;
         }
 
@@ -190,20 +188,20 @@ bool readMaterialChannels(const plugin::ExportController& controller,
     bool result = false;
     for (const host::BaseShader* shader = material.GetFirstShader(); shader;
          shader = shader->GetNext()) {
-        result = readShader(controller, shader, record);
+        result = readShader(context, shader, record);
         if (result) break;
     }
     return result;
 }
 
-bool readShader(const plugin::ExportController& controller, const host::BaseShader* shader,
+bool readShader(const ExportContext& context, const host::BaseShader* shader,
                 MaterialRecord& record) {
     if (!shader) return false;
     switch (shader->GetType()) {
         case host::Xcolor:
             return readVector(*shader, kColorShaderColor, record.diffuse);
         case host::Xbitmap:
-            resolveTexturePath(controller, *shader, record);
+            resolveTexturePath(context, *shader, record);
             return false;
         case host::Xgradient:
             readGradientKnotColor(*shader, kGradientData, record.diffuse);
@@ -227,9 +225,9 @@ bool readGradientKnotColor(const host::BaseList2D& node, host::Int32 parameterId
     return true;
 }
 
-void exportMaterial(plugin::ExportController& controller, MaterialRecord record) {
-    const std::string name = controller.materialNameTable.nameFor(record);
-    tal::talScene_api* api = controller.scene ? controller.scene->api() : nullptr;
+void exportMaterial(ExportContext& context, MaterialRecord record) {
+    const std::string name = context.materialNameTable.nameFor(record);
+    tal::talScene_api* api = context.scene ? context.scene->api() : nullptr;
     if (!api) return;
 
     const bool textured = !record.texturePath.empty();

@@ -1,4 +1,4 @@
-// MeshBuffers: the scratch arrays of the mesh export, kept by the controller
+// MeshBuffers: the scratch arrays of the mesh export, kept by the context
 // so their storage is reused from part to part, from object to object and
 // from export to export. Only their contents are discarded between parts;
 // the per-object lookups keep the state stated beside them between objects.

@@ -19,13 +19,14 @@
 #include <utility>
 #include <vector>
 
+#include "convert/export_context.h"
 #include "convert/host_text.h"
 #include "convert/material_export.h"
 #include "convert/part_arrays.h"
 #include "convert/traversal.h"
 #include "host/document.h"
 #include "host/plugin_api.h"
-#include "plugin/export_controller.h"
+#include "sceneapi/array_parameters.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -44,7 +45,7 @@ void report(const std::string& objectName, const std::string& problem) {
 
 // The polygons no later part may take: those an earlier part wrote and those
 // that refer to points outside the object. One byte per polygon, in storage
-// the controller keeps.
+// the context keeps.
 class ClaimedPolygons {
 public:
     ClaimedPolygons(ScratchArray<std::uint8_t>& flags, std::int32_t count) : flags_(flags) {
@@ -70,7 +71,7 @@ private:
 };
 
 // Point index to vertex index within one part, with the points in first-use
-// order, in storage the controller keeps. Only the entries a part used are
+// order, in storage the context keeps. Only the entries a part used are
 // reset, for the next part and when the object is done, so many small parts
 // of a large object cost no more than their own size.
 class PointMap {
@@ -148,21 +149,15 @@ private:
     std::size_t count_ = 0;
 };
 
-void setArray(tal::talScene_api& api, const char* name, int type, const void* data,
-              std::size_t count) {
-    const tal::ArrayValue value{data, static_cast<std::int32_t>(count)};
-    api.setParameter(name, tal::kArrayBit | type, &value);
-}
-
 // Writes one part: its object block with the triangle geometry and the
 // material, claiming its polygons. One pass over the polygons numbers their
 // points and measures the arrays; the arrays are then produced polygon by
 // polygon as the writer takes them (part_arrays.h). Answers how many of the
 // part's polygons refer to points outside the object: they are left out,
 // and a part of nothing else writes nothing.
-std::size_t writePart(plugin::ExportController& controller, tal::talScene_api& api,
-                      const std::string& name, const Ranges& part, const MeshSource& src,
-                      const MaterialRecord& record, ClaimedPolygons& claimed, PointMap& pointMap) {
+std::size_t writePart(ExportContext& context, tal::talScene_api& api, const std::string& name,
+                      const Ranges& part, const MeshSource& src, const MaterialRecord& record,
+                      ClaimedPolygons& claimed, PointMap& pointMap) {
     if (part.empty()) return 0;
     std::int64_t polygons = 0;
     for (const auto& [first, last] : part) polygons += std::int64_t{last} - first + 1;
@@ -196,35 +191,34 @@ std::size_t writePart(plugin::ExportController& controller, tal::talScene_api& a
     shape.skipped = counts.skipped > 0;
     shape.quadsOnly = counts.triangles == 0 && counts.skipped == 0;
 
-    auto* pieces = dynamic_cast<tal::ArrayPieceWriter*>(&api);
-    ScratchArray<std::uint32_t>& scratch = controller.meshBuffers.whole;
+    tal::ArrayParameters arrays(api, context.meshBuffers.whole);
     const bool normals = src.zeroNormals || src.phong != nullptr;
     api.beginObject(name.c_str(), true);
     api.beginGeometry("triangles");
     VertexArray vertices(src.points, pointMap.used(), pointMap.count());
-    putArray(api, pieces, scratch, "vertices", tal::kFloat3, pointMap.count(), vertices);
+    arrays.put("vertices", tal::kFloat3, pointMap.count(), vertices);
     if (normals && shape.corners > 0) {
         if (!src.zeroNormals && part.size() == 1 && shape.quadsOnly) {
             // One run of quads: the host's normals are the array as they stand.
-            setArray(api, "normals", tal::kFloat3,
-                     src.phong + 4 * static_cast<std::size_t>(part[0].first), shape.corners);
+            arrays.putWhole("normals", tal::kFloat3,
+                            src.phong + 4 * static_cast<std::size_t>(part[0].first), shape.corners);
         } else {
             NormalArray normalArray(part, src, shape);
-            putArray(api, pieces, scratch, "normals", tal::kFloat3, shape.corners, normalArray);
+            arrays.put("normals", tal::kFloat3, shape.corners, normalArray);
         }
         CornerIndexArray corners(part, src, shape);
-        putArray(api, pieces, scratch, "triangles_norm", tal::kInt, shape.indices, corners);
+        arrays.put("triangles_norm", tal::kInt, shape.indices, corners);
     }
     if (src.hasUvw && shape.corners > 0) {
         UvArray uvs(part, src, shape);
-        putArray(api, pieces, scratch, "uv_tex", tal::kFloat, 2 * shape.corners, uvs);
+        arrays.put("uv_tex", tal::kFloat, 2 * shape.corners, uvs);
         CornerIndexArray corners(part, src, shape);
-        putArray(api, pieces, scratch, "triangles_uv", tal::kInt, shape.indices, corners);
+        arrays.put("triangles_uv", tal::kInt, shape.indices, corners);
     }
     TriangleArray triangles(part, src, shape, pointMap.vertexOf());
-    putArray(api, pieces, scratch, "triangles", tal::kInt, shape.indices, triangles);
+    arrays.put("triangles", tal::kInt, shape.indices, triangles);
     api.endGeometry();
-    exportMaterial(controller, record);
+    exportMaterial(context, record);
     api.endObject();
     return counts.skipped;
 }
@@ -283,8 +277,8 @@ void unclaimedPolygons(const Ranges* ranges, std::int32_t polygonCount,
     }
 }
 
-bool layerShows(const plugin::ExportController& controller, const host::BaseObject& object) {
-    const host::LayerObject* layer = object.GetLayerObject(controller.document);
+bool layerShows(const ExportContext& context, const host::BaseObject& object) {
+    const host::LayerObject* layer = object.GetLayerObject(context.document);
     if (!layer) return true;
     host::GeData view, render;
     return layer->GetParameter(host::DescID(kLayerView), view) &&
@@ -304,11 +298,11 @@ const host::SelectionTag* restriction(const host::BaseTag& tag, const SelectionM
 
 }  // namespace
 
-void exportPolygonObject(plugin::ExportController& controller, host::PolygonObject& object,
+void exportPolygonObject(ExportContext& context, host::PolygonObject& object,
                          const TextureTagList& textureTags, float /*weight*/) {
-    tal::talScene_api* api = controller.scene ? controller.scene->api() : nullptr;
-    if (!api || !layerShows(controller, object)) return;
-    const host::Vector displayColor = readDisplayColor(controller, object);
+    tal::talScene_api* api = context.scene ? context.scene->api() : nullptr;
+    if (!api || !layerShows(context, object)) return;
+    const host::Vector displayColor = readDisplayColor(context, object);
 
     MeshSource src;
     src.points = object.GetPointR();
@@ -326,7 +320,7 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
     const host::BaseTag* normalTag = nullptr;
     SelectionMap selections;
     for (const host::BaseTag* tag = object.GetFirstTag(); tag; tag = tag->GetNext())
-        classifyTag(controller, tag, &uvwTag, &normalTag, &selections, tags);
+        classifyTag(tag, &uvwTag, &normalTag, &selections, tags);
 
     const auto polygonCount = static_cast<std::size_t>(src.polygonCount);
     if (uvwTag) {
@@ -341,7 +335,7 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
     src.zeroNormals = normalTag != nullptr;
     // The host overwrites the kept normals in place when their count is
     // unchanged (the same object exported again).
-    std::vector<host::Vector32>& phong = controller.meshBuffers.phong;
+    std::vector<host::Vector32>& phong = context.meshBuffers.phong;
     if (normalTag || !object.CreatePhongNormals(phong)) phong.clear();
     if (!phong.empty() && phong.size() / 4 < polygonCount) {
         report(name, "phong normals do not cover every polygon; written without normals");
@@ -349,20 +343,20 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
         src.phong = phong.data();
     }
 
-    ClaimedPolygons claimed(controller.meshBuffers.claimed, src.polygonCount);
+    ClaimedPolygons claimed(context.meshBuffers.claimed, src.polygonCount);
     std::size_t invalid = 0;
-    PointMap pointMap(controller.meshBuffers, src.pointCount);
+    PointMap pointMap(context.meshBuffers, src.pointCount);
     Ranges part, ranges;
     std::set<const host::SelectionTag*> reported;
     for (std::size_t entry = tags.size(); entry-- > 0;) {
-        controller.meshBuffers.clear();
+        context.meshBuffers.clear();
         if (claimed.full()) break;
         const host::BaseTag* tag = tags[entry];
         if (tag && tag->GetType() != host::Ttexture) continue;  // hair material tags
         const host::SelectionTag* selection = tag ? restriction(*tag, selections) : nullptr;
         MaterialRecord record = initMaterialRecord();
         record.diffuse = displayColor;
-        if (tag && !readTextureTag(controller, tag, record)) continue;
+        if (tag && !readTextureTag(context, tag, record)) continue;
         if (selection) {
             bool clipped = false;
             if (!selectionRanges(*selection, src.polygonCount, ranges, clipped)) continue;
@@ -372,7 +366,7 @@ void exportPolygonObject(plugin::ExportController& controller, host::PolygonObje
                                  " polygons; the rest is ignored");
         }
         unclaimedPolygons(selection ? &ranges : nullptr, src.polygonCount, claimed, part);
-        invalid += writePart(controller, *api, name, part, src, record, claimed, pointMap);
+        invalid += writePart(context, *api, name, part, src, record, claimed, pointMap);
     }
     if (invalid > 0)
         report(name, std::to_string(invalid) + " of " + std::to_string(polygonCount) +

@@ -29,13 +29,11 @@
 namespace host {
 class PolygonObject;
 }
-namespace plugin {
-class ExportController;
-}
-
 namespace convert {
 
-void exportPolygonObject(plugin::ExportController& controller, host::PolygonObject& object,
+struct ExportContext;
+
+void exportPolygonObject(ExportContext& context, host::PolygonObject& object,
                          const TextureTagList& textureTags, float weight);
 
 }  // namespace convert

@@ -1,11 +1,9 @@
 #include "convert/part_arrays.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "host/object.h"
 #include "host/tag.h"
-#include "sceneapi/scene_api.h"
 
 namespace convert {
 
@@ -30,116 +28,95 @@ namespace {
 
 bool isTriangle(const host::CPolygon& p) { return p.c == p.d; }
 
-// A writer may hand out room at any byte offset (inside its output block),
-// so values are stored through types aligned to one byte: the compiler then
-// emits unaligned stores, vectorised as before, and no misaligned access.
-typedef float OutFloat __attribute__((aligned(1)));
-typedef std::int32_t OutInt __attribute__((aligned(1)));
-
-void put3(OutInt*& out, std::int32_t a, std::int32_t b, std::int32_t c) {
-    out[0] = a;
-    out[1] = b;
-    out[2] = c;
-    out += 3;
-}
-
-void putUv(OutFloat*& out, const host::Vector& corner) {
-    out[0] = static_cast<float>(corner.x);
-    out[1] = static_cast<float>(corner.y);
-    out += 2;
+void putUv(tal::ValueCursor<float>& out, const host::Vector& corner) {
+    out.put(static_cast<float>(corner.x));
+    out.put(static_cast<float>(corner.y));
 }
 
 }  // namespace
 
-std::size_t VertexArray::next(void* out, std::size_t room) {
-    const std::size_t n = std::min(room, count_ - done_);
-    OutFloat* xyz = static_cast<OutFloat*>(out);
+std::size_t VertexArray::next(const tal::ArrayRoom& room) {
+    const std::size_t n = std::min(room.elements(), count_ - done_);
+    tal::ValueCursor<float> xyz = room.floats();
     for (std::size_t i = 0; i < n; ++i) {
         const host::Vector& point = points_[used_[done_ + i]];
-        xyz[3 * i] = static_cast<float>(point.x);
-        xyz[3 * i + 1] = static_cast<float>(point.y);
-        xyz[3 * i + 2] = static_cast<float>(point.z);
+        xyz.put3(static_cast<float>(point.x), static_cast<float>(point.y),
+                 static_cast<float>(point.z));
     }
     done_ += n;
     return n;
 }
 
-std::size_t TriangleArray::next(void* out, std::size_t room) {
-    OutInt* tri = static_cast<OutInt*>(out);
-    OutInt* const start = tri;
-    OutInt* const end = tri + room;
+std::size_t TriangleArray::next(const tal::ArrayRoom& room) {
+    tal::ValueCursor<std::int32_t> tri = room.ints();
     const auto vertex = [this](std::int32_t point) { return vertexOf_[point]; };
     while (shape_.quadsOnly && !walk_.done()) {
         // Whole stretches of quads, six ints each, without a test per polygon.
-        const auto fit = static_cast<std::int32_t>((end - tri) / 6);
+        const auto fit = static_cast<std::int32_t>(tri.room() / 6);
         if (fit == 0) break;
         const std::int32_t first = walk_.polygon();
         const std::int32_t last = std::min(walk_.runLast(), first + (fit - 1));
         for (std::int32_t i = first; i <= last; ++i) {
             const host::CPolygon& p = src_.polygons[i];
             const std::int32_t a = vertex(p.a), b = vertex(p.b), c = vertex(p.c), d = vertex(p.d);
-            put3(tri, a, d, b);
-            put3(tri, c, b, d);
+            tri.put3(a, d, b);
+            tri.put3(c, b, d);
         }
         walk_.advanceTo(last + 1);
     }
     while (!shape_.quadsOnly && !walk_.done()) {
         const host::CPolygon& p = src_.polygons[walk_.polygon()];
         if (isTriangle(p)) {
-            if (end - tri < 3) break;
-            put3(tri, vertex(p.a), vertex(p.c), vertex(p.b));
+            if (tri.room() < 3) break;
+            tri.put3(vertex(p.a), vertex(p.c), vertex(p.b));
         } else {
-            if (end - tri < 6) break;
+            if (tri.room() < 6) break;
             const std::int32_t a = vertex(p.a), b = vertex(p.b), c = vertex(p.c), d = vertex(p.d);
-            put3(tri, a, d, b);
-            put3(tri, c, b, d);
+            tri.put3(a, d, b);
+            tri.put3(c, b, d);
         }
         walk_.advance();
     }
-    return static_cast<std::size_t>(tri - start);
+    return room.elements() - tri.room();
 }
 
-std::size_t CornerIndexArray::next(void* out, std::size_t room) {
-    OutInt* index = static_cast<OutInt*>(out);
-    OutInt* const start = index;
+std::size_t CornerIndexArray::next(const tal::ArrayRoom& room) {
+    tal::ValueCursor<std::int32_t> index = room.ints();
     std::int32_t u = corner_;
     if (shape_.quadsOnly) {
         // Every polygon a quad: the pattern alone, six ints per quad.
-        const std::size_t quads = std::min(room, shape_.indices - done_) / 6;
+        const std::size_t quads = std::min(room.elements(), shape_.indices - done_) / 6;
         for (std::size_t q = 0; q < quads; ++q, u += 4) {
-            put3(index, u, u + 3, u + 1);
-            put3(index, u + 2, u + 1, u + 3);
+            index.put3(u, u + 3, u + 1);
+            index.put3(u + 2, u + 1, u + 3);
         }
     } else {
-        OutInt* const end = index + room;
         while (!walk_.done()) {
             if (isTriangle(src_.polygons[walk_.polygon()])) {
-                if (end - index < 3) break;
-                put3(index, u, u + 2, u + 1);
+                if (index.room() < 3) break;
+                index.put3(u, u + 2, u + 1);
                 u += 3;
             } else {
-                if (end - index < 6) break;
-                put3(index, u, u + 3, u + 1);
-                put3(index, u + 2, u + 1, u + 3);
+                if (index.room() < 6) break;
+                index.put3(u, u + 3, u + 1);
+                index.put3(u + 2, u + 1, u + 3);
                 u += 4;
             }
             walk_.advance();
         }
     }
     corner_ = u;
-    const auto n = static_cast<std::size_t>(index - start);
+    const std::size_t n = room.elements() - index.room();
     done_ += n;
     return n;
 }
 
-std::size_t UvArray::next(void* out, std::size_t room) {
+std::size_t UvArray::next(const tal::ArrayRoom& room) {
     static const host::UVWStruct kNoUvw{};
-    OutFloat* uv = static_cast<OutFloat*>(out);
-    OutFloat* const start = uv;
-    OutFloat* const end = uv + room;
+    tal::ValueCursor<float> uv = room.floats();
     while (shape_.quadsOnly && !walk_.done()) {
         // Whole stretches of quads, eight floats each, without a test per polygon.
-        const auto fit = static_cast<std::int32_t>((end - uv) / 8);
+        const auto fit = static_cast<std::int32_t>(uv.room() / 8);
         if (fit == 0) break;
         const std::int32_t first = walk_.polygon();
         const std::int32_t last = std::min(walk_.runLast(), first + (fit - 1));
@@ -153,15 +130,13 @@ std::size_t UvArray::next(void* out, std::size_t room) {
             putUv(uv, t.c);
             putUv(uv, t.d);
         }
-        const std::size_t zeros = 8 * static_cast<std::size_t>(last + 1 - covered);
-        std::memset(uv, 0, zeros * sizeof(float));  // bytes: uv need not be aligned
-        uv += zeros;
+        uv.zeros(8 * static_cast<std::size_t>(last + 1 - covered));
         walk_.advanceTo(last + 1);
     }
     while (!shape_.quadsOnly && !walk_.done()) {
         const std::int32_t p = walk_.polygon();
         const bool triangle = isTriangle(src_.polygons[p]);
-        if (end - uv < (triangle ? 6 : 8)) break;
+        if (uv.room() < (triangle ? 6u : 8u)) break;
         const host::UVWStruct& t = p < src_.uvwCount ? src_.uvw[p] : kNoUvw;
         putUv(uv, t.a);
         putUv(uv, t.b);
@@ -169,45 +144,29 @@ std::size_t UvArray::next(void* out, std::size_t room) {
         if (!triangle) putUv(uv, t.d);
         walk_.advance();
     }
-    return static_cast<std::size_t>(uv - start);
+    return room.elements() - uv.room();
 }
 
-std::size_t NormalArray::next(void* out, std::size_t room) {
-    OutFloat* const normal = static_cast<OutFloat*>(out);
+std::size_t NormalArray::next(const tal::ArrayRoom& room) {
+    static_assert(sizeof(host::Vector32) == 3 * sizeof(float));
+    tal::ValueCursor<float> normal = room.floats();
     std::size_t given = 0;  // float triples
     while (!walk_.done()) {
         const std::int32_t p = walk_.polygon();
         const std::size_t count = !shape_.quadsOnly && isTriangle(src_.polygons[p]) ? 3 : 4;
-        if (room - given < count) break;
-        OutFloat* const at = normal + 3 * given;
+        if (room.elements() - given < count) break;
         if (src_.zeroNormals || src_.phong == nullptr) {
-            std::memset(at, 0, 3 * count * sizeof(float));
+            normal.zeros(3 * count);
         } else {
-            std::memcpy(at, src_.phong + 4 * static_cast<std::size_t>(p),
-                        count * sizeof(host::Vector32));
+            // A Vector32 is three floats, so a polygon's normals are 3 * count floats.
+            normal.copy(
+                reinterpret_cast<const float*>(src_.phong + 4 * static_cast<std::size_t>(p)),
+                3 * count);
         }
         given += count;
         walk_.advance();
     }
     return given;
-}
-
-void putArray(tal::talScene_api& api, tal::ArrayPieceWriter* pieces,
-              ScratchArray<std::uint32_t>& scratch, const char* name, int type, std::size_t count,
-              tal::ArraySource& source) {
-    if (pieces && pieces->setArrayParameter(name, type, count, source)) return;
-    const std::size_t perElement = type == tal::kFloat3 ? 3 : 1;
-    scratch.resize(count * perElement);
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t n = source.next(scratch.data() + done * perElement, count - done);
-        if (n == 0) break;
-        done += n;
-    }
-    // As in pieces: elements a source did not give are zeros.
-    std::fill(scratch.begin() + static_cast<std::ptrdiff_t>(done * perElement), scratch.end(), 0u);
-    const tal::ArrayValue value{scratch.data(), static_cast<std::int32_t>(count)};
-    api.setParameter(name, tal::kArrayBit | type, &value);
 }
 
 }  // namespace convert

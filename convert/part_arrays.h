@@ -3,10 +3,9 @@
 // A part is a list of ascending, disjoint runs of polygon indices. Polygons
 // that refer to points outside the object belong to no array: the mapping
 // pass counts them, and the arrays step over them when it met any. Each array of the part's
-// triangle geometry is an ArraySource that walks the runs and gives whole polygons: the scene
-// writer takes them a piece at a time where it can, so the million-element arrays of a large mesh
-// never need to exist in full; otherwise putArray gathers them into a scratch array first. Either
-// way the bytes written are those of setParameter with the whole array.
+// triangle geometry is an ArraySource that walks the runs and gives the values of whole polygons
+// (tal::ArrayParameters hands it to the scene API): the scene writer pulls them a piece at a time
+// where it can, so the million-element arrays of a large mesh never need to exist in full.
 //
 // Corner numbering: normals and texture coordinates are per polygon corner,
 // three per triangle and four per quad in polygon order, so one corner index
@@ -20,7 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include "convert/mesh_buffers.h"
 #include "host/math.h"
 #include "host/object.h"
 #include "host/types.h"
@@ -29,9 +27,6 @@
 namespace host {
 struct UVWStruct;
 }  // namespace host
-namespace tal {
-class talScene_api;
-}
 
 namespace convert {
 
@@ -101,7 +96,7 @@ class VertexArray final : public tal::ArraySource {
 public:
     VertexArray(const host::Vector* points, const std::int32_t* used, std::size_t count)
         : points_(points), used_(used), count_(count) {}
-    std::size_t next(void* out, std::size_t room) override;
+    std::size_t next(const tal::ArrayRoom& room) override;
 
 private:
     const host::Vector* points_;
@@ -128,7 +123,7 @@ public:
     TriangleArray(const Ranges& runs, const MeshSource& src, const PartShape& shape,
                   const std::int32_t* vertexOf)
         : PartArray(runs, src, shape), vertexOf_(vertexOf) {}
-    std::size_t next(void* out, std::size_t room) override;
+    std::size_t next(const tal::ArrayRoom& room) override;
 
 private:
     const std::int32_t* vertexOf_;
@@ -138,7 +133,7 @@ private:
 class CornerIndexArray final : public PartArray {
 public:
     using PartArray::PartArray;
-    std::size_t next(void* out, std::size_t room) override;
+    std::size_t next(const tal::ArrayRoom& room) override;
 
 private:
     std::int32_t corner_ = 0;  // the first corner of the next polygon
@@ -149,21 +144,14 @@ private:
 class UvArray final : public PartArray {
 public:
     using PartArray::PartArray;
-    std::size_t next(void* out, std::size_t room) override;
+    std::size_t next(const tal::ArrayRoom& room) override;
 };
 
 // "normals": each corner's phong normal, or (0, 0, 0) under a normal tag.
 class NormalArray final : public PartArray {
 public:
     using PartArray::PartArray;
-    std::size_t next(void* out, std::size_t room) override;
+    std::size_t next(const tal::ArrayRoom& room) override;
 };
-
-// Writes parameter `name` (an array of `count` elements of `type`) from
-// `source`: in pieces when `pieces` takes it, else gathered into `scratch`
-// and passed whole.
-void putArray(tal::talScene_api& api, tal::ArrayPieceWriter* pieces,
-              ScratchArray<std::uint32_t>& scratch, const char* name, int type, std::size_t count,
-              tal::ArraySource& source);
 
 }  // namespace convert

@@ -16,11 +16,11 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "convert/export_context.h"
 #include "convert/host_text.h"
 #include "host/material.h"
 #include "host/tag.h"
 #include "platform/file_probe.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -100,13 +100,13 @@ std::string findTextureFile(const std::string& stored, const std::string& leaf,
     return stored;
 }
 
-void resolveTexturePath(const plugin::ExportController& controller, const host::BaseShader& shader,
+void resolveTexturePath(const ExportContext& context, const host::BaseShader& shader,
                         MaterialRecord& record) {
     host::GeData data;
     if (!shader.GetParameter(host::DescID(kBitmapFile), data)) return;
     const host::Filename file = data.GetFilename();
     record.texturePath = findTextureFile(toUtf8(file.GetString()), toUtf8(file.GetFileString()),
-                                         controller.documentDirectory, platform::systemFileProbe());
+                                         context.documentDirectory, platform::systemFileProbe());
 }
 
 tal::Matrix16 flatProjectionMatrix(const host::Matrix& textureMatrix) {

@@ -29,15 +29,14 @@ class TextureTag;
 namespace platform {
 class FileProbe;
 }
-namespace plugin {
-class ExportController;
-}
 namespace tal {
 class talScene_api;
 struct ShaderText;
 }  // namespace tal
 
 namespace convert {
+
+struct ExportContext;
 
 // Reads the tag's projection (1004), texture matrix, offsets (1000, 1001),
 // lengths (1002, 1003) and tiling (1007) into `record`; unreadable values
@@ -46,7 +45,7 @@ void readTexturePlacement(const host::TextureTag& tag, MaterialRecord& record);
 
 // The texture file of a bitmap shader (parameter 1000) looked up as above,
 // into record.texturePath. An unreadable file parameter changes nothing.
-void resolveTexturePath(const plugin::ExportController& controller, const host::BaseShader& shader,
+void resolveTexturePath(const ExportContext& context, const host::BaseShader& shader,
                         MaterialRecord& record);
 
 // The search itself: `stored` as the user entered it, `leaf` its last path

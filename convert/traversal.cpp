@@ -15,12 +15,12 @@
 
 #include "convert/animation_export.h"
 #include "convert/camera_export.h"
+#include "convert/export_context.h"
 #include "convert/hair_export.h"
 #include "convert/host_text.h"
 #include "convert/light_export.h"
 #include "convert/mesh_export.h"
 #include "host/document.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -88,41 +88,41 @@ private:
     host::BaseTime time_;
 };
 
-void fillSelectionKeys(plugin::ExportController& controller, const host::BaseDocument& document) {
-    controller.selectionKeys.clear();
+void fillSelectionKeys(ExportContext& context, const host::BaseDocument& document) {
+    context.selectionKeys.clear();
     host::AtomArray selection;
     document.GetSelection(selection);
-    if (!controller.updateOnly) return;
+    if (!context.updateOnly) return;
     for (host::Int32 i = 0; i < selection.GetCount(); ++i) {
         const host::BaseList2D* element = selection.GetIndex(i);
         if (!element || element->GetType() == host::Ttexture) continue;
-        if (const auto key = objectKey(*element)) controller.selectionKeys.insert(*key);
+        if (const auto key = objectKey(*element)) context.selectionKeys.insert(*key);
     }
 }
 
 // Writes the object's own content; answers the share left for its children.
-float exportContent(plugin::ExportController& controller, host::BaseObject& object,
-                    const std::string& name, const TextureTagList& textureTags, bool editorVisible,
-                    bool renderVisible, float weight, bool selected) {
+float exportContent(ExportContext& context, host::BaseObject& object, const std::string& name,
+                    const TextureTagList& textureTags, bool editorVisible, bool renderVisible,
+                    float weight, bool selected) {
     const auto half = static_cast<float>(static_cast<double>(weight) * 0.5);
     if (host::BaseObject* cache = object.GetDeformCache() ? object.GetDeformCache() : object.GetCache()) {
-        exportObject(controller, cache, textureTags, editorVisible, renderVisible, half, selected);
+        exportObject(context, cache, textureTags, editorVisible, renderVisible, half, selected);
         return half;
     }
     switch (object.GetType()) {
         case host::Opolygon: {
-            const bool wanted = !controller.updateOnly || selected || controller.selectionKeys.empty();
+            const bool wanted = !context.updateOnly || selected || context.selectionKeys.empty();
             const bool shown = editorVisible && renderVisible;
             auto* polygons = dynamic_cast<host::PolygonObject*>(&object);
             if (!wanted || !shown || object.GetBit(host::BIT_CONTROLOBJECT) || !polygons) return weight;
-            exportPolygonObject(controller, *polygons, textureTags, half);
+            exportPolygonObject(context, *polygons, textureTags, half);
             return half;
         }
         case host::Olight:
-            exportLight(controller, name, object);
+            exportLight(context, name, object);
             return weight;
         case host::Ohair:
-            exportHair(controller, object, textureTags, half);
+            exportHair(context, object, textureTags, half);
             return weight;
         default:
             return weight;
@@ -147,12 +147,12 @@ void collectCameras(host::BaseObject* object, std::vector<host::BaseObject*>& ca
     }
 }
 
-void exportDocument(plugin::ExportController& controller, host::BaseDocument* document) {
-    controller.document = document;
+void exportDocument(ExportContext& context, host::BaseDocument* document) {
+    context.document = document;
     std::string sceneName = "untitled";
-    controller.documentDirectory.clear();
-    if (!document || !controller.scene || !controller.scene->api()) return;
-    tal::talScene_api& api = *controller.scene->api();
+    context.documentDirectory.clear();
+    if (!document || !context.scene || !context.scene->api()) return;
+    tal::talSceneapi_oo& scene = *context.scene;
 
     const host::BaseTime savedTime = readParameter(*document, host::DOCUMENT_TIME).GetTime();
     const host::BaseTime startTime = readParameter(*document, host::DOCUMENT_MINTIME).GetTime();
@@ -160,7 +160,7 @@ void exportDocument(plugin::ExportController& controller, host::BaseDocument* do
     evaluateAt(*document, startTime);
 
     const std::string directory = parameterText(*document, host::DOCUMENT_PATH);
-    if (!directory.empty()) controller.documentDirectory = directory;
+    if (!directory.empty()) context.documentDirectory = directory;
     const std::string fileName = parameterText(*document, host::DOCUMENT_FILENAME);
     if (!fileName.empty()) sceneName = cutAtLastDot(fileName);
 
@@ -168,29 +168,28 @@ void exportDocument(plugin::ExportController& controller, host::BaseDocument* do
     for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext()) {
         collectCameras(object, cameras);
     }
-    for (host::BaseObject* camera : cameras) exportCamera(controller, *camera);
+    for (host::BaseObject* camera : cameras) exportCamera(context, *camera);
 
-    controller.scene->beginGroup(sceneName);
-    api.transform(kMirrorZ.data());
-    api.attribute("source file", "source file");
-    fillSelectionKeys(controller, *document);
+    scene.beginGroup(sceneName);
+    scene.transform(kMirrorZ);
+    scene.api()->attribute("source file", "source file");  // the layer has no attributes
+    fillSelectionKeys(context, *document);
 
     int count = 0;
     for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext()) ++count;
     for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext()) {
-        exportObject(controller, object, TextureTagList{nullptr}, true, true,
+        exportObject(context, object, TextureTagList{nullptr}, true, true,
                      1.0f / static_cast<float>(count), false);
     }
-    controller.scene->endGroup();
+    scene.endGroup();
 }
 
-void exportObject(plugin::ExportController& controller, host::BaseObject* object,
-                  TextureTagList textureTags, bool editorVisible, bool renderVisible, float weight,
-                  bool selected) {
+void exportObject(ExportContext& context, host::BaseObject* object, TextureTagList textureTags,
+                  bool editorVisible, bool renderVisible, float weight, bool selected) {
     if (!object) return;
-    tal::talScene_api& api = *controller.scene->api();
-    selected = selected || controller.selectionKeys.contains(object->GetGUID());
-    const float startTotal = controller.progressTotal;
+    tal::talSceneapi_oo& scene = *context.scene;
+    selected = selected || context.selectionKeys.contains(object->GetGUID());
+    const float startTotal = context.progressTotal;
 
     const host::Matrix local = object->GetMl();
     const host::Vector position = object->GetRelPos();
@@ -200,23 +199,23 @@ void exportObject(plugin::ExportController& controller, host::BaseObject* object
     std::string name = toUtf8(object->GetName());  // kept whole, however long
     if (name.empty()) name = "object";
 
-    api.progress(name.c_str(), startTotal);
+    scene.progress(name, startTotal);
     editorVisible = resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_EDITOR, editorVisible);
     renderVisible = resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_RENDER, renderVisible);
 
-    controller.scene->beginGroup(name);
-    api.flags(1);
-    api.transform(toMatrix16(local).data());
+    scene.beginGroup(name);
+    scene.flags(1);
+    scene.transform(toMatrix16(local));
     for (const host::BaseTag* tag = object->GetFirstTag(); tag; tag = tag->GetNext()) {
-        classifyTag(controller, tag, nullptr, nullptr, nullptr, textureTags);
+        classifyTag(tag, nullptr, nullptr, nullptr, textureTags);
     }
 
-    const float childShare = exportContent(controller, *object, name, textureTags, editorVisible,
+    const float childShare = exportContent(context, *object, name, textureTags, editorVisible,
                                            renderVisible, weight, selected);
     int childCount = 0;
     for (host::BaseObject* child = object->GetDown(); child; child = child->GetNext()) ++childCount;
     for (host::BaseObject* child = object->GetDown(); child; child = child->GetNext()) {
-        exportObject(controller, child, textureTags, editorVisible, renderVisible,
+        exportObject(context, child, textureTags, editorVisible, renderVisible,
                      childShare / static_cast<float>(childCount), selected);
     }
 
@@ -224,18 +223,18 @@ void exportObject(plugin::ExportController& controller, host::BaseObject* object
     for (const host::CTrack* track = object->GetFirstCTrack(); track; track = track->GetNext()) {
         classifyTrack(track, scaleTracks, rotationTracks, positionTracks);
     }
-    exportAnimationTracks(controller, name, scaleTracks, "Scale", position, rotation, rotationOrder,
+    exportAnimationTracks(context, name, scaleTracks, "Scale", position, rotation, rotationOrder,
                           scale, false);
-    exportAnimationTracks(controller, name, rotationTracks, "Rotation", position, rotation,
+    exportAnimationTracks(context, name, rotationTracks, "Rotation", position, rotation,
                           rotationOrder, scale, false);
-    exportAnimationTracks(controller, name, positionTracks, "Position", position, rotation,
+    exportAnimationTracks(context, name, positionTracks, "Position", position, rotation,
                           rotationOrder, scale, false);
-    controller.scene->endGroup();
+    scene.endGroup();
 
-    const float endTotal = controller.progressTotal;
+    const float endTotal = context.progressTotal;
     const float remaining = weight - (endTotal - startTotal);
-    controller.progressTotal = endTotal + remaining;
-    if (remaining > kProgressSlack) api.progress(name.c_str(), controller.progressTotal);
+    context.progressTotal = endTotal + remaining;
+    if (remaining > kProgressSlack) scene.progress(name, context.progressTotal);
 }
 
 }  // namespace convert

@@ -9,9 +9,9 @@
 // the document evaluated again before it returns, also when a content
 // exporter throws.
 //
-// Preconditions: the controller's object layer exists and has a scene API
+// Preconditions: the context's object layer exists and has a scene API
 // (the commands skip the traversal otherwise; without one nothing is
-// written). The controller's `document`, `documentDirectory` and
+// written). The context's `document`, `documentDirectory` and
 // `selectionKeys` are rebuilt by every traversal; `progressTotal` only grows:
 // one traversal adds 1.0 to it.
 //
@@ -32,30 +32,27 @@ class BaseList2D;
 class BaseObject;
 class UVWTag;
 }  // namespace host
-namespace plugin {
-class ExportController;
-}
-
 namespace convert {
 
+struct ExportContext;
+
 // Converts `document`; a null document only clears documentDirectory.
-void exportDocument(plugin::ExportController& controller, host::BaseDocument* document);
+void exportDocument(ExportContext& context, host::BaseDocument* document);
 
 // Converts one object and everything below it. The list and the flags are
 // the object's inheritance: its ancestors' texture tags, their resulting
 // visibilities, and whether an ancestor or the generator whose cache this is
 // was selected. `weight` is the object's share of the whole progress.
-void exportObject(plugin::ExportController& controller, host::BaseObject* object,
-                  TextureTagList textureTags, bool editorVisible, bool renderVisible, float weight,
-                  bool selected);
+void exportObject(ExportContext& context, host::BaseObject* object, TextureTagList textureTags,
+                  bool editorVisible, bool renderVisible, float weight, bool selected);
 
 // Sorts one tag: texture and hair material tags are appended to
 // `textureTags`; the last UVW tag and the last normal tag go to their slots,
 // polygon selection tags into `selections` under their name (the last of a
 // name wins). Null slots or map: that kind is ignored.
-void classifyTag(plugin::ExportController& controller, const host::BaseTag* tag,
-                 const host::UVWTag** uvwTag, const host::BaseTag** normalTag,
-                 SelectionMap* selections, TextureTagList& textureTags);
+void classifyTag(const host::BaseTag* tag, const host::UVWTag** uvwTag,
+                 const host::BaseTag** normalTag, SelectionMap* selections,
+                 TextureTagList& textureTags);
 
 // Appends every camera of the subtree of `object` (caches not searched),
 // depth first, a parent before its children.

@@ -19,18 +19,18 @@ constexpr int kUpVectorY = 1;
 constexpr float kMeterScale = 100.0f;
 
 // The object layer of one command: opened on the factory, deleted (and the
-// controller's pointer cleared) when the scope ends, before the factory goes.
+// context's pointer cleared) when the scope ends, before the factory goes.
 class SceneScope {
 public:
-    SceneScope(ExportController& controller, tal::LightFactory& factory) : controller_(controller) {
-        controller_.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+    SceneScope(convert::ExportContext& context, tal::LightFactory& factory) : context_(context) {
+        context_.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
     }
-    ~SceneScope() { controller_.scene.reset(); }
+    ~SceneScope() { context_.scene.reset(); }
     SceneScope(const SceneScope&) = delete;
     SceneScope& operator=(const SceneScope&) = delete;
 
 private:
-    ExportController& controller_;
+    convert::ExportContext& context_;
 };
 
 // The document's name up to its last '.', "untitled" when it has none.
@@ -46,13 +46,13 @@ std::string updateSceneName(const host::BaseDocument* doc) {
 }  // namespace
 
 bool ExportController::runRender(host::BaseDocument* doc) {
-    updateOnly = false;
+    context.updateOnly = false;
     runLiveLink(doc, std::string(), false);
     return true;
 }
 
 bool ExportController::runUpdate(host::BaseDocument* doc) {
-    updateOnly = true;
+    context.updateOnly = true;
     runLiveLink(doc, updateSceneName(doc), true);
     return true;
 }
@@ -66,7 +66,7 @@ bool ExportController::runExport(host::BaseDocument* doc) {
                           "Export to .vxs", "vxs")) {
         return false;
     }
-    updateOnly = false;
+    context.updateOnly = false;
     const std::string path = convert::toUtf8(file.GetString());
     if (path.empty()) return false;
 
@@ -74,8 +74,8 @@ bool ExportController::runExport(host::BaseDocument* doc) {
         fileFactoryMaker ? fileFactoryMaker(path) : std::make_unique<tal::LightFileFactory>(path);
     if (!factory) return true;
     {
-        const SceneScope sceneScope(*this, *factory);
-        if (scene->api()) sendScene(doc, true);
+        const SceneScope sceneScope(context, *factory);
+        if (context.scene->api()) sendScene(doc, true);
     }
     // Closed here rather than by the destructor, so that a failed close (a
     // full disk) reaches the command's edge instead of being swallowed.
@@ -92,10 +92,10 @@ void ExportController::runLiveLink(host::BaseDocument* doc, const std::string& s
     factory->setPreferRunning(preferRunning);
     factory->setVersionRange(kMinRendererVersion, kMaxRendererVersion);
     {
-        const SceneScope sceneScope(*this, *factory);
+        const SceneScope sceneScope(context, *factory);
         // The factory knows whether the renderer already shows this scene
         // only once the layer has opened the link.
-        if (scene->api()) sendScene(doc, !factory->sceneMatched());
+        if (context.scene->api()) sendScene(doc, !factory->sceneMatched());
     }
     // Closed here rather than by the destructor, so that a link that broke
     // while the scene went out is known before the command ends.
@@ -122,8 +122,8 @@ void ExportController::sendScene(host::BaseDocument* doc, bool adjustView) {
     options.setSnapToGround(false);
     options.setCenterGeometry(false);
     options.setExt(false);
-    scene->add(options);
-    convert::exportDocument(*this, doc);
+    context.scene->add(options);
+    convert::exportDocument(context, doc);
 }
 
 }  // namespace plugin

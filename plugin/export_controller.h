@@ -2,13 +2,13 @@
 // command it makes the scene back end (the live link for Render and Update,
 // the scene file for Export), opens the scene object layer on it, sends the
 // import options, hands the document to the traversal and tears everything
-// down again: options module, then object layer (the `scene` member is none
-// again), then the factory, which alone owns the scene API and its file or
+// down again: options module, then object layer (the context's `scene` is
+// none again), then the factory, which alone owns the scene API and its file or
 // link.
 //
 // Contract. The controller lives as long as the plug-in module; between
-// commands it keeps only the conversion state below, which the conversion
-// in convert/ reads and writes while a command runs. A live link that gives
+// commands it keeps only the conversion's context, which it hands to the
+// traversal in convert/ while a command runs. A live link that gives
 // no scene API, or breaks while the scene goes out, ends the command with
 // the factory's failure text on the host's console (GePrint) and the host's
 // command status set to FAILED; the command still reports success. A scene
@@ -17,16 +17,12 @@
 // thread.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
-#include "convert/material_name_table.h"
-#include "convert/mesh_buffers.h"
+#include "convert/export_context.h"
 #include "livelink/link_factory.h"
-#include "sceneapi/sceneapi_oo.h"
 
 namespace host {
 class BaseDocument;
@@ -54,15 +50,9 @@ public:
     // False when the dialog was cancelled or gave no path.
     bool runExport(host::BaseDocument* doc);
 
-    // Conversion state, shared with convert/.
-    convert::MeshBuffers meshBuffers;
-    std::string documentDirectory;  // 8-bit; set by every traversal
-    convert::MaterialNameTable materialNameTable;
-    std::unique_ptr<tal::talSceneapi_oo> scene;  // current object layer, only while a command runs
-    float progressTotal = 0.0f;                  // grows by 1.0 per traversal
-    host::BaseDocument* document = nullptr;      // not owned; set by the traversal
-    bool updateOnly = false;                     // the last command started was Update
-    std::set<std::uint64_t> selectionKeys;       // keys of the selection (Update)
+    // The conversion's state; it lives as long as the controller, so buffers
+    // and the material names are reused and progress keeps counting.
+    convert::ExportContext context;
 
     LinkFactoryMaker linkFactoryMaker;
     FileFactoryMaker fileFactoryMaker;

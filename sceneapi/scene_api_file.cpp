@@ -416,7 +416,8 @@ bool talScene_api_file::setArrayParameter(const char* name, int type, std::size_
         auto* at = inPlace ? reinterpret_cast<unsigned char*>(room.data()) : piece_.get();
         const std::size_t bytes = inPlace ? room.size() : room.empty() ? kPieceBytes : kTopUpBytes;
         const std::size_t want = std::min(left, bytes / elementBytes);
-        std::size_t got = dry ? 0 : std::min(source.next(at, want), want);
+        std::size_t got =
+            dry ? 0 : std::min(source.next(ArrayRoom(at, want, layout.perElement)), want);
         if (got == 0) {
             dry = true;
             got = want;

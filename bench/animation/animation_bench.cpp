@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "convert/export_context.h"
 #include "convert/traversal.h"
 #include "host/document.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/light_factory.h"
 #include "sceneapi/scene_api.h"
 #include "sceneapi/scene_api_file.h"
@@ -139,11 +139,11 @@ void BM_BakeAnimation(benchmark::State& state) {
     const auto doc = makeDocument(static_cast<int>(state.range(0)));
     DropSceneApi api;
     ApiFactory factory(api);
-    plugin::ExportController controller;
+    convert::ExportContext context;
     for (auto _ : state) {
-        controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
-        convert::exportDocument(controller, doc.get());
-        controller.scene.reset();
+        context.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+        convert::exportDocument(context, doc.get());
+        context.scene.reset();
     }
     state.SetItemsProcessed(api.samples);
     state.counters["samples"] =
@@ -158,18 +158,18 @@ void BM_ExportAnimationFile(benchmark::State& state) {
         state.SkipWithError("cannot open /dev/null");
         return;
     }
-    plugin::ExportController controller;
+    convert::ExportContext context;
     DropSceneApi counter;  // counts the samples of one pass
     ApiFactory counting(counter);
-    controller.scene = std::make_unique<tal::talSceneapi_oo>(&counting);
-    convert::exportDocument(controller, doc.get());
-    controller.scene.reset();
+    context.scene = std::make_unique<tal::talSceneapi_oo>(&counting);
+    convert::exportDocument(context, doc.get());
+    context.scene.reset();
     for (auto _ : state) {
         tal::talScene_api_file writer(sink, true);
         ApiFactory factory(writer);
-        controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
-        convert::exportDocument(controller, doc.get());
-        controller.scene.reset();
+        context.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+        convert::exportDocument(context, doc.get());
+        context.scene.reset();
     }
     std::fclose(sink);
     state.SetItemsProcessed(counter.samples * state.iterations());

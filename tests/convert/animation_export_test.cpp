@@ -185,8 +185,8 @@ TEST_F(AnimationTest, DirectCallConsumesTheListAndStopsWhereFloatTimeStandsStill
     far.GetCurve()->AddKey(host::CKey(host::BaseTime(3000000.0), 0, host::Interpolation::Linear));
     far.GetCurve()->AddKey(host::CKey(host::BaseTime(3000010.0), 1, host::Interpolation::Linear));
     convert::TrackList tracks = {&far};
-    convert::exportAnimationTracks(controller, "Far", tracks, "Position", {}, {}, 6,
-                                   host::Vector(1), false);
+    convert::exportAnimationTracks(context, "Far", tracks, "Position", {}, {}, 6, host::Vector(1),
+                                   false);
     EXPECT_TRUE(tracks.empty());
     ASSERT_EQ(api.blocks.size(), 1u);
     EXPECT_EQ(api.blocks[0].startTime, 3000000);

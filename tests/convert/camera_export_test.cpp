@@ -110,19 +110,19 @@ TEST_F(CameraExportTest, NoCameraNoBlockAndAnEmptyDocumentStillGetsTheEnvironmen
 }
 
 TEST_F(CameraExportTest, NodeWritesItsOptionalPartsOnlyWhenSet) {
-    tal::LightCamera node("Node");
+    convert::LightCamera node("Node");
     node.projection = 1;
     node.hasLookAt = true;
     node.lookAt = {1, 2, 3};
     node.clipNear = 0.5f;
     node.clipFar = 100.0f;
-    controller.scene->add(node);
-    tal::LightCamera four("Four");
+    context.scene->add(node);
+    convert::LightCamera four("Four");
     four.fovMode = 1;
     four.fov4 = {10, 20, 30, 40};
     four.clipNear = 5.0f;
     four.clipFar = 1.0f;  // not a range: no clipping
-    controller.scene->add(four);
+    context.scene->add(four);
     scene = readBack();
     const auto found = blocksOf(scene.statements, "camera");
     ASSERT_EQ(found.size(), 2u);

@@ -5,7 +5,6 @@
 #include "convert/traversal.h"
 #include "host/document.h"
 #include "host/document_loader.h"
-#include "plugin/export_controller.h"
 #include "tests/platform/test_files.h"
 
 namespace {
@@ -39,13 +38,13 @@ TEST(ClassifyTag, SortsTagsIntoTheListTheSlotsAndTheSelectionMap) {
                                             documentFolder());
     const auto tags = tagsOf(*doc->GetFirstObject());
     ASSERT_EQ(tags.size(), 10u);
-    plugin::ExportController controller;
 
     convert::TextureTagList list{nullptr};
     const host::UVWTag* uvw = nullptr;
     const host::BaseTag* normal = nullptr;
     convert::SelectionMap selections;
-    for (const host::BaseTag* tag : tags) convert::classifyTag(controller, tag, &uvw, &normal, &selections, list);
+    for (const host::BaseTag* tag : tags)
+        convert::classifyTag(tag, &uvw, &normal, &selections, list);
     EXPECT_THAT(list, ElementsAre(nullptr, tags[0], tags[9]));
     EXPECT_EQ(uvw, tags[3]);
     EXPECT_EQ(normal, tags[5]);
@@ -55,7 +54,8 @@ TEST(ClassifyTag, SortsTagsIntoTheListTheSlotsAndTheSelectionMap) {
 
     // Without slots and map the traversal only collects the material tags.
     convert::TextureTagList walked{nullptr};
-    for (const host::BaseTag* tag : tags) convert::classifyTag(controller, tag, nullptr, nullptr, nullptr, walked);
+    for (const host::BaseTag* tag : tags)
+        convert::classifyTag(tag, nullptr, nullptr, nullptr, walked);
     EXPECT_EQ(walked, list);
 }
 

@@ -1,4 +1,4 @@
-// A controller whose object layer records calls with their values, a
+// A conversion context whose object layer records calls with their values, a
 // document loaded from JSON, and the host console captured, for the tests
 // of the mesh, material and texture export.
 #pragma once
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/export_context.h"
 #include "convert/traversal.h"
 #include "host/document_loader.h"
 #include "host/plugin_api.h"
-#include "plugin/export_controller.h"
 #include "scene_values.h"
 #include "traversal_fixture.h"
 
@@ -21,11 +21,11 @@ namespace vxtest {
 class ExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+        context.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
         host::SetConsoleSink([this](const std::string& line) { console.push_back(line); });
     }
     void TearDown() override {
-        controller.scene.reset();
+        context.scene.reset();
         host::SetConsoleSink({});
     }
     // `directory` is the document's folder ("" for a document never saved).
@@ -36,13 +36,13 @@ protected:
     // Converts the loaded document; the mesh parts of this traversal.
     std::vector<MeshPart> run() {
         api.calls.clear();
-        convert::exportDocument(controller, document.get());
+        convert::exportDocument(context, document.get());
         return meshParts(api.calls);
     }
 
     ValueRecordingApi api;
     RecorderFactory factory{api};
-    plugin::ExportController controller;
+    convert::ExportContext context;
     std::unique_ptr<host::BaseDocument> document;
     std::vector<std::string> console;
 };

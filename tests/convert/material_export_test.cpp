@@ -23,7 +23,7 @@ protected:
     convert::MaterialRecord channels(const std::string& materialJson, bool& result) {
         load(R"({"materials": [)" + materialJson + "]}", "");
         convert::MaterialRecord record = convert::initMaterialRecord();
-        result = convert::readMaterialChannels(controller, *document->GetFirstMaterial(), record);
+        result = convert::readMaterialChannels(context, *document->GetFirstMaterial(), record);
         return record;
     }
     static std::string rgb(const host::Vector& v) {
@@ -131,7 +131,7 @@ TEST_F(MaterialTest, DisplayColourFromTheObjectOrItsLayer) {
         {"type": "polygon"}]})");
     std::vector<std::string> colours;
     for (const host::BaseObject* o = document->GetFirstObject(); o; o = o->GetNext())
-        colours.push_back(rgb(convert::readDisplayColor(controller, *o)));
+        colours.push_back(rgb(convert::readDisplayColor(context, *o)));
     EXPECT_THAT(colours, ElementsAre("1 0 0", "0 0 1", "0.65 0.65 0.65", "0.65 0.65 0.65",
                                      "0.65 0.65 0.65", "0.65 0.65 0.65"));
 }
@@ -211,7 +211,7 @@ TEST_F(MaterialTest, NamesAreNumberedPerBaseNameAndKeptAcrossExports) {
     // alone in its scene.
     load(twoObjects("0, 1, 0", "0"));
     EXPECT_THAT(names(), ElementsAre("Wood #2", "Wood #2"));
-    EXPECT_EQ(controller.materialNameTable.size(), 3u);
+    EXPECT_EQ(context.materialNameTable.size(), 3u);
 }
 
 TEST(MaterialNameTable, SpecularMatrixAndProjectionDoNotTellRecordsApartButNaNIsOrdered) {

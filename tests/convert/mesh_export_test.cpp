@@ -267,13 +267,13 @@ TEST_F(ExportTest, BuffersAreReusedButHoldOnlyTheLastPart) {
     const auto parts = run();
     ASSERT_THAT(parts, SizeIs(2));
     EXPECT_EQ(parts[1].values.at("vertices"), "0 0 0 0 1 0 1 0 0");
-    EXPECT_EQ(controller.meshBuffers.whole.size(), 3u);       // the small part's "triangles"
-    EXPECT_GE(controller.meshBuffers.whole.capacity(), 24u);  // kept from the larger part
+    EXPECT_EQ(context.meshBuffers.whole.size(), 3u);       // the small part's "triangles"
+    EXPECT_GE(context.meshBuffers.whole.capacity(), 24u);  // kept from the larger part
 
     // The point lookup is kept too, every point unused between objects, so
     // a second export writes the same.
-    EXPECT_GE(controller.meshBuffers.vertexOfPoint.size(), 10u);
-    for (const std::int32_t vertex : controller.meshBuffers.vertexOfPoint) EXPECT_EQ(vertex, -1);
+    EXPECT_GE(context.meshBuffers.vertexOfPoint.size(), 10u);
+    for (const std::int32_t vertex : context.meshBuffers.vertexOfPoint) EXPECT_EQ(vertex, -1);
     const auto again = run();
     ASSERT_THAT(again, SizeIs(2));
     for (std::size_t i = 0; i < parts.size(); ++i) EXPECT_EQ(again[i].values, parts[i].values) << i;

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "convert/export_context.h"
 #include "convert/traversal.h"
 #include "host/document_loader.h"
-#include "plugin/export_controller.h"
 #include "tests/support/memory_scene.h"
 
 namespace {
@@ -24,10 +24,10 @@ TEST(MeshGolden, TexturedQuadWithNormalsAndUvs) {
                  {"type": "phong"}]}]})",
         "");
     vxtest::MemoryFileFactory factory;
-    plugin::ExportController controller;
-    controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
-    convert::exportDocument(controller, doc.get());
-    controller.scene.reset();
+    convert::ExportContext context;
+    context.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+    convert::exportDocument(context, doc.get());
+    context.scene.reset();
 
     const std::string text = vxtest::afterOpening(factory.text());
     const std::string group =
@@ -119,10 +119,10 @@ TEST(MeshGolden, ArraysTakenInPiecesWriteTheBytesOfWholeArrays) {
         std::string texts[2];
         for (const bool pieces : {false, true}) {
             vxtest::MemoryFileFactory factory(true, pieces);
-            plugin::ExportController controller;
-            controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
-            convert::exportDocument(controller, doc.get());
-            controller.scene.reset();
+            convert::ExportContext context;
+            context.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+            convert::exportDocument(context, doc.get());
+            context.scene.reset();
             texts[pieces ? 1 : 0] = factory.text();
         }
         EXPECT_GT(texts[0].size(), std::size_t{1} << 20);  // arrays of several pieces

@@ -64,14 +64,14 @@ host::BaseDocument& SceneTreeTest::load(const std::string& json) {
 }
 
 void SceneTreeTest::restart() {
-    controller.scene.reset();
+    context.scene.reset();
     factory = std::make_unique<MemoryFileFactory>();
-    controller.scene = std::make_unique<tal::talSceneapi_oo>(factory.get());
+    context.scene = std::make_unique<tal::talSceneapi_oo>(factory.get());
 }
 
 scenefile::Document SceneTreeTest::exportScene() {
     restart();
-    convert::exportDocument(controller, document.get());
+    convert::exportDocument(context, document.get());
     return readBack();
 }
 
@@ -122,7 +122,7 @@ host::BaseDocument& AnimationTest::load(const std::string& json) {
 const std::vector<AnimationBlock>& AnimationTest::run() {
     api.blocks.clear();
     api.calls.clear();
-    convert::exportDocument(controller, document.get());
+    convert::exportDocument(context, document.get());
     return api.blocks;
 }
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/export_context.h"
 #include "host/document.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/light_factory.h"
 #include "scenefile/tree.h"
 #include "tests/support/memory_scene.h"
@@ -37,7 +37,7 @@ std::vector<std::string> wordsOf(const scenefile::Node& block);
 class SceneTreeTest : public ::testing::Test {
 protected:
     void SetUp() override { restart(); }
-    void TearDown() override { controller.scene.reset(); }
+    void TearDown() override { context.scene.reset(); }
 
     host::BaseDocument& load(const std::string& json);
     // Exports the loaded document into a new scene and reads it back.
@@ -48,7 +48,7 @@ protected:
     void restart();
 
     std::unique_ptr<MemoryFileFactory> factory;
-    plugin::ExportController controller;
+    convert::ExportContext context;
     std::unique_ptr<host::BaseDocument> document;
 };
 
@@ -86,15 +86,15 @@ private:
 
 class AnimationTest : public ::testing::Test {
 protected:
-    void SetUp() override { controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory); }
-    void TearDown() override { controller.scene.reset(); }
+    void SetUp() override { context.scene = std::make_unique<tal::talSceneapi_oo>(&factory); }
+    void TearDown() override { context.scene.reset(); }
     host::BaseDocument& load(const std::string& json);
     // Exports the loaded document; the animation blocks it wrote.
     const std::vector<AnimationBlock>& run();
 
     AnimationRecorder api;
     RecorderLayerFactory factory{api};
-    plugin::ExportController controller;
+    convert::ExportContext context;
     std::unique_ptr<host::BaseDocument> document;
 };
 

@@ -1,4 +1,4 @@
-// A controller whose object layer records the scene API calls, and the
+// A conversion context whose object layer records the scene API calls, and the
 // helpers the traversal tests read them with.
 #pragma once
 
@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "convert/export_context.h"
 #include "host/document_loader.h"
-#include "plugin/export_controller.h"
 #include "sceneapi/light_factory.h"
 #include "tests/support/recording_scene_api.h"
 
@@ -28,8 +28,8 @@ private:
 
 class TraversalTest : public ::testing::Test {
 protected:
-    void SetUp() override { controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory); }
-    void TearDown() override { controller.scene.reset(); }
+    void SetUp() override { context.scene = std::make_unique<tal::talSceneapi_oo>(&factory); }
+    void TearDown() override { context.scene.reset(); }
 
     host::BaseDocument& load(const std::string& json, const std::string& directory = "/work/docs") {
         document = host::LoadDocumentText(json, directory);
@@ -38,7 +38,7 @@ protected:
     // Converts the loaded document; the calls of this traversal only.
     void run() {
         api.calls.clear();
-        convert::exportDocument(controller, document.get());
+        convert::exportDocument(context, document.get());
     }
     std::vector<std::string> outline() const {
         return api.filtered({"beginGroup", "endGroup", "progress", "flags", "transform", "attribute"});
@@ -58,7 +58,7 @@ protected:
 
     RecordingSceneApi api;
     RecorderFactory factory{api};
-    plugin::ExportController controller;
+    convert::ExportContext context;
     std::unique_ptr<host::BaseDocument> document;
 };
 

@@ -3,11 +3,11 @@
 // statements with the correction after a subtree.
 #include <gtest/gtest.h>
 
+#include "convert/export_context.h"
 #include "convert/traversal.h"
 #include "host/document_loader.h"
-#include "plugin/export_controller.h"
-#include "tests/support/memory_scene.h"
 #include "tests/platform/test_files.h"
+#include "tests/support/memory_scene.h"
 
 namespace {
 
@@ -25,10 +25,10 @@ TEST(TraversalGolden, TwoTopLevelNullsOneWithAChild) {
       {"type": "null", "name": "C"}]})",
                                             documentFolder());
     vxtest::MemoryFileFactory factory;
-    plugin::ExportController controller;
-    controller.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
-    convert::exportDocument(controller, doc.get());
-    controller.scene.reset();
+    convert::ExportContext context;
+    context.scene = std::make_unique<tal::talSceneapi_oo>(&factory);
+    convert::exportDocument(context, doc.get());
+    context.scene.reset();
 
     EXPECT_EQ(vxtest::afterOpening(factory.text()),
               "\ngroup \"untitled\" {\n"

@@ -109,10 +109,10 @@ std::string selectionDocument(bool sel, bool texture, bool phong) {
 }
 
 TEST_F(TraversalTest, UpdateExportsTheMeshesOfTheSelectedBranchesOnly) {
-    controller.updateOnly = true;
+    context.updateOnly = true;
     load(selectionDocument(true, false, false));
     run();
-    EXPECT_EQ(controller.selectionKeys.size(), 1u);
+    EXPECT_EQ(context.selectionKeys.size(), 1u);
     EXPECT_DOUBLE_EQ(weightOf("p1"), 0.125);    // below the selected null: mesh
     EXPECT_DOUBLE_EQ(weightOf("g1"), 0.0625);   // in a cache below it: mesh
     EXPECT_DOUBLE_EQ(weightOf("p2"), 0.5);      // not selected: no mesh
@@ -120,28 +120,28 @@ TEST_F(TraversalTest, UpdateExportsTheMeshesOfTheSelectedBranchesOnly) {
 }
 
 TEST_F(TraversalTest, UpdateWithoutSelectionOrWithATextureTagOnlyExportsEveryMesh) {
-    controller.updateOnly = true;
+    context.updateOnly = true;
     for (const bool textureSelected : {false, true}) {
         SCOPED_TRACE(textureSelected);
         load(selectionDocument(false, textureSelected, false));
         run();
-        EXPECT_TRUE(controller.selectionKeys.empty());
+        EXPECT_TRUE(context.selectionKeys.empty());
         EXPECT_DOUBLE_EQ(weightOf("p1"), 0.125);
         EXPECT_DOUBLE_EQ(weightOf("p2"), 0.25);
     }
 }
 
 TEST_F(TraversalTest, ASelectedTagSelectsItsObject) {
-    controller.updateOnly = true;
+    context.updateOnly = true;
     load(selectionDocument(false, false, true));
     run();
-    EXPECT_THAT(controller.selectionKeys, ElementsAre(77u));
+    EXPECT_THAT(context.selectionKeys, ElementsAre(77u));
     EXPECT_DOUBLE_EQ(weightOf("p1"), 0.25);
     EXPECT_DOUBLE_EQ(weightOf("p2"), 0.25);
 
-    controller.updateOnly = false;  // outside Update the selection is not kept
+    context.updateOnly = false;  // outside Update the selection is not kept
     run();
-    EXPECT_TRUE(controller.selectionKeys.empty());
+    EXPECT_TRUE(context.selectionKeys.empty());
     EXPECT_DOUBLE_EQ(weightOf("p1"), 0.125);
 }
 
@@ -163,21 +163,21 @@ TEST_F(TraversalTest, DocumentGroupIsNamedAfterTheFileUpToItsLastDot) {
     for (const auto& [name, group] : cases) {
         SCOPED_TRACE(group);
         load("{" + name + R"("directory": "/projects/chair", "objects": []})");
-        controller.documentDirectory = "stale";
+        context.documentDirectory = "stale";
         run();
         EXPECT_THAT(outline(), ElementsAre("beginGroup " + group,
                                            "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 0 1",
                                            "attribute source file source file", "endGroup"));
-        EXPECT_EQ(controller.documentDirectory, "/projects/chair");
-        EXPECT_EQ(controller.document, document.get());
+        EXPECT_EQ(context.documentDirectory, "/projects/chair");
+        EXPECT_EQ(context.document, document.get());
     }
 }
 
 TEST_F(TraversalTest, NoDocumentOnlyClearsTheDirectory) {
-    controller.documentDirectory = "stale";
+    context.documentDirectory = "stale";
     document.reset();
     run();
-    EXPECT_TRUE(controller.documentDirectory.empty());
+    EXPECT_TRUE(context.documentDirectory.empty());
     EXPECT_TRUE(api.calls.empty());
 }
 
@@ -199,9 +199,9 @@ TEST_F(TraversalTest, ProgressTotalGrowsByOnePerTraversal) {
     load(R"({"objects": [{"type": "null", "name": "A"}, {"type": "null", "name": "B"},
                          {"type": "null", "name": "C"}]})");
     run();
-    EXPECT_FLOAT_EQ(controller.progressTotal, 1.0f);
+    EXPECT_FLOAT_EQ(context.progressTotal, 1.0f);
     run();
-    EXPECT_FLOAT_EQ(controller.progressTotal, 2.0f);
+    EXPECT_FLOAT_EQ(context.progressTotal, 2.0f);
     EXPECT_EQ(api.filtered({"progress"}).front(), "progress A 1.000000");
 }
 

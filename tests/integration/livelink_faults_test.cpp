@@ -93,7 +93,7 @@ protected:
         const Clock::time_point start = Clock::now();
         host::SetCommandStatus(host::COMMANDSTATUS::OK);
         EXPECT_TRUE(controller.runRender(&doc));
-        EXPECT_EQ(controller.scene, nullptr);
+        EXPECT_EQ(controller.context.scene, nullptr);
         EXPECT_EQ(host::GetCommandStatus(), host::COMMANDSTATUS::FAILED) << "the host hears of it";
         return std::chrono::duration<double>(Clock::now() - start).count();
     }

@@ -39,10 +39,10 @@ protected:
 };
 
 TEST_F(ControllerTest, RenderAsksForANewSceneWithViewAdjustmentAndTearsDownInOrder) {
-    controller.updateOnly = true;
+    controller.context.updateOnly = true;
     EXPECT_TRUE(controller.runRender(document.get()));
-    EXPECT_FALSE(controller.updateOnly);
-    EXPECT_EQ(controller.scene, nullptr);
+    EXPECT_FALSE(controller.context.updateOnly);
+    EXPECT_EQ(controller.context.scene, nullptr);
     EXPECT_THAT(script.events, ElementsAre("setSceneName ", "setPreferRunning false", "setVersionRange 7 8",
                                            "openApi", "beginScene", "closeApi, layer gone",
                                            "~factory, layer gone"));
@@ -60,10 +60,10 @@ TEST_F(ControllerTest, UpdateKeepsTheRenderersViewOnlyWhenItHoldsTheScene) {
         script = FactoryScript();
         script.matched = matched;
         script.controller = &controller;
-        controller.updateOnly = false;
+        controller.context.updateOnly = false;
         EXPECT_TRUE(controller.runUpdate(document.get()));
-        EXPECT_TRUE(controller.updateOnly);
-        EXPECT_EQ(controller.scene, nullptr);
+        EXPECT_TRUE(controller.context.updateOnly);
+        EXPECT_EQ(controller.context.scene, nullptr);
         EXPECT_THAT(script.events, ElementsAre("setSceneName model.final", "setPreferRunning true",
                                                "setVersionRange 7 8", "openApi", "beginScene",
                                                "closeApi, layer gone", "~factory, layer gone"));
@@ -93,7 +93,7 @@ TEST_F(ControllerTest, NoSceneApiSkipsOptionsAndDocumentSilently) {
     const host::Int32 evaluations = document->evaluationCount();
     EXPECT_TRUE(controller.runRender(document.get()));
     EXPECT_TRUE(controller.runUpdate(document.get()));
-    EXPECT_EQ(controller.scene, nullptr);
+    EXPECT_EQ(controller.context.scene, nullptr);
     EXPECT_EQ(document->evaluationCount(), evaluations);
     EXPECT_TRUE(script.text.empty());
     EXPECT_EQ(script.events.back(), "~factory, layer gone");
@@ -110,7 +110,7 @@ TEST_F(ControllerTest, NoSceneApiSkipsOptionsAndDocumentSilently) {
     EXPECT_TRUE(plain.runRender(document.get()));
     EXPECT_TRUE(plain.runUpdate(document.get()));
     host::SetConsoleSink(nullptr);
-    EXPECT_EQ(plain.scene, nullptr);
+    EXPECT_EQ(plain.context.scene, nullptr);
     EXPECT_EQ(document->evaluationCount(), evaluations);
     const std::string reason =
         "Failed to connect. Could not get a scene api. Please check your Vantrix installation.";
@@ -159,10 +159,10 @@ protected:
 TEST_F(ExportTest, WritesTheSceneFileWithExportOptions) {
     const std::string path = folder / "controller.vxs";
     answerDialog(path);
-    controller.updateOnly = true;
+    controller.context.updateOnly = true;
     EXPECT_TRUE(controller.runExport(document.get()));
-    EXPECT_FALSE(controller.updateOnly);
-    EXPECT_EQ(controller.scene, nullptr);
+    EXPECT_FALSE(controller.context.updateOnly);
+    EXPECT_EQ(controller.context.scene, nullptr);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_THAT(dialogs[0], ::testing::StartsWith("Export to .vxs | %USERDATA%"));
     EXPECT_THAT(dialogs[0], ::testing::EndsWith("untitled.vxs"));
@@ -183,11 +183,11 @@ TEST_F(ExportTest, CancelledOrEmptyDialogWritesNothing) {
     controller.runUpdate(document.get());
     answerDialog(std::nullopt);
     EXPECT_FALSE(controller.runExport(document.get()));
-    EXPECT_TRUE(controller.updateOnly) << "a cancelled dialog changes nothing";
+    EXPECT_TRUE(controller.context.updateOnly) << "a cancelled dialog changes nothing";
 
     answerDialog("");
     EXPECT_FALSE(controller.runExport(document.get()));
-    EXPECT_FALSE(controller.updateOnly) << "a confirmed dialog is an Export started";
+    EXPECT_FALSE(controller.context.updateOnly) << "a confirmed dialog is an Export started";
     EXPECT_TRUE(paths.empty());
 }
 
@@ -213,7 +213,7 @@ TEST_F(ExportTest, ClosesTheFileAfterTheLayerAndRaisesAFailedClose) {
             }
         },
         std::runtime_error);
-    EXPECT_EQ(controller.scene, nullptr);
+    EXPECT_EQ(controller.context.scene, nullptr);
 }
 
 TEST_F(ExportTest, AFileThatCannotBeOpenedIsRaisedBeforeAnyLayer) {
@@ -229,7 +229,7 @@ TEST_F(ExportTest, AFileThatCannotBeOpenedIsRaisedBeforeAnyLayer) {
             }
         },
         std::runtime_error);
-    EXPECT_EQ(controller.scene, nullptr);
+    EXPECT_EQ(controller.context.scene, nullptr);
     EXPECT_EQ(document->evaluationCount(), evaluations);
 }
 

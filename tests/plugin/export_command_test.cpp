@@ -61,7 +61,7 @@ TEST_F(Execute, ARaisedFileErrorIsShownAsAnExclamation) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "could not open file: \"/nonexistent-vx-dir/scene.vxs\"");
     EXPECT_EQ(shown[0].flags, host::GEMB_ICONEXCLAMATION);
-    EXPECT_EQ(controller.scene, nullptr);
+    EXPECT_EQ(controller.context.scene, nullptr);
 }
 
 TEST_F(Execute, ErrorsOfAnyKindStopAtTheCommandsEdge) {

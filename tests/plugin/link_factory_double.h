@@ -51,7 +51,7 @@ public:
 
 private:
     const char* layerState() const {
-        return script_.controller && script_.controller->scene ? "open" : "gone";
+        return script_.controller && script_.controller->context.scene ? "open" : "gone";
     }
     FactoryScript& script_;
     MemoryStream stream_;

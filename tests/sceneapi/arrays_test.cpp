@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "sceneapi/array_parameters.h"
 #include "test_support.h"
 
 namespace tal::test {
@@ -160,10 +161,12 @@ class VectorSource final : public ArraySource {
     VectorSource(const std::vector<std::uint32_t>& values, std::size_t per, std::size_t limit,
                  std::size_t stopAfter = SIZE_MAX)
         : values_(values), per_(per), limit_(limit), stopAfter_(stopAfter) {}
-    std::size_t next(void* out, std::size_t room) override {
+    std::size_t next(const ArrayRoom& room) override {
         const std::size_t left = std::min(values_.size() / per_, stopAfter_) - done_;
-        const std::size_t n = std::min({room, limit_, left});
-        std::memcpy(out, values_.data() + done_ * per_, n * per_ * 4);
+        const std::size_t n = std::min({room.elements(), limit_, left});
+        ValueCursor<std::int32_t> out = room.ints();
+        for (std::size_t i = 0; i < n * per_; ++i)
+            out.put(static_cast<std::int32_t>(values_[done_ * per_ + i]));
         done_ += n;
         return n;
     }
@@ -216,6 +219,56 @@ TEST(ArrayPieces, ASourceThatRunsDryLeavesZerosNotAShortArray) {
     const std::string text = scene.text();
     const std::vector<std::int32_t> expected = {7, 8, 0, 0};
     EXPECT_EQ(readBack<std::int32_t>(text.substr(4, text.size() - 6), 'i'), expected);
+}
+
+// The file writer as a back end that takes whole arrays only.
+class WholeArraysScene : public talScene_api_file {
+public:
+    using talScene_api_file::talScene_api_file;
+    bool setArrayParameter(const char*, int, std::size_t, ArraySource&) override { return false; }
+};
+
+TEST(ArrayParameters, WriteTheBytesOfSetParameterWhetherPulledOrGathered) {
+    std::vector<std::uint32_t> values(3 * 1000);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::uint32_t>(i * 2654435761u);
+    for (const int type : {kFloat3, kFloat, kInt}) {
+        const std::size_t per = type == kFloat3 ? 3 : 1;
+        const std::size_t count = values.size() / per;
+        const ArrayValue array{values.data(), static_cast<std::int32_t>(count)};
+        for (const bool binary : {false, true}) {
+            MemoryScene whole(binary);
+            whole.api.setParameter("a", type | kArrayBit, &array);
+            std::vector<std::uint32_t> gather;
+
+            MemoryScene pulled(binary);  // pieces in binary form, gathered in text form
+            VectorSource pulledSource(values, per, 7);
+            ArrayParameters(pulled.api, gather).put("a", type, count, pulledSource);
+            EXPECT_EQ(pulled.text(), whole.text()) << type << " " << binary;
+
+            MemoryStream memory;
+            WholeArraysScene refusing(memory.stream(), binary);
+            VectorSource gatheredSource(values, per, 7);
+            ArrayParameters(refusing, gather).put("a", type, count, gatheredSource);
+            refusing.flushOutput();
+            EXPECT_EQ(memory.text(), whole.text()) << type << " " << binary;
+        }
+    }
+}
+
+TEST(ArrayParameters, GatherADrySourceAsZerosInTheCallersBuffer) {
+    const std::vector<std::uint32_t> values = {7, 8, 9, 10};
+    std::vector<std::uint32_t> gather;
+    MemoryScene scene(false);  // text form: always gathered
+    ArrayParameters arrays(scene.api, gather);
+    VectorSource dry(values, 1, SIZE_MAX, 2);
+    arrays.put("a", kInt, 4, dry);
+    EXPECT_EQ(gather, (std::vector<std::uint32_t>{7, 8, 0, 0}));
+    VectorSource small(values, 1, SIZE_MAX);
+    arrays.put("b", kInt, 1, small);
+    EXPECT_EQ(gather.size(), 1u);
+    EXPECT_GE(gather.capacity(), 4u);  // storage reused from array to array
+    EXPECT_EQ(scene.text(), "\"a\" [ 7,8,0,0 ] ,\n\"b\" [ 7 ] ,\n");
 }
 
 // An unbuffered stream that records the size of every write it is given.
