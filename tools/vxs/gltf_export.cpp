@@ -57,7 +57,7 @@ std::uint32_t bitsOf(float f) {
     return u;
 }
 
-std::string uriOf(std::string path) {
+std::string uriOf(const std::string& path) {
     std::string out;
     for (char c : path) {
         if (c == '\\')
