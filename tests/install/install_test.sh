@@ -18,6 +18,7 @@ mkdir -p "$work/home" "$work/tmp"
 export HOME="$work/home" TMPDIR="$work/tmp" XDG_CONFIG_HOME="$work/home/.config"
 export TALVIK_REGISTRY_USER="$work/registry/user.json"
 export TALVIK_REGISTRY_MACHINE="$work/registry/machine.json"
+export TALVIK_RUNTIME_DIR="$work/run" XDG_RUNTIME_DIR="$work/run"
 unset VXHOST_PLUGIN
 
 fail() {
