@@ -238,7 +238,10 @@ void appendPrimitive(PolygonObject& object, const Vertices& v, const std::vector
     corners.normals.reserve(corners.normals.size() + 4 * tris.size());
     corners.uvw.reserve(corners.uvw.size() + tris.size());
     corners.anyUv = corners.anyUv || v.hasUv;
-    const auto uvAt = [&](std::uint32_t i) { return Vector(v.st[2 * i], v.st[2 * i + 1], 0); };
+    const auto uvAt = [&](std::uint32_t i) {
+        const std::size_t at = 2 * std::size_t{i};
+        return Vector(v.st[at], v.st[at + 1], 0);
+    };
     for (const Triangle& t : tris) {
         // Reversed: the host's (a, b, c) is glTF's (a, c, b).
         const CPolygon p{base + static_cast<Int32>(t.a), base + static_cast<Int32>(t.c),
