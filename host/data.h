@@ -31,9 +31,9 @@ public:
     BaseTime() = default;
     explicit BaseTime(Float seconds);  // denominator 1,000,000 (microseconds)
     BaseTime(Int64 numerator, Int64 denominator) : num_(numerator), den_(denominator) {}
-    Int64 GetNumerator() const { return num_; }
-    Int64 GetDenominator() const { return den_; }
-    Float Get() const { return den_ == 0 ? 0.0 : static_cast<Float>(num_) / static_cast<Float>(den_); }
+    Float Get() const {
+        return den_ == 0 ? 0.0 : static_cast<Float>(num_) / static_cast<Float>(den_);
+    }
     friend bool operator==(const BaseTime& a, const BaseTime& b) { return a.Get() == b.Get(); }
 
 private:
@@ -49,7 +49,9 @@ public:
     DescID(Int32 a, Int32 b) : ids_{a, b} {}
     DescID(Int32 a, Int32 b, Int32 c) : ids_{a, b, c} {}
     Int32 GetDepth() const { return static_cast<Int32>(ids_.size()); }
-    Int32 operator[](Int32 level) const { return level < GetDepth() ? ids_[static_cast<size_t>(level)] : 0; }
+    Int32 operator[](Int32 level) const {
+        return level < GetDepth() ? ids_[static_cast<size_t>(level)] : 0;
+    }
     friend bool operator==(const DescID&, const DescID&) = default;
 
 private:
@@ -80,10 +82,10 @@ public:
     GeData() = default;
     static GeData Integer(Int64 v);
     static GeData Number(Float v);  // a non-integral number
-    GeData(const Vector& v);         // NOLINT
-    GeData(const String& s);         // NOLINT
-    GeData(const Filename& f);       // NOLINT
-    GeData(const BaseTime& t);       // NOLINT
+    GeData(const Vector& v);        // NOLINT
+    GeData(const String& s);        // NOLINT
+    GeData(const Filename& f);      // NOLINT
+    GeData(const BaseTime& t);      // NOLINT
     static GeData Link(BaseList2D* target);
     static GeData MakeGradient(std::shared_ptr<const Gradient> g);
 

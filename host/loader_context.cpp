@@ -239,7 +239,7 @@ GeData Context::value(const Json& j, const std::string& path, BaseContainer& tar
              "expected a number, [x, y, z], a string, or one of {\"file\"}, {\"link\"}, "
              "{\"time\"}, {\"gradient\"}");
     const auto first = j.begin();
-    const std::string key = first.key();
+    const std::string& key = first.key();
     const Json& inner = first.value();
     const std::string at = childPath(path, key);
     if (key == "file") return GeData(Filename(String(string(inner, at))));

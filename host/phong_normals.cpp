@@ -221,6 +221,181 @@ bool settlePoints(PointSum* first, PointSum* second, PointSum* unit, std::size_t
     return anyRough != 0;
 }
 
+// What the phong tag asks for: whether the angle limit is on, and the
+// cosines of the phong angle and of its half.
+struct PhongLimits {
+    bool limited;
+    float cosLimit;
+    float cosHalf;
+};
+
+PhongLimits phongLimits(const BaseTag& tag) {
+    GeData data;
+    const bool limited = tag.GetParameter(DescID(kPhongAngleLimit), data) && data.GetInt32() != 0;
+    const Float angle = std::clamp(
+        tag.GetParameter(DescID(kPhongAngle), data) ? data.GetFloat() : kDefaultPhongAngle, 0.0,
+        std::numbers::pi);
+    return {limited, static_cast<float>(std::cos(angle)), static_cast<float>(std::cos(angle / 2))};
+}
+
+// The mesh as the steps below read it.
+struct Mesh {
+    const CPolygon* polygons;
+    std::size_t polygonCount;
+    const Vector* points;
+    std::size_t pointCount;
+};
+
+// Per point the sum of its polygons' normals and how many polygons share
+// it, into the scratch's sums. A large mesh is summed in two halves of its
+// polygons at once, each in polygon order, and the halves added: always two,
+// whatever the processors, so that the result depends on the mesh alone.
+// The polygon normals are kept only where a rough point needs them (below).
+// Answers the number of halves.
+std::size_t sumAtPoints(const Mesh& mesh, Scratch& scratch) {
+    PointSum* const sums[2] = {scratch.sums.data(), scratch.sums2.data()};
+    const std::size_t halves = mesh.polygonCount < kMinParallel ? 1 : 2;
+    if (!std::exchange(scratch.zero, false)) {  // a call before this one failed
+        std::fill(scratch.sums.begin(), scratch.sums.end(), PointSum{});
+        std::fill(scratch.sums2.begin(), scratch.sums2.end(), PointSum{});
+    }
+    runBlocks(halves, mesh.polygonCount, [&](std::size_t half, std::size_t begin, std::size_t end) {
+        PointSum* at = sums[half];
+        Int32 own[4];
+        for (std::size_t i = begin; i < end; ++i) {
+            const V3 n = faceNormal(mesh.polygons[i], mesh.pointCount, mesh.points);
+            const int k = cornerPoints(mesh.polygons[i], mesh.pointCount, own);
+            for (int j = 0; j < k; ++j) {
+                PointSum& s = at[static_cast<std::size_t>(own[j])];
+                s.sum = add(s.sum, n);
+                ++s.count;
+            }
+        }
+    });
+    return halves;
+}
+
+// The scratch's sums made unit normals in its `unit`, the sums cleared.
+// A point is smooth when the shortcut holds there: the k unit normals sum
+// to S, so each has at least |S| - (k - 1) along S's direction; when that is
+// at least cos(angle / 2), all lie within angle / 2 of it. In `unit`,
+// `count` is 1 at a rough point and 0 at a smooth one. Answers whether any
+// point is rough.
+bool settleAllPoints(Scratch& scratch, std::size_t pointCount, std::size_t halves,
+                     const PhongLimits& limits) {
+    PointSum* const first = scratch.sums.data();
+    PointSum* const second = scratch.sums2.data();
+    PointSum* const unit = scratch.unit.data();
+    const std::uint32_t limited = limits.limited ? 1 : 0;
+    const float threshold = limits.cosHalf + kShortcutMargin;
+    const std::size_t blocks = processorBlocks(pointCount);
+    std::vector<std::uint8_t> anyRough(blocks, 0);
+    runBlocks(blocks, pointCount, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        const bool rough =
+            halves == 2 ? settlePoints<true>(first, second, unit, begin, end, limited, threshold)
+                        : settlePoints<false>(first, nullptr, unit, begin, end, limited, threshold);
+        anyRough[block] = rough ? 1 : 0;
+    });
+    scratch.zero = true;
+    return std::find(anyRough.begin(), anyRough.end(), 1) != anyRough.end();
+}
+
+// The polygons around each rough point: one array, an offset per rough
+// point (the polygons of rough point r are around[offset[r - 1]] up to
+// around[offset[r]]).
+struct RoughPoints {
+    std::vector<std::size_t> offset{0};
+    std::vector<std::uint32_t> around;
+};
+
+// Numbers the rough points (1 + their index among the rough points, in
+// `unit[i].count`), lists their polygons, and keeps every polygon's normal
+// in the scratch's `face`.
+RoughPoints collectRoughPoints(const Mesh& mesh, Scratch& scratch) {
+    RoughPoints rough;
+    if (scratch.face.size() < mesh.polygonCount) scratch.face.resize(mesh.polygonCount);
+    V3* face = scratch.face.data();
+    runBlocks(processorBlocks(mesh.polygonCount), mesh.polygonCount,
+              [&](std::size_t, std::size_t begin, std::size_t end) {
+                  for (std::size_t i = begin; i < end; ++i)
+                      face[i] = faceNormal(mesh.polygons[i], mesh.pointCount, mesh.points);
+              });
+    PointSum* const at = scratch.unit.data();
+    Int32 corner[4];
+    std::vector<std::uint32_t> polygonsAt(mesh.pointCount, 0);
+    for (std::size_t i = 0; i < mesh.polygonCount; ++i) {
+        const int k = cornerPoints(mesh.polygons[i], mesh.pointCount, corner);
+        for (int j = 0; j < k; ++j) ++polygonsAt[static_cast<std::size_t>(corner[j])];
+    }
+    std::uint32_t roughCount = 0;
+    for (std::size_t i = 0; i < mesh.pointCount; ++i) {
+        if (at[i].count == 0) continue;
+        at[i].count = ++roughCount;
+        rough.offset.push_back(rough.offset.back() + polygonsAt[i]);
+    }
+    rough.around.resize(rough.offset.back());
+    std::vector<std::size_t> fill(rough.offset.begin(), rough.offset.end() - 1);
+    for (std::size_t i = 0; i < mesh.polygonCount; ++i) {
+        const int k = cornerPoints(mesh.polygons[i], mesh.pointCount, corner);
+        for (int j = 0; j < k; ++j) {
+            const std::uint32_t number = at[static_cast<std::size_t>(corner[j])].count;
+            if (number != 0) rough.around[fill[number - 1]++] = static_cast<std::uint32_t>(i);
+        }
+    }
+    return rough;
+}
+
+// The corners: at a smooth point the point's normal, at a rough one the
+// normalised sum of the normals of its polygons within the phong angle of
+// the corner's own (which always counts).
+struct CornerNormals {
+    const PointSum* unit;
+    const V3* face;
+    const RoughPoints& rough;
+    std::size_t pointCount;
+    float cosLimit;
+
+    Vector32 operator()(std::size_t polygon, Int32 point) const {
+        if (!inside(point, pointCount)) return Vector32{};
+        const PointSum& s = unit[static_cast<std::size_t>(point)];
+        if (s.count == 0) return Vector32{s.sum.x, s.sum.y, s.sum.z};
+        const V3 own = face[polygon];
+        V3 n{};
+        for (std::size_t j = rough.offset[s.count - 1]; j < rough.offset[s.count]; ++j) {
+            const std::uint32_t other = rough.around[j];
+            if (other == polygon || dot(face[other], own) >= cosLimit) n = add(n, face[other]);
+        }
+        n = normalized(n);
+        return Vector32{n.x, n.y, n.z};
+    }
+};
+
+// Four corner normals per polygon into `normals`, whose storage is reused
+// when it has the size.
+void writeCorners(const Mesh& mesh, const CornerNormals& cornerNormal,
+                  std::vector<Vector32>& normals) {
+    const std::size_t polygonCount = mesh.polygonCount;
+    if (normals.capacity() < 4 * polygonCount) {
+        normals = std::vector<Vector32>();  // a fresh block, not a copy of the old one
+        normals.reserve(4 * polygonCount);
+        platform::preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
+    }
+    normals.resize(4 * polygonCount);
+    Vector32* out = normals.data();
+    const CPolygon* polygons = mesh.polygons;
+    runBlocks(processorBlocks(polygonCount), polygonCount,
+              [&](std::size_t, std::size_t begin, std::size_t end) {
+                  for (std::size_t i = begin; i < end; ++i) {
+                      const CPolygon& p = polygons[i];
+                      Vector32* corners = out + 4 * i;
+                      corners[0] = cornerNormal(i, p.a);
+                      corners[1] = cornerNormal(i, p.b);
+                      corners[2] = cornerNormal(i, p.c);
+                      corners[3] = cornerNormal(i, p.d);
+                  }
+              });
+}
+
 }  // namespace
 
 std::vector<Vector32> PolygonObject::CreatePhongNormals() const {
@@ -239,132 +414,16 @@ bool PolygonObject::CreatePhongNormals(std::vector<Vector32>& normals) const {
         normals.assign(givenNormals_.begin(), givenNormals_.end());
         return true;
     }
-    GeData data;
-    const bool limited = tag->GetParameter(DescID(kPhongAngleLimit), data) && data.GetInt32() != 0;
-    const Float angle = std::clamp(
-        tag->GetParameter(DescID(kPhongAngle), data) ? data.GetFloat() : kDefaultPhongAngle, 0.0,
-        std::numbers::pi);
-    const auto cosLimit = static_cast<float>(std::cos(angle));
-    const auto cosHalf = static_cast<float>(std::cos(angle / 2));
-
-    const std::size_t polygonCount = polygons_.size();
-    const std::size_t pointCount = points_.size();
-    const CPolygon* polygons = polygons_.data();
-    const Vector* points = points_.data();
-    const std::size_t polygonBlocks = processorBlocks(polygonCount);
-    const std::size_t pointBlocks = processorBlocks(pointCount);
-
-    // Per point the sum of its polygons' normals and how many polygons share
-    // it. A large mesh is summed in two halves of its polygons at once, each
-    // in polygon order, and the halves added: always two, whatever the
-    // processors, so that the result depends on the mesh alone. The polygon
-    // normals are kept only where a rough point needs them (below).
-    Scratch& scratch = scratchOfThisThread(pointCount);
-    PointSum* const sums[2] = {scratch.sums.data(), scratch.sums2.data()};
-    const std::size_t halves = polygonCount < kMinParallel ? 1 : 2;
-    if (!std::exchange(scratch.zero, false)) {  // a call before this one failed
-        std::fill(scratch.sums.begin(), scratch.sums.end(), PointSum{});
-        std::fill(scratch.sums2.begin(), scratch.sums2.end(), PointSum{});
-    }
-    runBlocks(halves, polygonCount, [&](std::size_t half, std::size_t begin, std::size_t end) {
-        PointSum* at = sums[half];
-        Int32 own[4];
-        for (std::size_t i = begin; i < end; ++i) {
-            const V3 n = faceNormal(polygons[i], pointCount, points);
-            const int k = cornerPoints(polygons[i], pointCount, own);
-            for (int j = 0; j < k; ++j) {
-                PointSum& s = at[static_cast<std::size_t>(own[j])];
-                s.sum = add(s.sum, n);
-                ++s.count;
-            }
-        }
-    });
-    PointSum* const at = scratch.unit.data();
-    Int32 corner[4];
-
-    // A point is smooth when the shortcut holds there: the k unit normals
-    // sum to S, so each has at least |S| - (k - 1) along S's direction; when
-    // that is at least cos(angle / 2), all lie within angle / 2 of it.
-    // In `at`, `count` is 1 at a rough point and 0 at a smooth one.
-    const float threshold = cosHalf + kShortcutMargin;
-    std::vector<std::uint8_t> anyRough(pointBlocks, 0);
-    runBlocks(pointBlocks, pointCount, [&](std::size_t block, std::size_t begin, std::size_t end) {
-        const bool rough =
-            halves == 2
-                ? settlePoints<true>(sums[0], sums[1], at, begin, end, limited ? 1 : 0, threshold)
-                : settlePoints<false>(sums[0], nullptr, at, begin, end, limited ? 1 : 0, threshold);
-        anyRough[block] = rough ? 1 : 0;
-    });
-    scratch.zero = true;
-
-    // Rough points get their number (1 + their index among the rough
-    // points, in `count`) and the list of their polygons: one array, an
-    // offset per rough point.
-    std::vector<std::size_t> offset{0};
-    std::vector<std::uint32_t> around;
-    if (std::find(anyRough.begin(), anyRough.end(), 1) != anyRough.end()) {
-        if (scratch.face.size() < polygonCount) scratch.face.resize(polygonCount);
-        V3* face = scratch.face.data();
-        runBlocks(polygonBlocks, polygonCount,
-                  [&](std::size_t, std::size_t begin, std::size_t end) {
-                      for (std::size_t i = begin; i < end; ++i)
-                          face[i] = faceNormal(polygons[i], pointCount, points);
-                  });
-        std::vector<std::uint32_t> polygonsAt(pointCount, 0);
-        for (std::size_t i = 0; i < polygonCount; ++i) {
-            const int k = cornerPoints(polygons[i], pointCount, corner);
-            for (int j = 0; j < k; ++j) ++polygonsAt[static_cast<std::size_t>(corner[j])];
-        }
-        std::uint32_t roughCount = 0;
-        for (std::size_t i = 0; i < pointCount; ++i) {
-            if (at[i].count == 0) continue;
-            at[i].count = ++roughCount;
-            offset.push_back(offset.back() + polygonsAt[i]);
-        }
-        around.resize(offset.back());
-        std::vector<std::size_t> fill(offset.begin(), offset.end() - 1);
-        for (std::size_t i = 0; i < polygonCount; ++i) {
-            const int k = cornerPoints(polygons[i], pointCount, corner);
-            for (int j = 0; j < k; ++j) {
-                const std::uint32_t rough = at[static_cast<std::size_t>(corner[j])].count;
-                if (rough != 0) around[fill[rough - 1]++] = static_cast<std::uint32_t>(i);
-            }
-        }
-    }
-
-    // The corners: at a smooth point the point's normal, at a rough one the
-    // pairwise sum. The result's storage is reused when it has the size.
-    const V3* face = scratch.face.data();
-    const auto cornerNormal = [&](std::size_t polygon, Int32 point) {
-        if (!inside(point, pointCount)) return Vector32{};
-        const PointSum& s = at[static_cast<std::size_t>(point)];
-        if (s.count == 0) return Vector32{s.sum.x, s.sum.y, s.sum.z};
-        const V3 own = face[polygon];
-        V3 n{};
-        for (std::size_t j = offset[s.count - 1]; j < offset[s.count]; ++j) {
-            const std::uint32_t other = around[j];
-            if (other == polygon || dot(face[other], own) >= cosLimit) n = add(n, face[other]);
-        }
-        n = normalized(n);
-        return Vector32{n.x, n.y, n.z};
-    };
-    if (normals.capacity() < 4 * polygonCount) {
-        normals = std::vector<Vector32>();  // a fresh block, not a copy of the old one
-        normals.reserve(4 * polygonCount);
-        platform::preferLargePages(normals.data(), 4 * polygonCount * sizeof(Vector32));
-    }
-    normals.resize(4 * polygonCount);
-    Vector32* out = normals.data();
-    runBlocks(polygonBlocks, polygonCount, [&](std::size_t, std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            const CPolygon& p = polygons[i];
-            Vector32* corners = out + 4 * i;
-            corners[0] = cornerNormal(i, p.a);
-            corners[1] = cornerNormal(i, p.b);
-            corners[2] = cornerNormal(i, p.c);
-            corners[3] = cornerNormal(i, p.d);
-        }
-    });
+    const PhongLimits limits = phongLimits(*tag);
+    const Mesh mesh{polygons_.data(), polygons_.size(), points_.data(), points_.size()};
+    Scratch& scratch = scratchOfThisThread(mesh.pointCount);
+    const std::size_t halves = sumAtPoints(mesh, scratch);
+    RoughPoints rough;
+    if (settleAllPoints(scratch, mesh.pointCount, halves, limits))
+        rough = collectRoughPoints(mesh, scratch);
+    const CornerNormals cornerNormal{scratch.unit.data(), scratch.face.data(), rough,
+                                     mesh.pointCount, limits.cosLimit};
+    writeCorners(mesh, cornerNormal, normals);
     return true;
 }
 

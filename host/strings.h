@@ -19,7 +19,6 @@ public:
     String(std::string utf8) : text_(std::move(utf8)) {}   // NOLINT
     const std::string& utf8() const { return text_; }
     bool IsEmpty() const { return text_.empty(); }
-    Int32 GetLength() const { return static_cast<Int32>(text_.size()); }
     // Newly allocated zero-terminated copy, or null for the empty string.
     char* GetCStringCopy() const;
     friend bool operator==(const String&, const String&) = default;

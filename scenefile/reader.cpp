@@ -128,38 +128,10 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
                 continue;
             }
             Head h = parser.parseHead(open_.size(), true);
-            switch (h.kind) {
-                case HeadKind::End:
-                    if (!open_.empty()) {
-                        const Node& b = open_.back();
-                        lex.fail(lex.pos(),
-                                 "end of input inside the " + std::string(b.word) + " block \"" +
-                                     std::string(b.name()) + "\" that began on line " +
-                                     std::to_string(b.pos.line) + " (" +
-                                     std::to_string(open_.size()) + " block(s) left open)");
-                    }
-                    committed = lex.pos();
-                    consume(lex, committed);
-                    return committed;
-                case HeadKind::Leaf:
-                    sink_.statement(std::move(h.node));
-                    break;
-                case HeadKind::Open:
-                    if (open_.size() >= options_.maxDepth)
-                        lex.fail(h.node.pos.offset - base_,
-                                 "blocks nested deeper than " + std::to_string(options_.maxDepth));
-                    sink_.beginBlock(h.node);
-                    open_.push_back(std::move(h.node));
-                    break;
-                case HeadKind::Close:
-                    if (open_.empty())
-                        lex.fail(h.node.pos.offset - base_, "'}' without an open block");
-                    sink_.endBlock(open_.back(), h.node.pos);
-                    open_.pop_back();
-                    break;
-                case HeadKind::OpenArray:
-                    pendingArray_ = std::move(h.node);
-                    break;
+            if (!takeHead(lex, h)) {
+                committed = lex.pos();
+                consume(lex, committed);
+                return committed;
             }
             committed = lex.pos();
         }
@@ -168,6 +140,39 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
     }
     consume(lex, committed);
     return committed;
+}
+
+bool StreamReader::takeHead(const Lexer& lex, Head& h) {
+    switch (h.kind) {
+        case HeadKind::End:
+            if (!open_.empty()) {
+                const Node& b = open_.back();
+                lex.fail(lex.pos(), "end of input inside the " + std::string(b.word) + " block \"" +
+                                        std::string(b.name()) + "\" that began on line " +
+                                        std::to_string(b.pos.line) + " (" +
+                                        std::to_string(open_.size()) + " block(s) left open)");
+            }
+            return false;
+        case HeadKind::Leaf:
+            sink_.statement(std::move(h.node));
+            break;
+        case HeadKind::Open:
+            if (open_.size() >= options_.maxDepth)
+                lex.fail(h.node.pos.offset - base_,
+                         "blocks nested deeper than " + std::to_string(options_.maxDepth));
+            sink_.beginBlock(h.node);
+            open_.push_back(std::move(h.node));
+            break;
+        case HeadKind::Close:
+            if (open_.empty()) lex.fail(h.node.pos.offset - base_, "'}' without an open block");
+            sink_.endBlock(open_.back(), h.node.pos);
+            open_.pop_back();
+            break;
+        case HeadKind::OpenArray:
+            pendingArray_ = std::move(h.node);
+            break;
+    }
+    return true;
 }
 
 void StreamReader::consume(const Lexer& lex, std::size_t count) {

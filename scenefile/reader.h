@@ -34,7 +34,8 @@ namespace scenefile {
 
 namespace detail {
 class Lexer;
-}
+struct Head;
+}  // namespace detail
 
 class SceneSink {
 public:
@@ -67,13 +68,15 @@ public:
     void readAll(std::string_view bytes);
 
     std::uint64_t bytesRead() const { return base_ + buffer_.size(); }
-    std::size_t openBlocks() const { return open_.size(); }
 
 private:
     // Reads the statements complete in `window` (which starts at base_);
     // answers how many bytes they took.
     std::size_t parse(std::string_view window, bool final);
     void consume(const detail::Lexer& lex, std::size_t count);
+    // Hands a statement's head to the sink and the open blocks; answers false
+    // at the end of the input.
+    bool takeHead(const detail::Lexer& lex, detail::Head& h);
     // Bytes for the binary array in flight; answers how many it took.
     std::size_t fillBinary(std::string_view bytes);
     void endBinary();

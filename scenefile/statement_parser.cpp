@@ -14,10 +14,13 @@ bool startsName(std::string_view w) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' || c >= 0x80;
 }
 
-bool isBoolWord(const Token& t) { return t.kind == TokenKind::Word && (t.text == "on" || t.text == "off"); }
+bool isBoolWord(const Token& t) {
+    return t.kind == TokenKind::Word && (t.text == "on" || t.text == "off");
+}
 
 bool endsValue(TokenKind k) {
-    return k == TokenKind::Newline || k == TokenKind::Comma || k == TokenKind::End || k == TokenKind::RBrace;
+    return k == TokenKind::Newline || k == TokenKind::Comma || k == TokenKind::End ||
+           k == TokenKind::RBrace;
 }
 
 Node makeNode(NodeKind kind, std::string word, SourcePos pos) {
@@ -52,107 +55,154 @@ Head StatementParser::parseHead(std::size_t depth, bool arraysByItem) {
     Token t = lex_.next();
     SourcePos pos = lex_.position(start);
     switch (t.kind) {
-    case TokenKind::End: return Head{HeadKind::End, {}};
-    case TokenKind::RBrace: return Head{HeadKind::Close, makeNode(NodeKind::Block, "}", pos)};
-    case TokenKind::Comment: {
-        std::string_view s = t.text;
-        bool header = s.size() >= 6 && s.substr(0, 3) == "---" && s.substr(s.size() - 3) == "---";
-        return leaf(header ? makeNode(NodeKind::Header, std::string(s.substr(3, s.size() - 6)), pos)
-                           : makeNode(NodeKind::Comment, std::string(s), pos));
-    }
-    case TokenKind::Print:
-    case TokenKind::Error: {
-        Node n = makeNode(t.kind == TokenKind::Print ? NodeKind::Print : NodeKind::Error, std::string(t.text), pos);
-        expectLineEnd(t.kind == TokenKind::Print ? "the #print text" : "the #error text");
-        return leaf(std::move(n));
-    }
-    case TokenKind::Text:
-    case TokenKind::HexText: return parseParameter(t, start, depth, arraysByItem);
-    case TokenKind::Word: {
-        if (!startsName(t.text)) lex_.expected("a statement", t);
-        if (isBlockKeyword(t.text)) return *parseKeyword(t, start, depth);
-        try {
-            if (auto head = parseKeyword(t, start, depth)) return std::move(*head);
-        } catch (const ParseError& keywordError) {
-            // "scale 2" is a statement-style parameter named scale, not a scale statement.
-            lex_.seek(t.end);
-            try {
-                return parseParameter(t, start, depth, arraysByItem);
-            } catch (const ParseError&) {
-                throw keywordError;
-            }
+        case TokenKind::End:
+            return Head{HeadKind::End, {}};
+        case TokenKind::RBrace:
+            return Head{HeadKind::Close, makeNode(NodeKind::Block, "}", pos)};
+        case TokenKind::Comment: {
+            std::string_view s = t.text;
+            bool header =
+                s.size() >= 6 && s.substr(0, 3) == "---" && s.substr(s.size() - 3) == "---";
+            return leaf(
+                header ? makeNode(NodeKind::Header, std::string(s.substr(3, s.size() - 6)), pos)
+                       : makeNode(NodeKind::Comment, std::string(s), pos));
         }
-        lex_.seek(t.end);
-        return parseParameter(t, start, depth, arraysByItem);
-    }
-    default: lex_.expected("a statement", t);
+        case TokenKind::Print:
+        case TokenKind::Error: {
+            Node n = makeNode(t.kind == TokenKind::Print ? NodeKind::Print : NodeKind::Error,
+                              std::string(t.text), pos);
+            expectLineEnd(t.kind == TokenKind::Print ? "the #print text" : "the #error text");
+            return leaf(std::move(n));
+        }
+        case TokenKind::Text:
+        case TokenKind::HexText:
+            return parseParameter(t, start, depth, arraysByItem);
+        case TokenKind::Word: {
+            if (!startsName(t.text)) lex_.expected("a statement", t);
+            if (isBlockKeyword(t.text)) return *parseKeyword(t, start, depth);
+            try {
+                if (auto head = parseKeyword(t, start, depth)) return std::move(*head);
+            } catch (const ParseError& keywordError) {
+                // "scale 2" is a statement-style parameter named scale, not a scale statement.
+                lex_.seek(t.end);
+                try {
+                    return parseParameter(t, start, depth, arraysByItem);
+                } catch (const ParseError&) {
+                    throw keywordError;
+                }
+            }
+            lex_.seek(t.end);
+            return parseParameter(t, start, depth, arraysByItem);
+        }
+        default:
+            lex_.expected("a statement", t);
     }
 }
 
 // Answers nullopt when `word` is no keyword.
-std::optional<Head> StatementParser::parseKeyword(const Token& word, std::size_t start, std::size_t depth) {
+std::optional<Head> StatementParser::parseKeyword(const Token& word, std::size_t start,
+                                                  std::size_t depth) {
     const std::string w(word.text);
-    SourcePos pos = lex_.position(start);
-    auto statement = [&](NodeKind kind, std::vector<Value> args, const char* after) {
-        expectLineEnd(after);
-        Node n = makeNode(kind, "", pos);
-        n.args = std::move(args);
-        return Head{HeadKind::Leaf, std::move(n)};
-    };
-    if (w == "group" || w == "object" || w == "geometry" || w == "load" || w == "light" || w == "accel" ||
-        w == "options" || w == "image" || w == "animation" || w == "output" || w == "camera")
+    if (w == "group" || w == "object" || w == "geometry" || w == "load" || w == "light" ||
+        w == "accel" || w == "options" || w == "image" || w == "animation" || w == "output" ||
+        w == "camera")
         return parseBlockHeader(w, start, false, false);
-    if (w == "#define") {
-        Token what = lex_.next();
-        if (what.kind != TokenKind::Word ||
-            !(what.text == "group" || what.text == "object" || what.text == "matrix" || what.text == "material" ||
-              what.text == "shader"))
-            lex_.expected("group, object, matrix, material or shader after #define", what);
-        return parseBlockHeader(std::string(what.text), start, true, false);
+    if (w == "#define") return parseDefineHeader(start);
+    if (w == "#modify") return parseModifyHeader(start);
+    const SourcePos pos = lex_.position(start);
+    if (w == "material") return parseMaterial(pos);
+    if (auto head = parseSimpleStatement(w, pos)) return head;
+    return parseShaderUse(w, pos, depth);
+}
+
+// A statement of one line: its arguments read, then the line's end.
+Head StatementParser::leafStatement(NodeKind kind, std::vector<Value> args, const char* after,
+                                    SourcePos pos) {
+    expectLineEnd(after);
+    Node n = makeNode(kind, "", pos);
+    n.args = std::move(args);
+    return Head{HeadKind::Leaf, std::move(n)};
+}
+
+// "#define group|object|matrix|material|shader ... {"
+Head StatementParser::parseDefineHeader(std::size_t start) {
+    Token what = lex_.next();
+    if (what.kind != TokenKind::Word ||
+        !(what.text == "group" || what.text == "object" || what.text == "matrix" ||
+          what.text == "material" || what.text == "shader"))
+        lex_.expected("group, object, matrix, material or shader after #define", what);
+    return parseBlockHeader(std::string(what.text), start, true, false);
+}
+
+// "#modify camera ... {"
+Head StatementParser::parseModifyHeader(std::size_t start) {
+    Token what = lex_.nextSkippingNewlines();  // the writer puts a line feed before "camera"
+    if (what.kind != TokenKind::Word || what.text != "camera")
+        lex_.expected("camera after #modify", what);
+    return parseBlockHeader("camera", start, false, true);
+}
+
+// "material NAME {" opens a material block; "material NAME" uses one.
+Head StatementParser::parseMaterial(SourcePos pos) {
+    Value name = parseName("a quoted material name");
+    if (lex_.peek().kind == TokenKind::LBrace) {
+        lex_.next();
+        Node n = makeNode(NodeKind::Block, "material", pos);
+        n.args.push_back(std::move(name));
+        return Head{HeadKind::Open, std::move(n)};
     }
-    if (w == "#modify") {
-        Token what = lex_.nextSkippingNewlines();  // the writer puts a line feed before "camera"
-        if (what.kind != TokenKind::Word || what.text != "camera") lex_.expected("camera after #modify", what);
-        return parseBlockHeader("camera", start, false, true);
-    }
-    if (w == "material") {
-        Value name = parseName("a quoted material name");
-        if (lex_.peek().kind == TokenKind::LBrace) {
-            lex_.next();
-            Node n = makeNode(NodeKind::Block, "material", pos);
-            n.args.push_back(std::move(name));
-            return Head{HeadKind::Open, std::move(n)};
-        }
-        return statement(NodeKind::UseMaterial, {std::move(name)}, "the material name");
-    }
-    if (w == "version") return statement(NodeKind::Version, {parseInteger("version")}, "the version");
-    if (w == "id") return statement(NodeKind::Id, {parseInteger("id")}, "the id");
-    if (w == "flags") return statement(NodeKind::Flags, {parseInteger("flags")}, "the flags");
-    if (w == "transform") return statement(NodeKind::Transform, {parseNumbers(16, "transform")}, "the matrix");
+    return leafStatement(NodeKind::UseMaterial, {std::move(name)}, "the material name", pos);
+}
+
+// The one-line statements with fixed arguments; nullopt when `w` is none of
+// them ("set" not followed by "transform" included).
+std::optional<Head> StatementParser::parseSimpleStatement(const std::string& w, SourcePos pos) {
+    if (w == "version")
+        return leafStatement(NodeKind::Version, {parseInteger("version")}, "the version", pos);
+    if (w == "id") return leafStatement(NodeKind::Id, {parseInteger("id")}, "the id", pos);
+    if (w == "flags")
+        return leafStatement(NodeKind::Flags, {parseInteger("flags")}, "the flags", pos);
+    if (w == "transform")
+        return leafStatement(NodeKind::Transform, {parseNumbers(16, "transform")}, "the matrix",
+                             pos);
     if (w == "set") {
         Token t = lex_.next();
         if (t.kind != TokenKind::Word || t.text != "transform") return std::nullopt;
-        return statement(NodeKind::SetTransform, {parseNumbers(16, "set transform")}, "the matrix");
+        return leafStatement(NodeKind::SetTransform, {parseNumbers(16, "set transform")},
+                             "the matrix", pos);
     }
-    if (w == "scale") return statement(NodeKind::Scale, {parseNumbers(3, "scale")}, "the scale");
-    if (w == "rotate") return statement(NodeKind::Rotate, {parseNumbers(3, "rotate")}, "the rotation");
-    if (w == "translate") return statement(NodeKind::Translate, {parseNumbers(3, "translate")}, "the translation");
+    if (w == "scale")
+        return leafStatement(NodeKind::Scale, {parseNumbers(3, "scale")}, "the scale", pos);
+    if (w == "rotate")
+        return leafStatement(NodeKind::Rotate, {parseNumbers(3, "rotate")}, "the rotation", pos);
+    if (w == "translate")
+        return leafStatement(NodeKind::Translate, {parseNumbers(3, "translate")}, "the translation",
+                             pos);
     if (w == "attribute") {
         Value name = parseName("a quoted attribute name");
         Value value = parseName("a quoted attribute value");
-        return statement(NodeKind::Attribute, {std::move(name), std::move(value)}, "the attribute");
+        return leafStatement(NodeKind::Attribute, {std::move(name), std::move(value)},
+                             "the attribute", pos);
     }
     if (w == "progress") {
         Value text = parseName("a quoted progress text");
         Value fraction = parseNumbers(1, "the progress text");
-        return statement(NodeKind::Progress, {std::move(text), std::move(fraction)}, "the progress fraction");
+        return leafStatement(NodeKind::Progress, {std::move(text), std::move(fraction)},
+                             "the progress fraction", pos);
     }
     if (w == "icon") {
         Token t = lex_.next();
         if (t.kind != TokenKind::Blob) lex_.expected("a hex blob (bX...) after icon", t);
-        return statement(NodeKind::Icon, {Value{Blob{decodeHex(t.text)}}}, "the icon");
+        return leafStatement(NodeKind::Icon, {Value{Blob{decodeHex(t.text)}}}, "the icon", pos);
     }
-    if (w == "render") return statement(NodeKind::Render, {}, "render");
+    if (w == "render") return leafStatement(NodeKind::Render, {}, "render", pos);
+    return std::nullopt;
+}
+
+// "surface|shadow|volume|reflection map" and a shader id or an inline
+// shader; nullopt when `w` is none of these roles.
+std::optional<Head> StatementParser::parseShaderUse(const std::string& w, SourcePos pos,
+                                                    std::size_t depth) {
     std::string role = w;
     if (w == "reflection") {
         Token t = lex_.next();
@@ -170,13 +220,14 @@ std::optional<Head> StatementParser::parseKeyword(const Token& word, std::size_t
     } else {
         lex_.expected("a shader id or an inline shader after '" + role + "'", t);
     }
-    Head h = statement(NodeKind::UseShader, {}, "the shader");
+    Head h = leafStatement(NodeKind::UseShader, {}, "the shader", pos);
     h.node.word = role;
     h.node.args.push_back(std::move(bound));
     return h;
 }
 
-Head StatementParser::parseBlockHeader(const std::string& keyword, std::size_t start, bool define, bool modify) {
+Head StatementParser::parseBlockHeader(const std::string& keyword, std::size_t start, bool define,
+                                       bool modify) {
     Node n = makeNode(NodeKind::Block, keyword, lex_.position(start));
     n.define = define;
     n.modify = modify;
@@ -210,11 +261,13 @@ Head StatementParser::parseBlockHeader(const std::string& keyword, std::size_t s
         n.args.push_back(parseName(what.c_str()));
     }
     Token brace = lex_.next();
-    if (brace.kind != TokenKind::LBrace) lex_.expected("'{' after the " + keyword + " header", brace);
+    if (brace.kind != TokenKind::LBrace)
+        lex_.expected("'{' after the " + keyword + " header", brace);
     return Head{HeadKind::Open, std::move(n)};
 }
 
-Head StatementParser::parseParameter(const Token& first, std::size_t start, std::size_t depth, bool arraysByItem) {
+Head StatementParser::parseParameter(const Token& first, std::size_t start, std::size_t depth,
+                                     bool arraysByItem) {
     Node n = makeNode(NodeKind::Parameter, "", lex_.position(start));
     if (first.kind == TokenKind::Word) {
         // A bare name: words up to the value ("reflection map"). "on" and
@@ -299,7 +352,9 @@ Value StatementParser::parseNumbers(std::size_t count, const char* after) {
     for (std::size_t i = 0; i < count; ++i) {
         Token t = lex_.next();
         if (t.kind != TokenKind::Number)
-            lex_.expected(std::to_string(count) + " numbers after " + after + " (got " + std::to_string(i) + ")", t);
+            lex_.expected(std::to_string(count) + " numbers after " + after + " (got " +
+                              std::to_string(i) + ")",
+                          t);
         nums.push_back({t.number, t.integral});
     }
     return Value{std::move(nums)};
@@ -307,7 +362,8 @@ Value StatementParser::parseNumbers(std::size_t count, const char* after) {
 
 Value StatementParser::parseInteger(const char* after) {
     Token t = lex_.next();
-    if (t.kind != TokenKind::Number || !t.integral) lex_.expected(std::string("an integer after ") + after, t);
+    if (t.kind != TokenKind::Number || !t.integral)
+        lex_.expected(std::string("an integer after ") + after, t);
     return Value{std::vector<Number>{{t.number, true}}};
 }
 

@@ -59,6 +59,12 @@ public:
 private:
     // statement_parser.cpp: statements.
     std::optional<Head> parseKeyword(const Token& word, std::size_t start, std::size_t depth);
+    Head parseDefineHeader(std::size_t start);
+    Head parseModifyHeader(std::size_t start);
+    Head parseMaterial(SourcePos pos);
+    std::optional<Head> parseSimpleStatement(const std::string& w, SourcePos pos);
+    std::optional<Head> parseShaderUse(const std::string& w, SourcePos pos, std::size_t depth);
+    Head leafStatement(NodeKind kind, std::vector<Value> args, const char* after, SourcePos pos);
     Head parseBlockHeader(const std::string& keyword, std::size_t start, bool define, bool modify);
     Head parseParameter(const Token& first, std::size_t start, std::size_t depth,
                         bool arraysByItem);

@@ -15,6 +15,7 @@ packages=(
   libtinygltf-dev         # glTF output of vxs convert
   assimp-utils            # reference counts of the glTF sample test
   clang libclang-rt-dev   # the scene reader's fuzz target (tools/fuzz-reader.sh)
+  clang-tidy              # static checks of the product sources (tools/tidy.sh)
   locales                 # locale-gen, for the comma locale below
 )
 

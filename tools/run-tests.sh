@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: a release build and an address + undefined behaviour
-# sanitizer build, each with its whole test suite. Each suite runs under
+# sanitizer build, each with its whole test suite, and clang-tidy over the
+# product sources of the release build (tools/tidy.sh; about two and a half
+# minutes on two cores). Each suite runs under
 # tools/check-hermetic.sh, which fails the run when a test left a program
 # (a renderer) running or changed the user's or the machine's registry.
 #
@@ -25,6 +27,9 @@ echo "run-tests: glTF samples: ${VX_GLTF_SAMPLES:-none (set VX_GLTF_SAMPLES to a
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 bash tools/check-hermetic.sh ctest --test-dir build --output-on-failure -j"$jobs"
+
+# Static checks: any clang-tidy finding fails the run.
+bash tools/tidy.sh build
 
 # The scene reader under libFuzzer for a bounded time, seeded with writer output.
 bash tools/fuzz-reader.sh "${VX_FUZZ_SECONDS:-60}"

@@ -143,6 +143,127 @@ void addRestrictedTexture(Context& ctx, PolygonObject& object, int material,
     object.InsertTag(std::move(tag));
 }
 
+// Whether a primitive makes polygons: points and lines are noted and
+// skipped; an unknown mode or material fails the import.
+bool makesPolygons(Context& ctx, const tinygltf::Primitive& prim, const std::string& path,
+                   const std::string& label) {
+    if (prim.mode >= TINYGLTF_MODE_POINTS && prim.mode <= TINYGLTF_MODE_LINE_STRIP) {
+        ctx.warnings.note(kind::kPrimitives,
+                          label + " (" + (prim.mode == 0 ? "points" : "lines") + ")");
+        return false;
+    }
+    if (prim.mode > TINYGLTF_MODE_TRIANGLE_FAN)
+        ctx.fail(path + ".mode", "unknown primitive mode " + std::to_string(prim.mode));
+    if (prim.material >= 0 && static_cast<std::size_t>(prim.material) >= ctx.materials.size())
+        ctx.fail(path + ".material", "no material " + std::to_string(prim.material));
+    if (!prim.targets.empty()) ctx.warnings.note(kind::kMorphTargets, label);
+    return true;
+}
+
+// A primitive's vertices as read: positions (3 per vertex), normals (3 per
+// vertex, empty without NORMAL) and texture coordinates of the set its
+// material's base colour texture uses (2 per vertex, the texture transform
+// applied; empty without that set).
+struct Vertices {
+    std::vector<float> xyz, n, st;
+    std::size_t count = 0;
+    bool hasNormals = false, hasUv = false;
+};
+
+Vertices readVertices(Context& ctx, const tinygltf::Primitive& prim, const std::string& path,
+                      const std::string& label) {
+    const int uvSet =
+        prim.material >= 0
+            ? std::max(0, ctx.baseColourTexCoord[static_cast<std::size_t>(prim.material)])
+            : 0;
+    const auto position = prim.attributes.find("POSITION");
+    if (position == prim.attributes.end()) ctx.fail(path + ".attributes", "no POSITION");
+    int normal = -1, uv = -1;
+    for (const auto& [name, accessor] : prim.attributes) {
+        if (name == "NORMAL") normal = accessor;
+        if (name == "TEXCOORD_" + std::to_string(uvSet))
+            uv = accessor;
+        else if (name.rfind("TEXCOORD_", 0) == 0)
+            ctx.warnings.note(kind::kUvSets, label + " " + name);
+        if (name.rfind("COLOR_", 0) == 0) ctx.warnings.note(kind::kVertexColours, label);
+    }
+    Vertices v;
+    v.xyz = readFloats(ctx, position->second, 3, path + ".attributes.POSITION");
+    v.count = v.xyz.size() / 3;
+    const auto check = [&](const std::vector<float>& values, std::size_t width, const char* name) {
+        if (values.size() != v.count * width)
+            ctx.fail(path + ".attributes." + name, std::to_string(values.size() / width) +
+                                                       " elements for " + std::to_string(v.count) +
+                                                       " vertices");
+    };
+    v.hasNormals = normal >= 0;
+    v.hasUv = uv >= 0;
+    if (v.hasNormals)
+        check(v.n = readFloats(ctx, normal, 3, path + ".attributes.NORMAL"), 3, "NORMAL");
+    if (v.hasUv) {
+        const std::string name = "TEXCOORD_" + std::to_string(uvSet);
+        check(v.st = readFloats(ctx, uv, 2, path + ".attributes." + name), 2, name.c_str());
+        const UvTransform transform = uvTransform(ctx, prim.material);
+        for (std::size_t i = 0; i < v.count; ++i) transform.apply(v.st[2 * i], v.st[2 * i + 1]);
+    }
+    return v;
+}
+
+// What the primitives of one mesh add up to besides the object's points and
+// polygons: four corner normals and one UVW entry per polygon.
+struct MeshCorners {
+    std::vector<Vector32> normals;
+    std::vector<UVWStruct> uvw;
+    bool anyUv = false;
+};
+
+// Appends a primitive's vertices to the object's points and its triangles,
+// reversed, to its polygons, with their corners' normals and coordinates.
+void appendPrimitive(PolygonObject& object, const Vertices& v, const std::vector<Triangle>& tris,
+                     MeshCorners& corners) {
+    std::vector<Vector>& points = object.points();
+    std::vector<CPolygon>& polygons = object.polygons();
+    const auto base = static_cast<Int32>(points.size());
+    points.reserve(points.size() + v.count);
+    for (std::size_t i = 0; i < v.count; ++i)
+        points.push_back(hostPoint(v.xyz[3 * i], v.xyz[3 * i + 1], v.xyz[3 * i + 2]));
+    // Per vertex first, then copied to the corners that use it.
+    std::vector<Vector32> vertexNormals;
+    if (v.hasNormals) {
+        vertexNormals.reserve(v.count);
+        for (std::size_t i = 0; i < v.count; ++i)
+            vertexNormals.push_back(hostNormal(v.n[3 * i], v.n[3 * i + 1], v.n[3 * i + 2]));
+    }
+    polygons.reserve(polygons.size() + tris.size());
+    corners.normals.reserve(corners.normals.size() + 4 * tris.size());
+    corners.uvw.reserve(corners.uvw.size() + tris.size());
+    corners.anyUv = corners.anyUv || v.hasUv;
+    const auto uvAt = [&](std::uint32_t i) {
+        const std::size_t at = 2 * std::size_t{i};
+        return Vector(v.st[at], v.st[at + 1], 0);
+    };
+    for (const Triangle& t : tris) {
+        // Reversed: the host's (a, b, c) is glTF's (a, c, b).
+        const CPolygon p{base + static_cast<Int32>(t.a), base + static_cast<Int32>(t.c),
+                         base + static_cast<Int32>(t.b), base + static_cast<Int32>(t.b)};
+        polygons.push_back(p);
+        if (v.hasNormals) {
+            corners.normals.insert(corners.normals.end(), {vertexNormals[t.a], vertexNormals[t.c],
+                                                           vertexNormals[t.b], vertexNormals[t.b]});
+        } else {
+            const Vector32 flat = flatNormal(points, p);
+            corners.normals.insert(corners.normals.end(), {flat, flat, flat, flat});
+        }
+        UVWStruct e;
+        if (v.hasUv) {
+            e.a = uvAt(t.a);
+            e.b = uvAt(t.c);
+            e.c = e.d = uvAt(t.b);
+        }
+        corners.uvw.push_back(e);
+    }
+}
+
 }  // namespace
 
 void importMesh(Context& ctx, int meshIndex, PolygonObject& object, const std::string& nodePath) {
@@ -152,111 +273,30 @@ void importMesh(Context& ctx, int meshIndex, PolygonObject& object, const std::s
     const std::string meshPath = indexPath("meshes", static_cast<std::size_t>(meshIndex));
     const std::string label = mesh.name.empty() ? meshPath : "\"" + mesh.name + "\"";
 
-    std::vector<Vector>& points = object.points();
-    std::vector<CPolygon>& polygons = object.polygons();
-    std::vector<Vector32> normals;
-    std::vector<UVWStruct> uvw;
-    bool anyUv = false;
+    const std::vector<CPolygon>& polygons = object.polygons();
+    MeshCorners corners;
     for (std::size_t k = 0; k < mesh.primitives.size(); ++k) {
         const tinygltf::Primitive& prim = mesh.primitives[k];
         const std::string path = meshPath + indexPath(".primitives", k);
-        if (prim.mode >= TINYGLTF_MODE_POINTS && prim.mode <= TINYGLTF_MODE_LINE_STRIP) {
-            ctx.warnings.note(kind::kPrimitives,
-                              label + " (" + (prim.mode == 0 ? "points" : "lines") + ")");
-            continue;
-        }
-        if (prim.mode > TINYGLTF_MODE_TRIANGLE_FAN)
-            ctx.fail(path + ".mode", "unknown primitive mode " + std::to_string(prim.mode));
-        if (prim.material >= 0 && static_cast<std::size_t>(prim.material) >= ctx.materials.size())
-            ctx.fail(path + ".material", "no material " + std::to_string(prim.material));
-        if (!prim.targets.empty()) ctx.warnings.note(kind::kMorphTargets, label);
-
-        const int uvSet =
-            prim.material >= 0
-                ? std::max(0, ctx.baseColourTexCoord[static_cast<std::size_t>(prim.material)])
-                : 0;
-        const auto position = prim.attributes.find("POSITION");
-        if (position == prim.attributes.end()) ctx.fail(path + ".attributes", "no POSITION");
-        int normal = -1, uv = -1;
-        for (const auto& [name, accessor] : prim.attributes) {
-            if (name == "NORMAL") normal = accessor;
-            if (name == "TEXCOORD_" + std::to_string(uvSet))
-                uv = accessor;
-            else if (name.rfind("TEXCOORD_", 0) == 0)
-                ctx.warnings.note(kind::kUvSets, label + " " + name);
-            if (name.rfind("COLOR_", 0) == 0) ctx.warnings.note(kind::kVertexColours, label);
-        }
-        const std::vector<float> xyz =
-            readFloats(ctx, position->second, 3, path + ".attributes.POSITION");
-        const std::size_t vertexCount = xyz.size() / 3;
-        const auto check = [&](const std::vector<float>& v, std::size_t width, const char* name) {
-            if (v.size() != vertexCount * width)
-                ctx.fail(path + ".attributes." + name,
-                         std::to_string(v.size() / width) + " elements for " +
-                             std::to_string(vertexCount) + " vertices");
-        };
-        std::vector<float> n, st;
-        if (normal >= 0)
-            check(n = readFloats(ctx, normal, 3, path + ".attributes.NORMAL"), 3, "NORMAL");
-        if (uv >= 0) {
-            const std::string name = "TEXCOORD_" + std::to_string(uvSet);
-            check(st = readFloats(ctx, uv, 2, path + ".attributes." + name), 2, name.c_str());
-            const UvTransform transform = uvTransform(ctx, prim.material);
-            for (std::size_t i = 0; i < vertexCount; ++i) transform.apply(st[2 * i], st[2 * i + 1]);
-        }
-        const std::vector<Triangle> tris = triangles(ctx, prim, vertexCount, path);
-
-        if (points.size() + vertexCount > static_cast<std::size_t>(INT32_MAX) ||
+        if (!makesPolygons(ctx, prim, path, label)) continue;
+        const Vertices vertices = readVertices(ctx, prim, path, label);
+        const std::vector<Triangle> tris = triangles(ctx, prim, vertices.count, path);
+        if (object.points().size() + vertices.count > static_cast<std::size_t>(INT32_MAX) ||
             polygons.size() + tris.size() > static_cast<std::size_t>(INT32_MAX))
             ctx.fail(meshPath, "more points or polygons than an object can hold");
-        const auto base = static_cast<Int32>(points.size());
-        points.reserve(points.size() + vertexCount);
-        for (std::size_t i = 0; i < vertexCount; ++i)
-            points.push_back(hostPoint(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]));
-        // Per vertex first, then copied to the corners that use it.
-        std::vector<Vector32> vertexNormals;
-        if (normal >= 0) {
-            vertexNormals.reserve(vertexCount);
-            for (std::size_t i = 0; i < vertexCount; ++i)
-                vertexNormals.push_back(hostNormal(n[3 * i], n[3 * i + 1], n[3 * i + 2]));
-        }
         const std::size_t first = polygons.size();
-        polygons.reserve(first + tris.size());
-        normals.reserve(normals.size() + 4 * tris.size());
-        uvw.reserve(uvw.size() + tris.size());
-        anyUv = anyUv || uv >= 0;
-        const auto uvAt = [&](std::uint32_t i) { return Vector(st[2 * i], st[2 * i + 1], 0); };
-        for (const Triangle& t : tris) {
-            // Reversed: the host's (a, b, c) is glTF's (a, c, b).
-            const CPolygon p{base + static_cast<Int32>(t.a), base + static_cast<Int32>(t.c),
-                             base + static_cast<Int32>(t.b), base + static_cast<Int32>(t.b)};
-            polygons.push_back(p);
-            if (normal >= 0) {
-                normals.insert(normals.end(), {vertexNormals[t.a], vertexNormals[t.c],
-                                               vertexNormals[t.b], vertexNormals[t.b]});
-            } else {
-                const Vector32 flat = flatNormal(points, p);
-                normals.insert(normals.end(), {flat, flat, flat, flat});
-            }
-            UVWStruct e;
-            if (uv >= 0) {
-                e.a = uvAt(t.a);
-                e.b = uvAt(t.c);
-                e.c = e.d = uvAt(t.b);
-            }
-            uvw.push_back(e);
-        }
+        appendPrimitive(object, vertices, tris, corners);
         if (prim.material >= 0 && polygons.size() > first)
             addRestrictedTexture(ctx, object, prim.material, "primitive " + std::to_string(k),
                                  first, polygons.size());
     }
     if (polygons.empty()) return;
-    if (anyUv) {
+    if (corners.anyUv) {
         auto tag = std::make_unique<UVWTag>();
-        tag->data() = std::move(uvw);
+        tag->data() = std::move(corners.uvw);
         object.InsertTag(std::move(tag));
     }
-    object.setGivenNormals(std::move(normals));
+    object.setGivenNormals(std::move(corners.normals));
     object.InsertTag(std::make_unique<BaseTag>(Tphong));
 }
 

@@ -76,8 +76,10 @@ int run(int argc, char** argv) {
         "or the built-in demo document"};
     app.require_subcommand(1);
     std::string plugin;
-    app.add_option("--plugin", plugin,
-                   "plug-in library (default: $VXHOST_PLUGIN, else vantrix_c4d.so beside vxhost)");
+    app.add_option(
+        "--plugin", plugin,
+        "plug-in library (default: $VXHOST_PLUGIN, else vantrix_c4d.so beside vxhost, else in "
+        "the installed plug-in folder ../plugins/vantrix)");
 
     auto* commands =
         app.add_subcommand("commands", "list the registered commands: id, menu name, help, icon");

@@ -13,6 +13,8 @@ namespace vxhost {
 
 namespace {
 
+constexpr const char* kPluginFile = "vantrix_c4d.so";
+
 std::string executableFolder() {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -27,7 +29,13 @@ std::string executableFolder() {
 std::string pluginPath(const std::string& option) {
     if (!option.empty()) return option;
     if (const char* env = std::getenv("VXHOST_PLUGIN"); env && *env) return env;
-    return executableFolder() + "/vantrix_c4d.so";
+    const std::string folder = executableFolder();
+    const std::string beside = folder + "/" + kPluginFile;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(beside, ec)) return beside;
+    const std::string installed = folder + "/" + VXHOST_INSTALLED_PLUGIN_DIR + "/" + kPluginFile;
+    if (std::filesystem::is_regular_file(installed, ec)) return installed;
+    return beside;
 }
 
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {

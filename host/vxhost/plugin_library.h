@@ -14,22 +14,25 @@
 namespace vxhost {
 
 class PluginError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // The plug-in to load: `option` when given, else $VXHOST_PLUGIN, else
-// vantrix_c4d.so beside the vxhost executable.
+// vantrix_c4d.so beside the vxhost executable (the build tree), else the one
+// in the installed plug-in folder relative to it (bin/../plugins/vantrix),
+// when that is a regular file; failing both, the path beside vxhost, so that
+// the error names where it was looked for first.
 std::string pluginPath(const std::string& option);
 
 class PluginLibrary {
-  public:
+public:
     explicit PluginLibrary(const std::string& path);  // throws PluginError
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-  private:
+private:
     void close() noexcept;
 
     std::string path_;

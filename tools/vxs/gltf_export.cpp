@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <unordered_map>
@@ -56,7 +57,7 @@ std::uint32_t bitsOf(float f) {
     return u;
 }
 
-std::string uriOf(std::string path) {
+std::string uriOf(const std::string& path) {
     std::string out;
     for (char c : path) {
         if (c == '\\')
@@ -67,6 +68,120 @@ std::string uriOf(std::string path) {
             out += c;
     }
     return out;
+}
+
+// A triangles geometry's arrays as the scene file holds them: vertices
+// (3 floats each), normals and uvs (3 and 2 floats), and per corner the
+// index of its vertex, normal and uv. Normals or uvs without their index
+// array are per vertex: their index is the vertex's.
+struct Geometry {
+    std::vector<float> vertices, normals, uvs;
+    std::vector<std::int64_t> tris, triNormals, triUvs;
+    bool hasNormals = false, hasUvs = false;
+};
+
+bool floatsOf(const Node& g, const char* name, std::vector<float>& out) {
+    const Node* p = g.parameter(name);
+    return p && p->value() && scenefile::flattenFloats(*p->value(), out);
+}
+
+bool intsOf(const Node& g, const char* name, std::vector<std::int64_t>& out) {
+    const Node* p = g.parameter(name);
+    return p && p->value() && scenefile::flattenInts(*p->value(), out);
+}
+
+// One kind of corner values (normals or uvs) and their index; false when
+// they are missing or of the wrong shape.
+bool cornerValues(const Node& g, Geometry& geo, const char* values, std::vector<float>& out,
+                  std::size_t width, const char* indexName, std::vector<std::int64_t>& idx) {
+    if (!floatsOf(g, values, out) || out.size() % width != 0) return false;
+    if (!g.parameter(indexName)) {
+        idx = geo.tris;
+        return out.size() / width == geo.vertices.size() / 3;
+    }
+    return intsOf(g, indexName, idx) && idx.size() == geo.tris.size();
+}
+
+bool allInside(const std::vector<std::int64_t>& idx, std::size_t limit) {
+    for (std::int64_t i : idx)
+        if (i < 0 || static_cast<std::size_t>(i) >= limit) return false;
+    return true;
+}
+
+// The geometry's arrays, or nullopt with a warning when the mesh is left
+// out: no vertices or triangles of the right shape, or an index outside
+// its array. Normals are made unit length; a zero or invalid one leaves the
+// normals out, with a warning.
+std::optional<Geometry> readGeometry(const Node& g, const std::string& where,
+                                     std::vector<std::string>& warnings) {
+    Geometry geo;
+    if (!floatsOf(g, "vertices", geo.vertices) || !intsOf(g, "triangles", geo.tris) ||
+        geo.vertices.size() % 3 || geo.tris.size() % 3) {
+        warnings.push_back(where + "no vertices or triangles of the right shape; mesh left out");
+        return std::nullopt;
+    }
+    geo.hasNormals =
+        cornerValues(g, geo, "normals", geo.normals, 3, "triangles_norm", geo.triNormals);
+    geo.hasUvs = cornerValues(g, geo, "uv_tex", geo.uvs, 2, "triangles_uv", geo.triUvs);
+    if (!allInside(geo.tris, geo.vertices.size() / 3) ||
+        (geo.hasNormals && !allInside(geo.triNormals, geo.normals.size() / 3)) ||
+        (geo.hasUvs && !allInside(geo.triUvs, geo.uvs.size() / 2))) {
+        warnings.push_back(where + "an index outside its array; mesh left out");
+        return std::nullopt;
+    }
+    if (geo.hasNormals) {
+        std::vector<float>& normals = geo.normals;
+        for (std::size_t i = 0; i < normals.size(); i += 3) {
+            float len = std::sqrt(normals[i] * normals[i] + normals[i + 1] * normals[i + 1] +
+                                  normals[i + 2] * normals[i + 2]);
+            if (!(len > 0.0f) || !std::isfinite(len)) {
+                geo.hasNormals = false;
+                warnings.push_back(where + "zero or invalid normals; normals left out");
+                break;
+            }
+            for (int k = 0; k < 3; ++k) normals[i + k] /= len;
+        }
+    }
+    return geo;
+}
+
+// glTF's vertices: one per distinct (vertex, normal, uv) of the corners,
+// in order of first use, and per corner the index of its vertex.
+struct Welded {
+    std::vector<float> pos, nor, tex;
+    std::vector<std::uint32_t> indices;
+};
+
+Welded weldCorners(const Geometry& geo) {
+    Welded w;
+    std::unordered_map<CornerKey, std::uint32_t, CornerHash> ids;
+    w.indices.reserve(geo.tris.size());
+    for (std::size_t c = 0; c < geo.tris.size(); ++c) {
+        auto v = static_cast<std::size_t>(geo.tris[c]);
+        CornerKey key{{static_cast<std::uint32_t>(v), 0, 0, 0, 0, 0}};
+        const float* n = geo.hasNormals
+                             ? &geo.normals[3 * static_cast<std::size_t>(geo.triNormals[c])]
+                             : nullptr;
+        const float* t =
+            geo.hasUvs ? &geo.uvs[2 * static_cast<std::size_t>(geo.triUvs[c])] : nullptr;
+        if (n) {
+            key.v[1] = bitsOf(n[0]);
+            key.v[2] = bitsOf(n[1]);
+            key.v[3] = bitsOf(n[2]);
+        }
+        if (t) {
+            key.v[4] = bitsOf(t[0]);
+            key.v[5] = bitsOf(t[1]);
+        }
+        auto [it, added] = ids.emplace(key, static_cast<std::uint32_t>(w.pos.size() / 3));
+        if (added) {
+            w.pos.insert(w.pos.end(), &geo.vertices[3 * v], &geo.vertices[3 * v] + 3);
+            if (n) w.nor.insert(w.nor.end(), n, n + 3);
+            if (t) w.tex.insert(w.tex.end(), t, t + 2);
+        }
+        w.indices.push_back(it->second);
+    }
+    return w;
 }
 
 class Builder {
@@ -163,116 +278,47 @@ private:
     }
 
     void primitive(const Node& g, const std::string& object, int material, tinygltf::Mesh& mesh) {
-        std::string where = "object \"" + object + "\" line " + std::to_string(g.pos.line) + ": ";
-        std::vector<float> vertices, normals, uvs;
-        std::vector<std::int64_t> tris, triNormals, triUvs;
-        auto floats = [&](const char* name, std::vector<float>& out) {
-            const Node* p = g.parameter(name);
-            return p && p->value() && scenefile::flattenFloats(*p->value(), out);
-        };
-        auto ints = [&](const char* name, std::vector<std::int64_t>& out) {
-            const Node* p = g.parameter(name);
-            return p && p->value() && scenefile::flattenInts(*p->value(), out);
-        };
-        if (!floats("vertices", vertices) || !ints("triangles", tris) || vertices.size() % 3 ||
-            tris.size() % 3) {
-            summary_.warnings.push_back(
-                where + "no vertices or triangles of the right shape; mesh left out");
-            return;
-        }
-        // Normals or uvs without their index array are per vertex.
-        auto corners = [&](const char* values, std::vector<float>& out, std::size_t width,
-                           const char* indexName, std::vector<std::int64_t>& idx) {
-            if (!floats(values, out) || out.size() % width != 0) return false;
-            if (!g.parameter(indexName)) {
-                idx = tris;
-                return out.size() / width == vertices.size() / 3;
-            }
-            return ints(indexName, idx) && idx.size() == tris.size();
-        };
-        bool hasNormals = corners("normals", normals, 3, "triangles_norm", triNormals);
-        bool hasUvs = corners("uv_tex", uvs, 2, "triangles_uv", triUvs);
-        auto inside = [](const std::vector<std::int64_t>& idx, std::size_t limit) {
-            for (std::int64_t i : idx)
-                if (i < 0 || static_cast<std::size_t>(i) >= limit) return false;
-            return true;
-        };
-        if (!inside(tris, vertices.size() / 3) ||
-            (hasNormals && !inside(triNormals, normals.size() / 3)) ||
-            (hasUvs && !inside(triUvs, uvs.size() / 2))) {
-            summary_.warnings.push_back(where + "an index outside its array; mesh left out");
-            return;
-        }
-        if (hasNormals) {
-            for (std::size_t i = 0; i < normals.size(); i += 3) {
-                float len = std::sqrt(normals[i] * normals[i] + normals[i + 1] * normals[i + 1] +
-                                      normals[i + 2] * normals[i + 2]);
-                if (!(len > 0.0f) || !std::isfinite(len)) {
-                    hasNormals = false;
-                    summary_.warnings.push_back(where +
-                                                "zero or invalid normals; normals left out");
-                    break;
-                }
-                for (int k = 0; k < 3; ++k) normals[i + k] /= len;
-            }
-        }
-        std::unordered_map<CornerKey, std::uint32_t, CornerHash> ids;
-        std::vector<float> pos, nor, tex;
-        std::vector<std::uint32_t> indices;
-        indices.reserve(tris.size());
-        for (std::size_t c = 0; c < tris.size(); ++c) {
-            auto v = static_cast<std::size_t>(tris[c]);
-            CornerKey key{{static_cast<std::uint32_t>(v), 0, 0, 0, 0, 0}};
-            const float* n =
-                hasNormals ? &normals[3 * static_cast<std::size_t>(triNormals[c])] : nullptr;
-            const float* t = hasUvs ? &uvs[2 * static_cast<std::size_t>(triUvs[c])] : nullptr;
-            if (n) {
-                key.v[1] = bitsOf(n[0]);
-                key.v[2] = bitsOf(n[1]);
-                key.v[3] = bitsOf(n[2]);
-            }
-            if (t) {
-                key.v[4] = bitsOf(t[0]);
-                key.v[5] = bitsOf(t[1]);
-            }
-            auto [it, added] = ids.emplace(key, static_cast<std::uint32_t>(pos.size() / 3));
-            if (added) {
-                pos.insert(pos.end(), &vertices[3 * v], &vertices[3 * v] + 3);
-                if (n) nor.insert(nor.end(), n, n + 3);
-                if (t) tex.insert(tex.end(), t, t + 2);
-            }
-            indices.push_back(it->second);
-        }
-        std::size_t count = pos.size() / 3;
-        if (count == 0) return;
+        const std::string where =
+            "object \"" + object + "\" line " + std::to_string(g.pos.line) + ": ";
+        const std::optional<Geometry> geo = readGeometry(g, where, summary_.warnings);
+        if (!geo) return;
+        const Welded w = weldCorners(*geo);
+        if (w.pos.empty()) return;
+        addPrimitive(w, material, mesh);
+    }
+
+    // The welded vertices as a primitive of `mesh`: their accessors (the
+    // positions with their bounds) and the count in the summary.
+    void addPrimitive(const Welded& w, int material, tinygltf::Mesh& mesh) {
+        const std::size_t count = w.pos.size() / 3;
         tinygltf::Primitive prim;
         prim.mode = TINYGLTF_MODE_TRIANGLES;
         prim.material = material;
-        int position = accessor(pos.data(), pos.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+        int position = accessor(w.pos.data(), w.pos.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
                                 TINYGLTF_TYPE_VEC3, count, TINYGLTF_TARGET_ARRAY_BUFFER);
         auto& pa = model_.accessors[static_cast<std::size_t>(position)];
-        pa.minValues = {pos[0], pos[1], pos[2]};
+        pa.minValues = {w.pos[0], w.pos[1], w.pos[2]};
         pa.maxValues = pa.minValues;
-        for (std::size_t i = 0; i < pos.size(); ++i) {
-            pa.minValues[i % 3] = std::min(pa.minValues[i % 3], static_cast<double>(pos[i]));
-            pa.maxValues[i % 3] = std::max(pa.maxValues[i % 3], static_cast<double>(pos[i]));
+        for (std::size_t i = 0; i < w.pos.size(); ++i) {
+            pa.minValues[i % 3] = std::min(pa.minValues[i % 3], static_cast<double>(w.pos[i]));
+            pa.maxValues[i % 3] = std::max(pa.maxValues[i % 3], static_cast<double>(w.pos[i]));
         }
         prim.attributes["POSITION"] = position;
-        if (!nor.empty())
+        if (!w.nor.empty())
             prim.attributes["NORMAL"] =
-                accessor(nor.data(), nor.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                accessor(w.nor.data(), w.nor.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
                          TINYGLTF_TYPE_VEC3, count, TINYGLTF_TARGET_ARRAY_BUFFER);
-        if (!tex.empty())
+        if (!w.tex.empty())
             prim.attributes["TEXCOORD_0"] =
-                accessor(tex.data(), tex.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                accessor(w.tex.data(), w.tex.size() * 4, TINYGLTF_COMPONENT_TYPE_FLOAT,
                          TINYGLTF_TYPE_VEC2, count, TINYGLTF_TARGET_ARRAY_BUFFER);
         prim.indices =
-            accessor(indices.data(), indices.size() * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-                     TINYGLTF_TYPE_SCALAR, indices.size(), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+            accessor(w.indices.data(), w.indices.size() * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                     TINYGLTF_TYPE_SCALAR, w.indices.size(), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
         mesh.primitives.push_back(std::move(prim));
         ++summary_.primitives;
         summary_.vertices += count;
-        summary_.triangles += indices.size() / 3;
+        summary_.triangles += w.indices.size() / 3;
     }
 
     // The glTF material of an object's scene material, made once per name.
