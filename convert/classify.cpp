@@ -1,14 +1,15 @@
 // Host data read when sorting tags and tracks:
 //
-// | what                  | host meaning                           | use                                 |
+// | what                  | host meaning                           | use |
 // |-----------------------|----------------------------------------|-------------------------------------|
-// | tag type 5616         | texture tag                            | appended to the texture-tag list    |
-// | tag type 1017729      | hair material tag                      | appended to the texture-tag list    |
-// | tag type 5671         | UVW tag                                | UVW slot, the last one wins         |
-// | tag type 5711         | normal tag                             | normal slot, the last one wins      |
-// | tag type 5673         | polygon selection tag, by its name     | selection map, the last of a name   |
-// | track parameter 904   | track enabled (integer)                | 0: the track is ignored             |
-// | track id, first level | 903 position, 904 rotation, 905 scale  | the channel list it is filed into   |
+// | tag type 5616         | texture tag                            | appended to the texture-tag
+// list    | | tag type 1017729      | hair material tag                      | appended to the
+// texture-tag list    | | tag type 5671         | UVW tag                                | UVW
+// slot, the last one wins         | | tag type 5711         | normal tag | normal slot, the last
+// one wins      | | tag type 5673         | polygon selection tag, by its name     | selection map,
+// the last of a name   | | track parameter 904   | track enabled (integer)                | 0: the
+// track is ignored             | | track id, first level | 903 position, 904 rotation, 905 scale  |
+// the channel list it is filed into   |
 #include <string>
 
 #include "convert/host_text.h"
@@ -35,13 +36,15 @@ void classifyTag(const host::BaseTag* tag, const host::UVWTag** uvwTag,
             textureTags.push_back(tag);
             break;
         case host::Tuvw:
-            if (const auto* uvw = dynamic_cast<const host::UVWTag*>(tag); uvw && uvwTag) *uvwTag = uvw;
+            if (const auto* uvw = dynamic_cast<const host::UVWTag*>(tag); uvw && uvwTag)
+                *uvwTag = uvw;
             break;
         case host::Tnormal:
             if (normalTag) *normalTag = tag;
             break;
         case host::Tpolygonselection:
-            if (const auto* selection = dynamic_cast<const host::SelectionTag*>(tag); selection && selections) {
+            if (const auto* selection = dynamic_cast<const host::SelectionTag*>(tag);
+                selection && selections) {
                 (*selections)[toUtf8(tag->GetName())] = selection;
             }
             break;

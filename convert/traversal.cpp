@@ -1,14 +1,14 @@
 // Host parameters read by the traversal:
 //
-// | id    | node     | host meaning                               | use                                   |
+// | id    | node     | host meaning                               | use |
 // |-------|----------|--------------------------------------------|---------------------------------------|
-// | 1000  | document | current time                               | saved, set to 1002, restored          |
-// | 1002  | document | start of the time range                    | the time the scene is converted at    |
-// | 1012  | document | directory (file name)                      | documentDirectory                     |
-// | 1013  | document | file name                                  | document group name, to its last '.'  |
-// | 901   | object   | editor visibility: 0 on, 1 off, 2 inherit  | a mesh needs both visibilities on     |
-// | 902   | object   | render visibility: same codes              |                                       |
-// | 0x200 | object   | bit: control object (a generator's input)  | no mesh                               |
+// | 1000  | document | current time                               | saved, set to 1002, restored |
+// | 1002  | document | start of the time range                    | the time the scene is converted
+// at    | | 1012  | document | directory (file name)                      | documentDirectory | |
+// 1013  | document | file name                                  | document group name, to its last
+// '.'  | | 901   | object   | editor visibility: 0 on, 1 off, 2 inherit  | a mesh needs both
+// visibilities on     | | 902   | object   | render visibility: same codes              | | | 0x200
+// | object   | bit: control object (a generator's input)  | no mesh                               |
 #include "convert/traversal.h"
 
 #include <string>
@@ -51,7 +51,8 @@ host::GeData readParameter(const host::BaseList2D& node, host::Int32 id) {
 // The text of a file-name or string parameter; empty when unreadable.
 std::string parameterText(const host::BaseList2D& node, host::Int32 id) {
     const host::GeData data = readParameter(node, id);
-    if (data.GetType() == host::GeData::Type::Filename) return toUtf8(data.GetFilename().GetString());
+    if (data.GetType() == host::GeData::Type::Filename)
+        return toUtf8(data.GetFilename().GetString());
     if (data.GetType() == host::GeData::Type::String) return toUtf8(data.GetString());
     return {};
 }
@@ -105,7 +106,8 @@ float exportContent(ExportContext& context, host::BaseObject& object, const std:
                     const TextureTagList& textureTags, bool editorVisible, bool renderVisible,
                     float weight, bool selected) {
     const auto half = static_cast<float>(static_cast<double>(weight) * 0.5);
-    if (host::BaseObject* cache = object.GetDeformCache() ? object.GetDeformCache() : object.GetCache()) {
+    if (host::BaseObject* cache =
+            object.GetDeformCache() ? object.GetDeformCache() : object.GetCache()) {
         exportObject(context, cache, textureTags, editorVisible, renderVisible, half, selected);
         return half;
     }
@@ -114,7 +116,8 @@ float exportContent(ExportContext& context, host::BaseObject& object, const std:
             const bool wanted = !context.updateOnly || selected || context.selectionKeys.empty();
             const bool shown = editorVisible && renderVisible;
             auto* polygons = dynamic_cast<host::PolygonObject*>(&object);
-            if (!wanted || !shown || object.GetBit(host::BIT_CONTROLOBJECT) || !polygons) return weight;
+            if (!wanted || !shown || object.GetBit(host::BIT_CONTROLOBJECT) || !polygons)
+                return weight;
             exportPolygonObject(context, *polygons, textureTags, half);
             return half;
         }
@@ -132,7 +135,8 @@ float exportContent(ExportContext& context, host::BaseObject& object, const std:
 }  // namespace
 
 std::optional<std::uint64_t> objectKey(const host::BaseList2D& element) {
-    if (const auto* object = dynamic_cast<const host::BaseObject*>(&element)) return object->GetGUID();
+    if (const auto* object = dynamic_cast<const host::BaseObject*>(&element))
+        return object->GetGUID();
     if (const auto* tag = dynamic_cast<const host::BaseTag*>(&element)) {
         if (const host::BaseObject* owner = tag->GetObject()) return owner->GetGUID();
     }
@@ -165,7 +169,8 @@ void exportDocument(ExportContext& context, host::BaseDocument* document) {
     if (!fileName.empty()) sceneName = cutAtLastDot(fileName);
 
     std::vector<host::BaseObject*> cameras;
-    for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext()) {
+    for (host::BaseObject* object = document->GetFirstObject(); object;
+         object = object->GetNext()) {
         collectCameras(object, cameras);
     }
     for (host::BaseObject* camera : cameras) exportCamera(context, *camera);
@@ -176,8 +181,10 @@ void exportDocument(ExportContext& context, host::BaseDocument* document) {
     fillSelectionKeys(context, *document);
 
     int count = 0;
-    for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext()) ++count;
-    for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext()) {
+    for (host::BaseObject* object = document->GetFirstObject(); object; object = object->GetNext())
+        ++count;
+    for (host::BaseObject* object = document->GetFirstObject(); object;
+         object = object->GetNext()) {
         exportObject(context, object, TextureTagList{nullptr}, true, true,
                      1.0f / static_cast<float>(count), false);
     }
@@ -200,8 +207,10 @@ void exportObject(ExportContext& context, host::BaseObject* object, TextureTagLi
     if (name.empty()) name = "object";
 
     scene.progress(name, startTotal);
-    editorVisible = resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_EDITOR, editorVisible);
-    renderVisible = resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_RENDER, renderVisible);
+    editorVisible =
+        resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_EDITOR, editorVisible);
+    renderVisible =
+        resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_RENDER, renderVisible);
 
     scene.beginGroup(name);
     scene.flags(1);

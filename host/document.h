@@ -49,9 +49,13 @@ public:
     BaseDocument();
     ~BaseDocument() override;
 
-    BaseObject* GetFirstObject() const { return objects_.empty() ? nullptr : objects_.front().get(); }
+    BaseObject* GetFirstObject() const {
+        return objects_.empty() ? nullptr : objects_.front().get();
+    }
     BaseObject* InsertObject(std::unique_ptr<BaseObject> object);  // appends a top-level object
-    BaseMaterial* GetFirstMaterial() const { return materials_.empty() ? nullptr : materials_.front().get(); }
+    BaseMaterial* GetFirstMaterial() const {
+        return materials_.empty() ? nullptr : materials_.front().get();
+    }
     BaseMaterial* InsertMaterial(std::unique_ptr<BaseMaterial> material);
     LayerObject* InsertLayer(std::unique_ptr<LayerObject> layer);
     const std::vector<std::unique_ptr<LayerObject>>& layers() const { return layers_; }

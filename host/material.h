@@ -40,7 +40,9 @@ public:
     const std::map<Int32, bool>& channels() const { return channels_; }
     BaseContainer* GetDataInstance() { return &container_; }
     const BaseContainer* GetDataInstance() const { return &container_; }
-    BaseShader* GetFirstShader() const { return shaders_.empty() ? nullptr : shaders_.front().get(); }
+    BaseShader* GetFirstShader() const {
+        return shaders_.empty() ? nullptr : shaders_.front().get();
+    }
     BaseShader* InsertShader(std::unique_ptr<BaseShader> shader);  // appends
     BaseMaterial* GetNext() const { return next_; }
     void setNext(BaseMaterial* m) { next_ = m; }

@@ -30,9 +30,15 @@ struct Vector {
     constexpr Vector() = default;
     constexpr Vector(Float ax, Float ay, Float az) : x(ax), y(ay), z(az) {}
     constexpr explicit Vector(Float v) : x(v), y(v), z(v) {}
-    friend constexpr Vector operator+(const Vector& a, const Vector& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-    friend constexpr Vector operator-(const Vector& a, const Vector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-    friend constexpr Vector operator*(const Vector& a, Float s) { return {a.x * s, a.y * s, a.z * s}; }
+    friend constexpr Vector operator+(const Vector& a, const Vector& b) {
+        return {a.x + b.x, a.y + b.y, a.z + b.z};
+    }
+    friend constexpr Vector operator-(const Vector& a, const Vector& b) {
+        return {a.x - b.x, a.y - b.y, a.z - b.z};
+    }
+    friend constexpr Vector operator*(const Vector& a, Float s) {
+        return {a.x * s, a.y * s, a.z * s};
+    }
     friend constexpr bool operator==(const Vector&, const Vector&) = default;
 };
 
@@ -51,7 +57,7 @@ struct Matrix {
 
 Vector operator*(const Matrix& m, const Vector& p);  // transforms a point
 Matrix operator*(const Matrix& a, const Matrix& b);  // b applied first
-Matrix operator~(const Matrix& m);                   // inverse; a singular matrix gives the identity
+Matrix operator~(const Matrix& m);  // inverse; a singular matrix gives the identity
 
 Vector Cross(const Vector& a, const Vector& b);
 Float Dot(const Vector& a, const Vector& b);

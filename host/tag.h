@@ -71,7 +71,7 @@ private:
 // Selected element indices as sorted, merged, inclusive ranges.
 class BaseSelect {
 public:
-    Int32 GetCount() const;     // number of selected elements
+    Int32 GetCount() const;  // number of selected elements
     Int32 GetSegments() const { return static_cast<Int32>(ranges_.size()); }
     // Range `seg` clipped to [0, maxElements - 1]; false when seg is out of
     // range or the clipped range is empty.

@@ -65,8 +65,7 @@ int versionFromPath(std::string_view path) {
     return parseLeadingInt(path.substr(letter + 1, end - letter - 1));
 }
 
-Installation::Installation(const platform::RegistryStore& store,
-                           const platform::FileProbe& files,
+Installation::Installation(const platform::RegistryStore& store, const platform::FileProbe& files,
                            platform::ProcessLauncher& processes)
     : store_(store), files_(files), processes_(processes) {}
 
@@ -113,9 +112,9 @@ struct Search {
         const std::optional<std::string> name = baseText("VantrixVersion");
         if (!name) return found;
         const std::size_t blank = name->find(' ');
-        found.version = parseLeadingInt(blank == std::string::npos
-                                            ? std::string_view(*name)
-                                            : std::string_view(*name).substr(blank + 1));
+        found.version =
+            parseLeadingInt(blank == std::string::npos ? std::string_view(*name)
+                                                       : std::string_view(*name).substr(blank + 1));
         if (found.version <= 0) return found;
         found.key = validKey(std::string(kBaseKey) + *name);
         return found;

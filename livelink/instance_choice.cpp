@@ -80,8 +80,8 @@ std::vector<InstanceInfo> parseInstanceList(const char* xml, int minVersion, int
         if (version < minVersion || version > maxVersion) continue;
         if (!readNumber(entry, "process_id", processId)) continue;
         if (!readNumber(entry, "livelink_port", port)) continue;
-        instances.push_back({static_cast<std::int32_t>(version), processId,
-                             static_cast<std::int32_t>(port)});
+        instances.push_back(
+            {static_cast<std::int32_t>(version), processId, static_cast<std::int32_t>(port)});
     }
     return instances;
 }

@@ -59,8 +59,8 @@ public:
         const pid_t intermediate = ::fork();
         if (intermediate == 0) {
             pid_t program = 0;
-            const int rc = posix_spawn(&program, path.c_str(), &actions, &attributes, argv,
-                                       environ);
+            const int rc =
+                posix_spawn(&program, path.c_str(), &actions, &attributes, argv, environ);
             ::_exit(rc == 0 ? 0 : 1);
         }
         if (intermediate > 0) {

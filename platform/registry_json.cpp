@@ -13,8 +13,8 @@ std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 bool isNumberValue(const nlohmann::json& value) {
     if (value.is_number_unsigned()) return value.get<std::uint64_t>() <= 0xFFFFFFFFull;
-    if (value.is_number_integer()) return value.get<std::int64_t>() >= 0 &&
-                                          value.get<std::int64_t>() <= 0xFFFFFFFFll;
+    if (value.is_number_integer())
+        return value.get<std::int64_t>() >= 0 && value.get<std::int64_t>() <= 0xFFFFFFFFll;
     return false;
 }
 

@@ -39,7 +39,8 @@ class RegistryStore {
 public:
     virtual ~RegistryStore() = default;
     // Null when the key does not exist under that root.
-    virtual std::unique_ptr<RegistryKey> openKey(RegistryRoot root, std::string_view path) const = 0;
+    virtual std::unique_ptr<RegistryKey> openKey(RegistryRoot root,
+                                                 std::string_view path) const = 0;
 };
 
 // The file of a root: $TALVIK_REGISTRY_USER or ~/.config/talvik/registry.json,

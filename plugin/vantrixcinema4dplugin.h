@@ -23,6 +23,5 @@ ExportController* exportController();
 
 }  // namespace plugin
 
-extern "C" __attribute__((visibility("default"))) host::Int32 c4d_main(host::Int32 action,
-                                                                         void* p1, void* p2,
-                                                                         void* p3);
+extern "C" __attribute__((visibility("default"))) host::Int32 c4d_main(host::Int32 action, void* p1,
+                                                                       void* p2, void* p3);

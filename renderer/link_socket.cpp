@@ -29,7 +29,8 @@ std::string seconds(int milliseconds) {
 // Waits for `events` until `deadline`; false on time-out or failure.
 bool waitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, static_cast<int>(left.count()));
@@ -52,7 +53,8 @@ bool resolveLoopback(const char* host, in_addr& address, std::string& error) {
     address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
     ::freeaddrinfo(found);
     if ((ntohl(address.s_addr) >> 24) != 127) {
-        error = std::string(host) + " is not a loopback address; the live link stays on this machine";
+        error =
+            std::string(host) + " is not a loopback address; the live link stays on this machine";
         return false;
     }
     return true;

@@ -17,10 +17,11 @@
 namespace vxlink {
 
 inline constexpr int kProtocolVersion = 1;
-inline constexpr std::size_t kMaxLine = 1024;                         // bytes of a message line
-inline constexpr std::size_t kMaxFrame = std::size_t{64} << 20;       // bytes of one data frame
-inline constexpr std::size_t kClientFrame = std::size_t{4} << 20;     // what the library sends at most
-inline constexpr std::size_t kSocketBuffer = std::size_t{4} << 20;    // asked for each side's socket buffer
+inline constexpr std::size_t kMaxLine = 1024;                      // bytes of a message line
+inline constexpr std::size_t kMaxFrame = std::size_t{64} << 20;    // bytes of one data frame
+inline constexpr std::size_t kClientFrame = std::size_t{4} << 20;  // what the library sends at most
+inline constexpr std::size_t kSocketBuffer = std::size_t{4}
+                                             << 20;  // asked for each side's socket buffer
 
 // Time limits in milliseconds: $TALVIK_LIVELINK_TIMEOUT_MS when it holds a
 // positive number, else the default given.

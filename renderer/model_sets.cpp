@@ -65,11 +65,21 @@ std::string xmlEscape(const std::string& text) {
     out.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
             default:
                 // Control characters have no place in an attribute.
                 out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
@@ -97,7 +107,8 @@ ModelSets::ModelSet ModelSets::extract(const scenefile::Document& scene) {
                     if (const Node* material = index.materialOf(node)) {
                         entry.material = std::string(material->name());
                         const Node* surface = index.surfaceOf(*material);
-                        entry.light = surface != nullptr && isLightShader(vxs::shaderType(*surface));
+                        entry.light =
+                            surface != nullptr && isLightShader(vxs::shaderType(*surface));
                     }
                     set.objects[uniqueKey(seen, path, node.name())] = entry;
                 } else if (isBlock(node, "animation")) {

@@ -17,14 +17,14 @@ namespace tal {
 class OutputPaths;
 
 class ArrayStatement {
-  public:
+public:
     // q(name), " [\n", depth + 1 and an indentation-only write.
     void begin(OutputPaths& out, const char* name);
     void add(OutputPaths& out, int code, const void* value, bool binaryArrays);
     // The collected block, if any; then " ],\n" and depth - 1.
     void end(OutputPaths& out, bool binaryArrays);
 
-  private:
+private:
     void collect(char kind, const void* values, std::size_t count);
 
     std::int32_t elementCount_ = 0;  // elements written as text so far

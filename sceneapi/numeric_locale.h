@@ -15,7 +15,7 @@
 namespace tal {
 
 class NeutralNumericLocale {
-  public:
+public:
     NeutralNumericLocale();
     ~NeutralNumericLocale();
 
@@ -25,7 +25,7 @@ class NeutralNumericLocale {
     // True when the neutral numeric locale is in force for this thread.
     bool active() const;
 
-  private:
+private:
     void* thread_;  // the creating thread's shared switch
 };
 

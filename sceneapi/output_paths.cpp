@@ -39,7 +39,7 @@ std::size_t boundFormattedText(const char* text, std::size_t length) {
 // each line feed that more text follows. A text longer than the buffer is
 // handed on in buffer-sized pieces, so nothing is cut and nothing overruns.
 class OutputPaths::Assembler {
-  public:
+public:
     Assembler(OutputPaths& out, int width)
         : out_(out), buffer_(out.lineBuffer_.get()), width_(static_cast<std::size_t>(width)) {}
     ~Assembler() { out_.sink(buffer_, used_); }
@@ -70,7 +70,7 @@ class OutputPaths::Assembler {
         }
     }
 
-  private:
+private:
     std::size_t room() {
         if (used_ == kOutputBufferSize) {
             out_.sink(buffer_, used_);

@@ -57,7 +57,7 @@ inline constexpr int kDefaultFormatFlags = 0x400001;
 std::size_t boundFormattedText(const char* text, std::size_t length);
 
 class OutputPaths {
-  public:
+public:
     explicit OutputPaths(std::FILE* stream);
     ~OutputPaths() { flush(); }
     OutputPaths(const OutputPaths&) = delete;
@@ -110,7 +110,7 @@ class OutputPaths {
 
     int writeError() const { return error_; }
 
-  private:
+private:
     friend class PlainBatch;
     class Assembler;
 
@@ -135,7 +135,7 @@ class OutputPaths {
 // single P and indentation-only K writes it stands for. While a batch lives,
 // no other call may be made on its OutputPaths; the destructor flushes.
 class PlainBatch {
-  public:
+public:
     explicit PlainBatch(OutputPaths& out);
     ~PlainBatch() { flush(); }
     PlainBatch(const PlainBatch&) = delete;
@@ -147,7 +147,7 @@ class PlainBatch {
     void indentOnly();
     void flush();
 
-  private:
+private:
     OutputPaths& out_;
     char* buffer_;
     std::size_t used_ = 0;

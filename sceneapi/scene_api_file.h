@@ -43,7 +43,7 @@
 namespace tal {
 
 class talScene_api_file : public talScene_api, public ArrayPieceWriter {
-  public:
+public:
     // `binaryArrays`: numeric arrays in binary form (the file factory's choice).
     talScene_api_file(std::FILE* stream, bool binaryArrays);
     ~talScene_api_file() override;
@@ -126,7 +126,7 @@ class talScene_api_file : public talScene_api, public ArrayPieceWriter {
     // The first errno of a write the stream did not take completely; 0: none.
     int writeError() const { return out_.writeError(); }
 
-  private:
+private:
     enum class TopBlock { kNone = 0, kOptions = 1, kCamera = 2, kImage = 3, kObject = 4 };
 
     // Opens a block whose parameters use `statementMode`, saving the mode.

@@ -34,32 +34,32 @@ struct FloatTriples {
 class talSceneapi_oo {
 public:
     explicit talSceneapi_oo(LightFactory* factory);
-    virtual ~talSceneapi_oo();                                                   // 0
-    virtual void attach(talScene_api* api);                                      // 1
-    virtual int newId();                                                         // 2
-    virtual void add(LightNode& node);                                           // 3
-    virtual void progress(const std::string& text, float fraction);             // 4
-    virtual void beginGroup(const std::string& name);                            // 5
-    virtual void endGroup();                                                     // 6
-    virtual int beginShader(const std::string& type);                            // 7
-    virtual void endShader();                                                    // 8
-    virtual bool setParameter(const std::string& name, const char* text);        // 9
-    virtual bool setParameter(const std::string& name, const std::string& text);  // 10
-    virtual bool setParameter(const std::string& name, const std::array<float, 3>& v);   // 11
-    virtual bool setParameter(const std::string& name, const std::array<double, 3>& v);  // 12
-    virtual bool setParameter(const std::string& name, double v);                // 13
-    virtual bool setParameter(const std::string& name, float v);                 // 14
-    virtual bool setParameter(const std::string& name, std::int32_t v);          // 15
-    virtual bool setParameter(const std::string& name, bool v);                  // 16
+    virtual ~talSceneapi_oo();                                                               // 0
+    virtual void attach(talScene_api* api);                                                  // 1
+    virtual int newId();                                                                     // 2
+    virtual void add(LightNode& node);                                                       // 3
+    virtual void progress(const std::string& text, float fraction);                          // 4
+    virtual void beginGroup(const std::string& name);                                        // 5
+    virtual void endGroup();                                                                 // 6
+    virtual int beginShader(const std::string& type);                                        // 7
+    virtual void endShader();                                                                // 8
+    virtual bool setParameter(const std::string& name, const char* text);                    // 9
+    virtual bool setParameter(const std::string& name, const std::string& text);             // 10
+    virtual bool setParameter(const std::string& name, const std::array<float, 3>& v);       // 11
+    virtual bool setParameter(const std::string& name, const std::array<double, 3>& v);      // 12
+    virtual bool setParameter(const std::string& name, double v);                            // 13
+    virtual bool setParameter(const std::string& name, float v);                             // 14
+    virtual bool setParameter(const std::string& name, std::int32_t v);                      // 15
+    virtual bool setParameter(const std::string& name, bool v);                              // 16
     virtual bool setParameter(const std::string& name, const std::vector<Matrix16>& v);      // 17
     virtual bool setParameter(const std::string& name, const std::vector<std::int32_t>& v);  // 18
     virtual bool setParameter(const std::string& name, const std::vector<float>& v);         // 19
     virtual bool setParameter(const std::string& name, const std::vector<double>& v);        // 20
-    virtual bool setParameter(const std::string& name, FloatTriples v);          // 21
-    virtual void transform(const Matrix16& m);                                   // 22
-    virtual void transform(const Matrix16& m, bool set);                         // 23
-    virtual void flags(unsigned int flags);                                      // 24
-    virtual talScene_api* api();                                                 // 25
+    virtual bool setParameter(const std::string& name, FloatTriples v);                      // 21
+    virtual void transform(const Matrix16& m);                                               // 22
+    virtual void transform(const Matrix16& m, bool set);                                     // 23
+    virtual void flags(unsigned int flags);                                                  // 24
+    virtual talScene_api* api();                                                             // 25
 
     talSceneapi_oo(const talSceneapi_oo&) = delete;
     talSceneapi_oo& operator=(const talSceneapi_oo&) = delete;

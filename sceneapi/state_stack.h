@@ -15,7 +15,7 @@ namespace tal {
 
 template <class T>
 class StateStack {
-  public:
+public:
     explicit StateStack(std::size_t room = 32) { slots_.reserve(room); }
 
     void push(T value) {
@@ -36,7 +36,7 @@ class StateStack {
     bool empty() const { return top_ == 0; }
     std::size_t size() const { return top_; }
 
-  private:
+private:
     std::vector<T> slots_;
     std::size_t top_ = 0;
 };

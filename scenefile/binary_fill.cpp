@@ -37,17 +37,35 @@ public:
             std::memcpy(&value, p_, sizeof value);
         } else {
             unsigned char b[sizeof(T)];
-            for (std::size_t k = 0; k < sizeof(T); ++k) b[k] = static_cast<unsigned char>(p_[sizeof(T) - 1 - k]);
+            for (std::size_t k = 0; k < sizeof(T); ++k)
+                b[k] = static_cast<unsigned char>(p_[sizeof(T) - 1 - k]);
             std::memcpy(&value, b, sizeof value);
         }
         return value;
     }
     T operator[](difference_type i) const { return *(*this + i); }
-    UnalignedValues& operator++() { p_ += sizeof(T); return *this; }
-    UnalignedValues operator++(int) { UnalignedValues old = *this; ++*this; return old; }
-    UnalignedValues& operator--() { p_ -= sizeof(T); return *this; }
-    UnalignedValues operator--(int) { UnalignedValues old = *this; --*this; return old; }
-    UnalignedValues& operator+=(difference_type n) { p_ += n * static_cast<difference_type>(sizeof(T)); return *this; }
+    UnalignedValues& operator++() {
+        p_ += sizeof(T);
+        return *this;
+    }
+    UnalignedValues operator++(int) {
+        UnalignedValues old = *this;
+        ++*this;
+        return old;
+    }
+    UnalignedValues& operator--() {
+        p_ -= sizeof(T);
+        return *this;
+    }
+    UnalignedValues operator--(int) {
+        UnalignedValues old = *this;
+        --*this;
+        return old;
+    }
+    UnalignedValues& operator+=(difference_type n) {
+        p_ += n * static_cast<difference_type>(sizeof(T));
+        return *this;
+    }
     UnalignedValues& operator-=(difference_type n) { return *this += -n; }
     friend UnalignedValues operator+(UnalignedValues a, difference_type n) { return a += n; }
     friend UnalignedValues operator+(difference_type n, UnalignedValues a) { return a += n; }
@@ -55,8 +73,12 @@ public:
     friend difference_type operator-(const UnalignedValues& a, const UnalignedValues& b) {
         return (a.p_ - b.p_) / static_cast<difference_type>(sizeof(T));
     }
-    friend bool operator==(const UnalignedValues& a, const UnalignedValues& b) { return a.p_ == b.p_; }
-    friend auto operator<=>(const UnalignedValues& a, const UnalignedValues& b) { return a.p_ <=> b.p_; }
+    friend bool operator==(const UnalignedValues& a, const UnalignedValues& b) {
+        return a.p_ == b.p_;
+    }
+    friend auto operator<=>(const UnalignedValues& a, const UnalignedValues& b) {
+        return a.p_ <=> b.p_;
+    }
 
 private:
     const char* p_;
@@ -71,9 +93,13 @@ void appendValues(std::vector<T>& values, const char* bytes, std::size_t count) 
 }  // namespace
 
 BinaryFill::BinaryFill(char kind, std::uint32_t count, bool keepValues)
-    : count_(count), valueSize_(binaryValueSize(kind)), total_(std::uint64_t{count} * valueSize_), missing_(total_),
+    : count_(count),
+      valueSize_(binaryValueSize(kind)),
+      total_(std::uint64_t{count} * valueSize_),
+      missing_(total_),
       keepValues_(keepValues) {
-    if (valueSize_ == 0) throw std::logic_error(std::string("binary array of unknown kind ") + kind);
+    if (valueSize_ == 0)
+        throw std::logic_error(std::string("binary array of unknown kind ") + kind);
     array_.kind = kind;
     if (!keepValues_) {
         // The empty vector of the kind's type, and only the count.
@@ -82,21 +108,29 @@ BinaryFill::BinaryFill(char kind, std::uint32_t count, bool keepValues)
         array_.dropped = count_;
         return;
     }
-    const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(total_, kMaxReserve)) / valueSize_;
+    const std::size_t room =
+        static_cast<std::size_t>(std::min<std::uint64_t>(total_, kMaxReserve)) / valueSize_;
     auto reserve = [&](auto&& values) {
         values.reserve(room);
         // Written once from end to end, as the bytes arrive.
         platform::preferLargePages(values.data(), values.capacity() * sizeof values[0]);
     };
     switch (kind) {
-    case 'i': reserve(array_.values.emplace<std::vector<std::int32_t>>()); break;
-    case 'r': reserve(array_.values.emplace<std::vector<double>>()); break;
-    default: reserve(array_.values.emplace<std::vector<float>>()); break;
+        case 'i':
+            reserve(array_.values.emplace<std::vector<std::int32_t>>());
+            break;
+        case 'r':
+            reserve(array_.values.emplace<std::vector<double>>());
+            break;
+        default:
+            reserve(array_.values.emplace<std::vector<float>>());
+            break;
     }
 }
 
 std::size_t BinaryFill::append(std::string_view bytes) {
-    const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), missing_));
+    const std::size_t taken =
+        static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), missing_));
     if (!keepValues_) {
         missing_ -= taken;
         return taken;

@@ -35,8 +35,8 @@ private:
     BinaryArray array_;
     std::uint32_t count_;
     std::size_t valueSize_;
-    std::uint64_t total_;    // bytes of all values
-    std::uint64_t missing_;  // bytes not yet received
+    std::uint64_t total_;            // bytes of all values
+    std::uint64_t missing_;          // bytes not yet received
     unsigned char partial_[8] = {};  // the first bytes of a value split between pieces
     std::size_t partialSize_ = 0;
     bool keepValues_;

@@ -13,19 +13,29 @@ void quote(std::string_view s, std::string& out) {
     out += '"';
     for (unsigned char c : s) {
         switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        default:
-            if (c < 0x20 || c == 0x7f) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\x%02x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\x%02x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     out += '"';
@@ -89,54 +99,64 @@ void binary(const BinaryArray& b, int depth, std::string_view name, std::string&
 void value(const Value& v, int depth, std::string_view name, std::string& out) {
     if (v.linked) out += "! ";
     switch (v.kind()) {
-    case ValueKind::None: out += "(no value)"; break;
-    case ValueKind::Numbers: numbers(*v.numbers(), out); break;
-    case ValueKind::Bool: out += std::get<bool>(v.v) ? "on" : "off"; break;
-    case ValueKind::Text: quote(v.text()->bytes, out); break;
-    case ValueKind::Blob: {
-        out += "bX";
-        for (unsigned char c : std::get<Blob>(v.v).bytes) {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%02x", c);
-            out += buf;
-        }
-        break;
-    }
-    case ValueKind::Array: {
-        const auto& items = v.array()->items;
-        if (items.size() == 1 && items.front().binary()) {
-            binary(*items.front().binary(), depth, name, out);
+        case ValueKind::None:
+            out += "(no value)";
+            break;
+        case ValueKind::Numbers:
+            numbers(*v.numbers(), out);
+            break;
+        case ValueKind::Bool:
+            out += std::get<bool>(v.v) ? "on" : "off";
+            break;
+        case ValueKind::Text:
+            quote(v.text()->bytes, out);
+            break;
+        case ValueKind::Blob: {
+            out += "bX";
+            for (unsigned char c : std::get<Blob>(v.v).bytes) {
+                char buf[4];
+                std::snprintf(buf, sizeof buf, "%02x", c);
+                out += buf;
+            }
             break;
         }
-        out += '[';
-        for (const Value& item : items) {
+        case ValueKind::Array: {
+            const auto& items = v.array()->items;
+            if (items.size() == 1 && items.front().binary()) {
+                binary(*items.front().binary(), depth, name, out);
+                break;
+            }
+            out += '[';
+            for (const Value& item : items) {
+                out += '\n';
+                indent(depth + 1, out);
+                if (const BinaryArray* b = item.binary())
+                    binary(*b, depth + 1, name, out);
+                else
+                    value(item, depth + 1, name, out);
+            }
             out += '\n';
-            indent(depth + 1, out);
-            if (const BinaryArray* b = item.binary())
-                binary(*b, depth + 1, name, out);
-            else
-                value(item, depth + 1, name, out);
+            indent(depth, out);
+            out += ']';
+            break;
         }
-        out += '\n';
-        indent(depth, out);
-        out += ']';
-        break;
-    }
-    case ValueKind::Binary: binary(*v.binary(), depth, name, out); break;
-    case ValueKind::ShaderRef:
-        if (!v.linked) out += "shader ";
-        number(static_cast<long long>(std::get<ShaderRef>(v.v).id), out);
-        break;
-    case ValueKind::Shader: {
-        const Node& s = *v.shader();
-        out += "shader ";
-        quote(s.name(), out);
-        out += " {\n";
-        for (const Node& c : s.children) dumpNode(c, depth + 1, out);
-        indent(depth, out);
-        out += '}';
-        break;
-    }
+        case ValueKind::Binary:
+            binary(*v.binary(), depth, name, out);
+            break;
+        case ValueKind::ShaderRef:
+            if (!v.linked) out += "shader ";
+            number(static_cast<long long>(std::get<ShaderRef>(v.v).id), out);
+            break;
+        case ValueKind::Shader: {
+            const Node& s = *v.shader();
+            out += "shader ";
+            quote(s.name(), out);
+            out += " {\n";
+            for (const Node& c : s.children) dumpNode(c, depth + 1, out);
+            indent(depth, out);
+            out += '}';
+            break;
+        }
     }
 }
 
@@ -163,27 +183,37 @@ void blockHeader(const Node& n, std::string& out) {
 void dumpNode(const Node& n, int depth, std::string& out) {
     indent(depth, out);
     switch (n.kind) {
-    case NodeKind::Header: out += "//---" + n.word + "---"; break;
-    case NodeKind::Comment: out += "//" + n.word; break;
-    case NodeKind::Print:
-    case NodeKind::Error:
-        out += n.kind == NodeKind::Print ? "#print " : "#error ";
-        quote(n.word, out);
-        break;
-    case NodeKind::Block:
-        blockHeader(n, out);
-        out += " {\n";
-        for (const Node& c : n.children) dumpNode(c, depth + 1, out);
-        indent(depth, out);
-        out += "}";
-        break;
-    case NodeKind::Parameter:
-        quote(n.word, out);
-        out += ' ';
-        value(n.args.empty() ? Value{} : n.args.front(), depth, n.word, out);
-        break;
-    case NodeKind::UseShader: out += n.word; args(n, depth, out); break;
-    default: out += nodeKindName(n.kind); args(n, depth, out); break;
+        case NodeKind::Header:
+            out += "//---" + n.word + "---";
+            break;
+        case NodeKind::Comment:
+            out += "//" + n.word;
+            break;
+        case NodeKind::Print:
+        case NodeKind::Error:
+            out += n.kind == NodeKind::Print ? "#print " : "#error ";
+            quote(n.word, out);
+            break;
+        case NodeKind::Block:
+            blockHeader(n, out);
+            out += " {\n";
+            for (const Node& c : n.children) dumpNode(c, depth + 1, out);
+            indent(depth, out);
+            out += "}";
+            break;
+        case NodeKind::Parameter:
+            quote(n.word, out);
+            out += ' ';
+            value(n.args.empty() ? Value{} : n.args.front(), depth, n.word, out);
+            break;
+        case NodeKind::UseShader:
+            out += n.word;
+            args(n, depth, out);
+            break;
+        default:
+            out += nodeKindName(n.kind);
+            args(n, depth, out);
+            break;
     }
     out += '\n';
 }

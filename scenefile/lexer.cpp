@@ -11,14 +11,24 @@ namespace scenefile::detail {
 
 namespace {
 
-bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // Bytes that end a run: blanks, line feeds, punctuation, quotes and control
 // bytes (a binary array may follow a text element directly).
 bool endsRun(unsigned char c) {
     switch (c) {
-    case '{': case '}': case '[': case ']': case ',': case '!': case '"': return true;
-    default: return c < 0x20 || c == 0x7f;
+        case '{':
+        case '}':
+        case '[':
+        case ']':
+        case ',':
+        case '!':
+        case '"':
+            return true;
+        default:
+            return c < 0x20 || c == 0x7f;
     }
 }
 
@@ -30,13 +40,14 @@ int hexValue(unsigned char c) {
 }
 
 bool allHex(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return hexValue(static_cast<unsigned char>(c)) >= 0; });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return hexValue(static_cast<unsigned char>(c)) >= 0; });
 }
 
 // Bytes that may begin a line of statements.
 bool canStartLine(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' || c == '"' || c == '}' ||
-           c == '/' || c == '\n' || isBlank(c) || c >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' || c == '"' ||
+           c == '}' || c == '/' || c == '\n' || isBlank(c) || c >= 0x80;
 }
 
 bool looksNumeric(std::string_view s) {
@@ -71,9 +82,14 @@ std::string shorten(std::string_view s) {
 
 std::size_t binaryValueSize(char kind) {
     switch (kind) {
-    case 'c': case 'f': case 'i': return 4;
-    case 'r': return 8;
-    default: return 0;
+        case 'c':
+        case 'f':
+        case 'i':
+            return 4;
+        case 'r':
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -87,36 +103,60 @@ std::string decodeHex(std::string_view digits) {
 
 SourcePos Lexer::position(std::size_t at) const {
     at = std::min(at, data_.size());
-    auto lines = [&](std::size_t from, std::size_t to) { return countLineFeeds(data_.data() + from, to - from); };
+    auto lines = [&](std::size_t from, std::size_t to) {
+        return countLineFeeds(data_.data() + from, to - from);
+    };
     if (at < markPos_) return SourcePos{base_ + at, baseLine_ + lines(0, at)};
     markLine_ += lines(markPos_, at);
     markPos_ = at;
     return SourcePos{base_ + at, markLine_};
 }
 
-void Lexer::fail(std::size_t at, const std::string& problem) const { throw ParseError(position(at), problem); }
+void Lexer::fail(std::size_t at, const std::string& problem) const {
+    throw ParseError(position(at), problem);
+}
 
-void Lexer::needMore(std::size_t needed) const { throw NeedMore{std::max(needed, data_.size() + 1)}; }
+void Lexer::needMore(std::size_t needed) const {
+    throw NeedMore{std::max(needed, data_.size() + 1)};
+}
 
 std::string Lexer::describe(const Token& t) const {
     switch (t.kind) {
-    case TokenKind::End: return "end of input";
-    case TokenKind::Newline: return "end of line";
-    case TokenKind::Word: return "'" + shorten(t.text) + "'";
-    case TokenKind::Number: return "number " + shorten(t.text);
-    case TokenKind::Text: return "text \"" + shorten(t.text) + "\"";
-    case TokenKind::HexText: return "hex text xX" + shorten(t.text);
-    case TokenKind::Blob: return "hex blob bX" + shorten(t.text);
-    case TokenKind::LBrace: return "'{'";
-    case TokenKind::RBrace: return "'}'";
-    case TokenKind::LBracket: return "'['";
-    case TokenKind::RBracket: return "']'";
-    case TokenKind::Comma: return "','";
-    case TokenKind::Bang: return "'!'";
-    case TokenKind::Binary: return std::string("binary array '") + t.binaryKind + "' of " + std::to_string(t.binaryCount) + " values";
-    case TokenKind::Comment: return "comment";
-    case TokenKind::Print: return "#print";
-    case TokenKind::Error: return "#error";
+        case TokenKind::End:
+            return "end of input";
+        case TokenKind::Newline:
+            return "end of line";
+        case TokenKind::Word:
+            return "'" + shorten(t.text) + "'";
+        case TokenKind::Number:
+            return "number " + shorten(t.text);
+        case TokenKind::Text:
+            return "text \"" + shorten(t.text) + "\"";
+        case TokenKind::HexText:
+            return "hex text xX" + shorten(t.text);
+        case TokenKind::Blob:
+            return "hex blob bX" + shorten(t.text);
+        case TokenKind::LBrace:
+            return "'{'";
+        case TokenKind::RBrace:
+            return "'}'";
+        case TokenKind::LBracket:
+            return "'['";
+        case TokenKind::RBracket:
+            return "']'";
+        case TokenKind::Comma:
+            return "','";
+        case TokenKind::Bang:
+            return "'!'";
+        case TokenKind::Binary:
+            return std::string("binary array '") + t.binaryKind + "' of " +
+                   std::to_string(t.binaryCount) + " values";
+        case TokenKind::Comment:
+            return "comment";
+        case TokenKind::Print:
+            return "#print";
+        case TokenKind::Error:
+            return "#error";
     }
     return "?";
 }
@@ -130,7 +170,9 @@ void Lexer::skipBlanks() {
 }
 
 void Lexer::skipBlankLines() {
-    while (pos_ < data_.size() && (isBlank(static_cast<unsigned char>(data_[pos_])) || data_[pos_] == '\n')) ++pos_;
+    while (pos_ < data_.size() &&
+           (isBlank(static_cast<unsigned char>(data_[pos_])) || data_[pos_] == '\n'))
+        ++pos_;
 }
 
 Token Lexer::peek() {
@@ -165,16 +207,26 @@ Token Lexer::next() {
         return makeToken(kind, start, start + 1);
     };
     switch (c) {
-    case '\n': return single(TokenKind::Newline);
-    case '{': return single(TokenKind::LBrace);
-    case '}': return single(TokenKind::RBrace);
-    case '[': return single(TokenKind::LBracket);
-    case ']': return single(TokenKind::RBracket);
-    case ',': return single(TokenKind::Comma);
-    case '!': return single(TokenKind::Bang);
-    case '"': return quoted(start);
-    case 0x01: return binary(start);
-    default: break;
+        case '\n':
+            return single(TokenKind::Newline);
+        case '{':
+            return single(TokenKind::LBrace);
+        case '}':
+            return single(TokenKind::RBrace);
+        case '[':
+            return single(TokenKind::LBracket);
+        case ']':
+            return single(TokenKind::RBracket);
+        case ',':
+            return single(TokenKind::Comma);
+        case '!':
+            return single(TokenKind::Bang);
+        case '"':
+            return quoted(start);
+        case 0x01:
+            return binary(start);
+        default:
+            break;
     }
     if (c == '/') {
         if (start + 1 >= data_.size() && !final_) needMore(start + 2);
@@ -209,16 +261,20 @@ Token Lexer::quoted(std::size_t start) {
 std::optional<BinaryHeader> Lexer::headerAt(std::size_t start) const {
     if (data_.size() - start < kBinaryHeader) return std::nullopt;
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data_[start + i]); };
-    if (byte(0) != 0x01 || byte(1) != 0x02 || byte(2) != 0x03 || binaryValueSize(static_cast<char>(byte(3))) == 0)
+    if (byte(0) != 0x01 || byte(1) != 0x02 || byte(2) != 0x03 ||
+        binaryValueSize(static_cast<char>(byte(3))) == 0)
         return std::nullopt;
-    std::uint32_t count = static_cast<std::uint32_t>(byte(4)) | static_cast<std::uint32_t>(byte(5)) << 8 |
-                          static_cast<std::uint32_t>(byte(6)) << 16 | static_cast<std::uint32_t>(byte(7)) << 24;
+    std::uint32_t count =
+        static_cast<std::uint32_t>(byte(4)) | static_cast<std::uint32_t>(byte(5)) << 8 |
+        static_cast<std::uint32_t>(byte(6)) << 16 | static_cast<std::uint32_t>(byte(7)) << 24;
     return BinaryHeader{start, static_cast<char>(byte(3)), count};
 }
 
 std::size_t Lexer::afterBlankLines() const {
     std::size_t at = pos_;
-    while (at < data_.size() && (isBlank(static_cast<unsigned char>(data_[at])) || data_[at] == '\n')) ++at;
+    while (at < data_.size() &&
+           (isBlank(static_cast<unsigned char>(data_[at])) || data_[at] == '\n'))
+        ++at;
     return at;
 }
 
@@ -239,10 +295,12 @@ Token Lexer::binary(std::size_t start) {
         fail(start, "binary array header cut short by the end of input");
     }
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data_[start + i]); };
-    if (byte(1) != 0x02 || byte(2) != 0x03) fail(start, "byte 0x01 that does not start a binary array marker (01 02 03)");
+    if (byte(1) != 0x02 || byte(2) != 0x03)
+        fail(start, "byte 0x01 that does not start a binary array marker (01 02 03)");
     if (binaryValueSize(static_cast<char>(byte(3))) == 0) {
         char buf[80];
-        std::snprintf(buf, sizeof buf, "unknown binary array kind 0x%02x (expected c, f, r or i)", byte(3));
+        std::snprintf(buf, sizeof buf, "unknown binary array kind 0x%02x (expected c, f, r or i)",
+                      byte(3));
         fail(start + 3, buf);
     }
     const BinaryHeader header = *headerAt(start);
@@ -268,7 +326,8 @@ Token Lexer::comment(std::size_t start) {
     const char* from = data_.data() + start + 2;
     const void* lf = std::memchr(from, '\n', data_.size() - start - 2);
     if (!lf && !final_) needMore(data_.size() + 1);
-    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data_.data()) : data_.size();
+    std::size_t end =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data_.data()) : data_.size();
     Token t = makeToken(TokenKind::Comment, start, end);
     t.text = data_.substr(start + 2, end - start - 2);
     pos_ = end;

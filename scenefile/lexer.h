@@ -29,23 +29,23 @@ struct NeedMore {
 };
 
 enum class TokenKind : std::uint8_t {
-    End,       // final end of input
-    Newline,   // a line feed
-    Word,      // a run of other bytes: keywords, bare names, "on", "off"
-    Number,    // a run that reads as a number ("%g", "%d", "%.3f", nan, inf)
-    Text,      // "..." (text = the bytes between the quotes)
-    HexText,   // xX and hex digits (text = the digits)
-    Blob,      // bX and hex digits (text = the digits)
+    End,      // final end of input
+    Newline,  // a line feed
+    Word,     // a run of other bytes: keywords, bare names, "on", "off"
+    Number,   // a run that reads as a number ("%g", "%d", "%.3f", nan, inf)
+    Text,     // "..." (text = the bytes between the quotes)
+    HexText,  // xX and hex digits (text = the digits)
+    Blob,     // bX and hex digits (text = the digits)
     LBrace,
     RBrace,
     LBracket,
     RBracket,
     Comma,
     Bang,
-    Binary,    // 01 02 03 kind, count, values
-    Comment,   // "//" to the end of the line (text = after the slashes)
-    Print,     // #print "..." (text = between the quotes)
-    Error,     // #error "..."
+    Binary,   // 01 02 03 kind, count, values
+    Comment,  // "//" to the end of the line (text = after the slashes)
+    Print,    // #print "..." (text = between the quotes)
+    Error,    // #error "..."
 };
 
 struct Token {
@@ -85,11 +85,11 @@ public:
     std::string_view data() const { return data_; }
     bool final() const { return final_; }
 
-    Token next();                 // after blanks; a line feed is a token
+    Token next();  // after blanks; a line feed is a token
     Token peek();
     Token nextSkippingNewlines();  // after blanks and line feeds
     Token peekSkippingNewlines();
-    void skipBlankLines();         // blanks and line feeds
+    void skipBlankLines();  // blanks and line feeds
 
     // Binary arrays whose values the caller decodes as they arrive. After
     // blanks and line feeds: whether a binary array begins (only its first

@@ -17,8 +17,8 @@ namespace scenefile {
 class ParseError : public std::runtime_error {
 public:
     ParseError(SourcePos at, const std::string& problem)
-        : std::runtime_error("line " + std::to_string(at.line) + ", byte " + std::to_string(at.offset) +
-                             ": " + problem),
+        : std::runtime_error("line " + std::to_string(at.line) + ", byte " +
+                             std::to_string(at.offset) + ": " + problem),
           pos_(at),
           problem_(problem) {}
 

@@ -27,26 +27,46 @@ std::string_view Node::name() const {
 
 const char* nodeKindName(NodeKind kind) {
     switch (kind) {
-    case NodeKind::Header: return "header";
-    case NodeKind::Comment: return "comment";
-    case NodeKind::Print: return "#print";
-    case NodeKind::Error: return "#error";
-    case NodeKind::Version: return "version";
-    case NodeKind::Block: return "block";
-    case NodeKind::Parameter: return "parameter";
-    case NodeKind::Transform: return "transform";
-    case NodeKind::SetTransform: return "set transform";
-    case NodeKind::Scale: return "scale";
-    case NodeKind::Rotate: return "rotate";
-    case NodeKind::Translate: return "translate";
-    case NodeKind::Attribute: return "attribute";
-    case NodeKind::Progress: return "progress";
-    case NodeKind::Icon: return "icon";
-    case NodeKind::Id: return "id";
-    case NodeKind::Flags: return "flags";
-    case NodeKind::Render: return "render";
-    case NodeKind::UseMaterial: return "material";
-    case NodeKind::UseShader: return "shader use";
+        case NodeKind::Header:
+            return "header";
+        case NodeKind::Comment:
+            return "comment";
+        case NodeKind::Print:
+            return "#print";
+        case NodeKind::Error:
+            return "#error";
+        case NodeKind::Version:
+            return "version";
+        case NodeKind::Block:
+            return "block";
+        case NodeKind::Parameter:
+            return "parameter";
+        case NodeKind::Transform:
+            return "transform";
+        case NodeKind::SetTransform:
+            return "set transform";
+        case NodeKind::Scale:
+            return "scale";
+        case NodeKind::Rotate:
+            return "rotate";
+        case NodeKind::Translate:
+            return "translate";
+        case NodeKind::Attribute:
+            return "attribute";
+        case NodeKind::Progress:
+            return "progress";
+        case NodeKind::Icon:
+            return "icon";
+        case NodeKind::Id:
+            return "id";
+        case NodeKind::Flags:
+            return "flags";
+        case NodeKind::Render:
+            return "render";
+        case NodeKind::UseMaterial:
+            return "material";
+        case NodeKind::UseShader:
+            return "shader use";
     }
     return "?";
 }

@@ -100,14 +100,14 @@ enum class NodeKind : std::uint8_t {
     Scale,         // scale x y z
     Rotate,
     Translate,
-    Attribute,     // attribute "name" "value"
-    Progress,      // progress "text" fraction
-    Icon,          // icon bX...
-    Id,            // id N
-    Flags,         // flags N
-    Render,        // render
-    UseMaterial,   // material "name" (no block)
-    UseShader,     // surface|shadow|volume|reflection map, then an id or an inline shader
+    Attribute,    // attribute "name" "value"
+    Progress,     // progress "text" fraction
+    Icon,         // icon bX...
+    Id,           // id N
+    Flags,        // flags N
+    Render,       // render
+    UseMaterial,  // material "name" (no block)
+    UseShader,    // surface|shadow|volume|reflection map, then an id or an inline shader
 };
 
 enum class ParamStyle : std::uint8_t {

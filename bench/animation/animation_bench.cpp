@@ -10,8 +10,8 @@
 //   BM_ExportAnimationFile/M  the same into the scene file writer on
 //                             /dev/null (matrices are written as text)
 //
-// The rate of samples (items_per_second) stays about flat as M grows: the key search is logarithmic and the sample lists grow by
-// doubling, so nothing in the bake is quadratic in the length.
+// The rate of samples (items_per_second) stays about flat as M grows: the key search is logarithmic
+// and the sample lists grow by doubling, so nothing in the bake is quadratic in the length.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -174,7 +174,12 @@ void BM_ExportAnimationFile(benchmark::State& state) {
     std::fclose(sink);
     state.SetItemsProcessed(counter.samples * state.iterations());
 }
-BENCHMARK(BM_ExportAnimationFile)->Arg(1)->Arg(10)->Arg(60)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ExportAnimationFile)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(60)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

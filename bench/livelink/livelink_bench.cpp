@@ -68,8 +68,9 @@ pid_t startRenderer(const std::string& runtime, const std::string& output, int f
     ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const std::string first = std::to_string(firstPort);
     const std::string last = std::to_string(firstPort + 15);
-    const char* args[] = {VXRENDERER_PATH, "--port", first.c_str(), "--max-port", last.c_str(),
-                          "--output", output.c_str(), "--exit-when-idle", "600", nullptr};
+    const char* args[] = {VXRENDERER_PATH, "--port",   first.c_str(),  "--max-port",
+                          last.c_str(),    "--output", output.c_str(), "--exit-when-idle",
+                          "600",           nullptr};
     pid_t pid = -1;
     const int failed = ::posix_spawn(&pid, VXRENDERER_PATH, &actions, nullptr,
                                      const_cast<char* const*>(args), environ);

@@ -27,7 +27,8 @@ std::string scratchPath(const char* name) {
     return dir / (std::string(name) + ".vxs");
 }
 
-void arrayParameter(tal::talScene_api& api, const char* name, int code, const void* data, std::size_t count) {
+void arrayParameter(tal::talScene_api& api, const char* name, int code, const void* data,
+                    std::size_t count) {
     tal::ArrayValue value{data, static_cast<std::int32_t>(count)};
     api.setParameter(name, code | tal::kArrayBit, &value);
 }

@@ -29,7 +29,8 @@ std::string readChunked(std::string_view bytes, std::size_t chunk) {
     scenefile::TreeBuilder tree;
     scenefile::StreamReader reader(tree);
     try {
-        for (std::size_t at = 0; at < bytes.size(); at += chunk) reader.feed(bytes.substr(at, chunk));
+        for (std::size_t at = 0; at < bytes.size(); at += chunk)
+            reader.feed(bytes.substr(at, chunk));
         reader.finish();
     } catch (const scenefile::ParseError& e) {
         return std::string("error: ") + e.what();
@@ -45,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t chunk = size ? 1 + data[0] % 61 : 1;
     std::string chunked = readChunked(bytes, chunk);
     if (whole != chunked) {
-        std::fprintf(stderr, "whole and chunked (%zu) readings differ:\n--- whole\n%s\n--- chunked\n%s\n", chunk,
-                     whole.c_str(), chunked.c_str());
+        std::fprintf(stderr,
+                     "whole and chunked (%zu) readings differ:\n--- whole\n%s\n--- chunked\n%s\n",
+                     chunk, whole.c_str(), chunked.c_str());
         std::abort();
     }
     return 0;

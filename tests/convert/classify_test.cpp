@@ -19,7 +19,8 @@ using ::testing::ElementsAre;
 
 std::vector<const host::BaseTag*> tagsOf(const host::BaseObject& object) {
     std::vector<const host::BaseTag*> tags;
-    for (const host::BaseTag* tag = object.GetFirstTag(); tag; tag = tag->GetNext()) tags.push_back(tag);
+    for (const host::BaseTag* tag = object.GetFirstTag(); tag; tag = tag->GetNext())
+        tags.push_back(tag);
     return tags;
 }
 
@@ -71,11 +72,13 @@ TEST(ClassifyTrack, FilesEnabledTracksThatSpanATimeByChannel) {
     ]}]})",
                                             documentFolder());
     std::vector<const host::CTrack*> tracks;
-    for (const host::CTrack* t = doc->GetFirstObject()->GetFirstCTrack(); t; t = t->GetNext()) tracks.push_back(t);
+    for (const host::CTrack* t = doc->GetFirstObject()->GetFirstCTrack(); t; t = t->GetNext())
+        tracks.push_back(t);
     ASSERT_EQ(tracks.size(), 7u);
 
     convert::TrackList scale, rotation, position;
-    for (const host::CTrack* track : tracks) convert::classifyTrack(track, scale, rotation, position);
+    for (const host::CTrack* track : tracks)
+        convert::classifyTrack(track, scale, rotation, position);
     EXPECT_THAT(position, ElementsAre(tracks[0]));
     EXPECT_THAT(rotation, ElementsAre(tracks[1]));
     EXPECT_THAT(scale, ElementsAre(tracks[2]));
@@ -89,7 +92,8 @@ TEST(CollectCameras, FindsEveryCameraParentFirstButNotInCaches) {
        "children": [{"type": "camera", "name": "Last"}]}]})",
                                             documentFolder());
     std::vector<host::BaseObject*> cameras;
-    for (host::BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext()) convert::collectCameras(o, cameras);
+    for (host::BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext())
+        convert::collectCameras(o, cameras);
     std::vector<std::string> names;
     for (const host::BaseObject* camera : cameras) names.push_back(camera->GetName().utf8());
     EXPECT_THAT(names, ElementsAre("Outer", "Inner", "Last"));
@@ -98,7 +102,8 @@ TEST(CollectCameras, FindsEveryCameraParentFirstButNotInCaches) {
 TEST(ObjectKey, TagsMeetTheirObjectOthersHaveNoKey) {
     const auto doc = host::LoadDocumentText(
         R"({"materials": [{"id": "m", "type": "standard"}],
-            "objects": [{"type": "null", "key": 42, "tags": [{"type": "phong"}]}]})", documentFolder());
+            "objects": [{"type": "null", "key": 42, "tags": [{"type": "phong"}]}]})",
+        documentFolder());
     const host::BaseObject& object = *doc->GetFirstObject();
     EXPECT_EQ(convert::objectKey(object), 42u);
     EXPECT_EQ(convert::objectKey(*object.GetFirstTag()), 42u);

@@ -41,7 +41,8 @@ protected:
         convert::exportDocument(context, document.get());
     }
     std::vector<std::string> outline() const {
-        return api.filtered({"beginGroup", "endGroup", "progress", "flags", "transform", "attribute"});
+        return api.filtered(
+            {"beginGroup", "endGroup", "progress", "flags", "transform", "attribute"});
     }
     // A leaf object's weight: the difference of its two progress statements.
     double weightOf(const std::string& name) const {

@@ -2,13 +2,14 @@
 // progress share their children receive: half of the weight when the mesh
 // was exported, all of it otherwise), caches, the Update selection, names,
 // and the document's time.
+#include "convert/traversal.h"
+
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "convert/traversal.h"
 #include "host/document.h"
 #include "traversal_fixture.h"
 
@@ -30,8 +31,8 @@ TEST_F(TraversalTest, HiddenPolygonKeepsItsGroupButNotItsMeshAndPassesTheStateDo
     EXPECT_EQ(calls[3], "flags 1");
     EXPECT_EQ(calls[4], "transform 1 0 0 0 0 1 0 0 0 0 1 0 1 0 0 1");
     // hidden: no mesh, its children share all of its weight.
-    EXPECT_DOUBLE_EQ(weightOf("i1"), 0.5);     // inherits hidden: no mesh
-    EXPECT_DOUBLE_EQ(weightOf("s1"), 0.25);    // render visibility on again: mesh
+    EXPECT_DOUBLE_EQ(weightOf("i1"), 0.5);   // inherits hidden: no mesh
+    EXPECT_DOUBLE_EQ(weightOf("s1"), 0.25);  // render visibility on again: mesh
 }
 
 TEST_F(TraversalTest, MeshNeedsBothVisibilitiesOn) {
@@ -67,21 +68,21 @@ TEST_F(TraversalTest, GeneratorsAreWalkedThroughTheirCachesDeformCacheFirst) {
        "cache": {"type": "polygon", "name": "Bent.cache"}}]})");
     run();
     EXPECT_THAT(api.filtered({"beginGroup", "endGroup", "progress"}),
-                ElementsAre("beginGroup untitled",                              //
-                            "progress Cube 0.000000", "beginGroup Cube",         //
-                            "progress Cube.poly 0.000000", "beginGroup Cube.poly",  //
-                            "endGroup", "progress Cube.poly 0.250000",           //
-                            "progress below 0.250000", "beginGroup below",       //
-                            "endGroup", "progress below 0.500000",               //
-                            "endGroup",                                          //
-                            "progress Bent 0.500000", "beginGroup Bent",         //
+                ElementsAre("beginGroup untitled",                                          //
+                            "progress Cube 0.000000", "beginGroup Cube",                    //
+                            "progress Cube.poly 0.000000", "beginGroup Cube.poly",          //
+                            "endGroup", "progress Cube.poly 0.250000",                      //
+                            "progress below 0.250000", "beginGroup below",                  //
+                            "endGroup", "progress below 0.500000",                          //
+                            "endGroup",                                                     //
+                            "progress Bent 0.500000", "beginGroup Bent",                    //
                             "progress Bent.deformed 0.500000", "beginGroup Bent.deformed",  //
-                            "endGroup", "progress Bent.deformed 0.750000",       //
-                            "endGroup", "progress Bent 1.000000",                //
+                            "endGroup", "progress Bent.deformed 0.750000",                  //
+                            "endGroup", "progress Bent 1.000000",                           //
                             "endGroup"));
-    EXPECT_NE(std::find(api.calls.begin(), api.calls.end(),
-                        "transform 1 0 0 0 0 1 0 0 0 0 1 0 0 2 0 1"),
-              api.calls.end());
+    EXPECT_NE(
+        std::find(api.calls.begin(), api.calls.end(), "transform 1 0 0 0 0 1 0 0 0 0 1 0 0 2 0 1"),
+        api.calls.end());
 }
 
 // A selected null with a polygon child and a generator child, and an
@@ -113,9 +114,9 @@ TEST_F(TraversalTest, UpdateExportsTheMeshesOfTheSelectedBranchesOnly) {
     load(selectionDocument(true, false, false));
     run();
     EXPECT_EQ(context.selectionKeys.size(), 1u);
-    EXPECT_DOUBLE_EQ(weightOf("p1"), 0.125);    // below the selected null: mesh
-    EXPECT_DOUBLE_EQ(weightOf("g1"), 0.0625);   // in a cache below it: mesh
-    EXPECT_DOUBLE_EQ(weightOf("p2"), 0.5);      // not selected: no mesh
+    EXPECT_DOUBLE_EQ(weightOf("p1"), 0.125);                // below the selected null: mesh
+    EXPECT_DOUBLE_EQ(weightOf("g1"), 0.0625);               // in a cache below it: mesh
+    EXPECT_DOUBLE_EQ(weightOf("p2"), 0.5);                  // not selected: no mesh
     EXPECT_EQ(api.filtered({"beginGroup P2"}).size(), 1u);  // but its group all the same
 }
 
@@ -165,9 +166,9 @@ TEST_F(TraversalTest, DocumentGroupIsNamedAfterTheFileUpToItsLastDot) {
         load("{" + name + R"("directory": "/projects/chair", "objects": []})");
         context.documentDirectory = "stale";
         run();
-        EXPECT_THAT(outline(), ElementsAre("beginGroup " + group,
-                                           "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 0 1",
-                                           "attribute source file source file", "endGroup"));
+        EXPECT_THAT(outline(),
+                    ElementsAre("beginGroup " + group, "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 0 1",
+                                "attribute source file source file", "endGroup"));
         EXPECT_EQ(context.documentDirectory, "/projects/chair");
         EXPECT_EQ(context.document, document.get());
     }

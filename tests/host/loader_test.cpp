@@ -26,7 +26,8 @@ TEST(Loader, StrictErrorsNameThePathAndTheProblem) {
         {R"({"objects": [{"type": "null", "colour": 1}]})",
          "objects[0].colour: unknown key (expected one of: type, id, name, key, position, "
          "rotation, scale, "
-         "rotationOrder, matrix, params, bits, layer, selected, points, polygons, normals, tags, tracks, "
+         "rotationOrder, matrix, params, bits, layer, selected, points, polygons, normals, tags, "
+         "tracks, "
          "children, cache, "
          "deformCache, hair)"},
         {R"({"objects": [{"type": "null", "children": [{"type": "null"}, {"type": "null"}, {"type": "polygon",

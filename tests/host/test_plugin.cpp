@@ -24,7 +24,7 @@ std::string documentName(BaseDocument* doc) {
 }
 
 class Render : public CommandData {
-  public:
+public:
     bool Execute(BaseDocument* doc) override {
         int count = 0;
         for (BaseObject* o = doc->GetFirstObject(); o; o = o->GetNext()) ++count;
@@ -35,12 +35,12 @@ class Render : public CommandData {
 };
 
 class Update : public CommandData {
-  public:
+public:
     bool Execute(BaseDocument*) override { throw std::runtime_error("update exploded"); }
 };
 
 class Export : public CommandData {
-  public:
+public:
     bool Execute(BaseDocument* doc) override {
         Filename file;
         file.SetDirectory("%USERDATA%");
@@ -62,7 +62,7 @@ class Export : public CommandData {
 };
 
 class Message : public CommandData {
-  public:
+public:
     bool Execute(BaseDocument*) override {
         GeOutString("something went wrong", GEMB_ICONEXCLAMATION);
         return true;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
 #include "tests/platform/test_files.h"
 
 namespace {
@@ -25,7 +26,7 @@ std::string slurp(const fs::path& p) {
 }
 
 class Vxhost : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = testfiles::makeTempDir("vxhost");
         fs::create_directories(dir_);

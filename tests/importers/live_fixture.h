@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "importers/sceneapi/dev/live_services.h"

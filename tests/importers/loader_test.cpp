@@ -1,7 +1,6 @@
-#include "importers/sceneapi/dev/vantrixlive_loader.h"
-
 #include <unistd.h>
 
+#include "importers/sceneapi/dev/vantrixlive_loader.h"
 #include "tests/importers/live_fixture.h"
 
 namespace {
@@ -52,10 +51,10 @@ TEST_F(LoaderTest, TriesTheFolderThenTheCurrentFolderThirtyTwoFirst) {
 }
 
 TEST_F(LoaderTest, InstallationsBelowSixUseTheOldBaseName) {
-    EXPECT_EQ(tal::liveLibraryCandidates("D:/r/bin", 5),
-              (std::vector<std::string>{"D:/r/bin/talvantrixlive32.so",
-                                        "D:/r/bin/talvantrixlive64.so", "./talvantrixlive32.so",
-                                        "./talvantrixlive64.so"}));
+    EXPECT_EQ(
+        tal::liveLibraryCandidates("D:/r/bin", 5),
+        (std::vector<std::string>{"D:/r/bin/talvantrixlive32.so", "D:/r/bin/talvantrixlive64.so",
+                                  "./talvantrixlive32.so", "./talvantrixlive64.so"}));
     registerVersion(5);
     EXPECT_EQ(tal_get_scene_api(5, 8), nullptr);
     EXPECT_EQ(libraries.attempts.front(), binFolder + "/talvantrixlive32.so");
@@ -95,9 +94,9 @@ TEST_F(LoaderTest, LibraryWithoutTheEntryPointIsUnloadedAgain) {
     EXPECT_EQ(tal_get_scene_api(7, 8), nullptr);
     EXPECT_EQ(libraries.loaded.size(), 1u);
     EXPECT_EQ(libraries.closes, 1);
-    EXPECT_EQ(logged("Vantrix live: "),
-              std::vector<std::string>{
-                  "vantrixlive_loader:245 - 14:03:07.000 DEBUG4:  Vantrix live: 0"});
+    EXPECT_EQ(
+        logged("Vantrix live: "),
+        std::vector<std::string>{"vantrixlive_loader:245 - 14:03:07.000 DEBUG4:  Vantrix live: 0"});
     EXPECT_TRUE(logged("NO shared handle").empty());
     EXPECT_EQ(tal_get_query_api(7, 8), nullptr);  // tries again from scratch
     EXPECT_EQ(libraries.loaded.size(), 2u);
@@ -124,8 +123,9 @@ TEST_F(LoaderTest, TwoGettersLoadOnceAndFreeingDeletesTheRootBeforeUnloading) {
     // The query getter logs the loader it finds: none at first, then the loaded one.
     const auto queryLines = logged("tal_get_query_api -> vantrix_live_loader: ");
     ASSERT_EQ(queryLines.size(), 2u);
-    EXPECT_EQ(queryLines[0], "vantrixlive_loader:282 - 14:03:07.000 DEBUG4:  "
-                             "tal_get_query_api -> vantrix_live_loader: 0");
+    EXPECT_EQ(queryLines[0],
+              "vantrixlive_loader:282 - 14:03:07.000 DEBUG4:  "
+              "tal_get_query_api -> vantrix_live_loader: 0");
     EXPECT_NE(queryLines[1].find("vantrix_live_loader: 0x"), std::string::npos) << queryLines[1];
 
     tal_free_live_loader();

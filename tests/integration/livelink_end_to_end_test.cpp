@@ -19,7 +19,8 @@ const std::string kSelection = R"({"name": "chair.c4d", "objects": [
 
 std::size_t count(const std::string& text, const std::string& what) {
     std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
     return n;
 }
 
@@ -63,15 +64,19 @@ TEST_F(LiveEndToEnd, UpdateOfTheHeldSceneKeepsTheViewAndSendsOnlyTheSelectedMesh
     ASSERT_EQ(saved.size(), 2u) << rendererLog();
     const std::string rendered = testfiles::readFile(saved[0]);
     const std::string updated = testfiles::readFile(saved[1]);
-    EXPECT_EQ(count(rendered, "\"import_adjust_camera\" on,\n\"import_adjust_environment\" on,"), 1u);
-    EXPECT_EQ(count(updated, "\"import_adjust_camera\" off,\n\"import_adjust_environment\" off,"), 1u);
+    EXPECT_EQ(count(rendered, "\"import_adjust_camera\" on,\n\"import_adjust_environment\" on,"),
+              1u);
+    EXPECT_EQ(count(updated, "\"import_adjust_camera\" off,\n\"import_adjust_environment\" off,"),
+              1u);
     EXPECT_EQ(count(rendered, "object \""), 2u);
     EXPECT_EQ(count(updated, "object \""), 1u);
     EXPECT_EQ(count(updated, "object \"Chosen\""), 1u);
     // Both groups still travel; the model set keeps the mesh that was not sent.
     EXPECT_EQ(count(updated, "group \"Kept\""), 1u);
-    EXPECT_NE(rendererLog().find("scene 2 \"chair\" (update) from client 1: objects 1, triangles 1,"),
-              std::string::npos) << rendererLog();
+    EXPECT_NE(
+        rendererLog().find("scene 2 \"chair\" (update) from client 1: objects 1, triangles 1,"),
+        std::string::npos)
+        << rendererLog();
     EXPECT_NE(rendererLog().find("; model set: objects 2, triangles 3,"), std::string::npos);
 }
 
@@ -84,7 +89,8 @@ TEST_F(LiveEndToEnd, UpdateOfAnotherRenderersSceneAdjustsTheView) {
     const std::vector<std::string> saved = savedScenes();
     ASSERT_EQ(saved.size(), 2u) << rendererLog();
     const std::string updated = testfiles::readFile(saved[1]);
-    EXPECT_EQ(count(updated, "\"import_adjust_camera\" on,\n\"import_adjust_environment\" on,"), 1u);
+    EXPECT_EQ(count(updated, "\"import_adjust_camera\" on,\n\"import_adjust_environment\" on,"),
+              1u);
     EXPECT_NE(rendererLog().find("scene 2 \"chair\" (render)"), std::string::npos) << rendererLog();
 }
 

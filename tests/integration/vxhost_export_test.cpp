@@ -36,8 +36,9 @@ const std::string kHeader =
     "\"ext\" off,\n"
     "}\n";
 
-const std::string kMirror = "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 0 1\n"
-                            "attribute \"source file\" \"source file\"\n";
+const std::string kMirror =
+    "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 0 1\n"
+    "attribute \"source file\" \"source file\"\n";
 
 class VxhostExport : public ::testing::Test {
 protected:
@@ -142,8 +143,9 @@ TEST_F(VxhostExport, UnwritableTargetsAreReportedNotCrashedOn) {
     // A disk that fills up mid-export: the file size limit makes writes past
     // 1 KiB fail (the signal it raises is ignored, as a full disk raises none).
     auto out = path("full.vxs");
-    auto full = runProcess({"/bin/sh", "-c",
-                            "trap '' XFSZ; ulimit -f 1; exec \"$0\" export -o \"$1\"", VXHOST_PATH, out});
+    auto full =
+        runProcess({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" export -o \"$1\"",
+                    VXHOST_PATH, out});
     EXPECT_EQ(full.exitStatus, 1);
     EXPECT_NE(full.err.find("could not close file"), std::string::npos) << full.err;
     EXPECT_FALSE(fileExists(out)) << "an incomplete scene file must not be left behind";
@@ -161,8 +163,8 @@ TEST_F(VxhostExport, DashWritesTheSceneToStandardOutputAlone) {
 TEST_F(VxhostExport, CommandsListsTheThreeCommands) {
     auto r = runProcess({VXHOST_PATH, "commands"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
-    for (const char* s : {"1033591", "Render in Vantrix", "1034393", "Update Vantrix scene", "1034420",
-                          "Export to .vxs", "render.png", "update.png", "export.png"}) {
+    for (const char* s : {"1033591", "Render in Vantrix", "1034393", "Update Vantrix scene",
+                          "1034420", "Export to .vxs", "render.png", "update.png", "export.png"}) {
         EXPECT_NE(r.out.find(s), std::string::npos) << s;
     }
 }

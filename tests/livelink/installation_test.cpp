@@ -1,6 +1,7 @@
 #include "livelink/installation.h"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "tests/platform/test_files.h"
@@ -137,9 +138,9 @@ TEST(VersionFromPath, TakesTheNumberAfterTheLastProductLetter) {
     EXPECT_EQ(livelink::versionFromPath("C:\\Program Files\\Vantrix8"), 8);
     EXPECT_EQ(livelink::versionFromPath("/opt/talvik/Vantrix 12/"), 12);
     EXPECT_EQ(livelink::versionFromPath("/opt/talvik/Vantrix 8"), 8);
-    EXPECT_EQ(livelink::versionFromPath("/opt/Vantrix/"), -1);  // separator right after
-    EXPECT_EQ(livelink::versionFromPath("8"), -1);              // no letter
-    EXPECT_EQ(livelink::versionFromPath("Vantrix 8"), -1);      // no separator
+    EXPECT_EQ(livelink::versionFromPath("/opt/Vantrix/"), -1);      // separator right after
+    EXPECT_EQ(livelink::versionFromPath("8"), -1);                  // no letter
+    EXPECT_EQ(livelink::versionFromPath("Vantrix 8"), -1);          // no separator
     EXPECT_EQ(livelink::versionFromPath("/opt/Vantrix 8/bin"), 0);  // "n" of bin is last
     EXPECT_EQ(livelink::versionFromPath(""), -1);
 }

@@ -1,11 +1,10 @@
 // The registration tool, run as a user runs it, checked through the
 // installation discovery that reads what it wrote.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "livelink/installation.h"
@@ -36,9 +35,9 @@ protected:
 
 TEST_F(VxRegisterTest, RegisteredInstallationIsFoundWithItsPorts) {
     testfiles::writeFile(bin, "#!/bin/sh\n");
-    ASSERT_EQ(run("--bin '" + bin + "' --resources '" + (dir / "res") +
-                  "' --port 5000 --max-port 5010"),
-              0)
+    ASSERT_EQ(
+        run("--bin '" + bin + "' --resources '" + (dir / "res") + "' --port 5000 --max-port 5010"),
+        0)
         << output;
     EXPECT_TRUE(std::filesystem::is_directory(dir / "res"));
 

@@ -23,7 +23,8 @@ namespace testfiles {
 // with mode 0700. Throws when it cannot be made.
 inline std::filesystem::path makeTempDir(const std::string& tag = "vxtest") {
     std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed: " + pattern);
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed: " + pattern);
     return pattern;
 }
 

@@ -2,7 +2,6 @@
 // the Export dialog, and the teardown order (options, layer, factory).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,9 +25,12 @@ class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         script.controller = &controller;
-        controller.linkFactoryMaker = [this] { return std::make_unique<RecordingLinkFactory>(script); };
+        controller.linkFactoryMaker = [this] {
+            return std::make_unique<RecordingLinkFactory>(script);
+        };
         document = host::LoadDocumentText(
-            R"({"name": "model.final.c4d", "objects": [{"type": "null", "name": "A"}]})", folder.path());
+            R"({"name": "model.final.c4d", "objects": [{"type": "null", "name": "A"}]})",
+            folder.path());
     }
     void TearDown() override { host::SetFileDialogHandler(nullptr); }
 
@@ -43,9 +45,9 @@ TEST_F(ControllerTest, RenderAsksForANewSceneWithViewAdjustmentAndTearsDownInOrd
     EXPECT_TRUE(controller.runRender(document.get()));
     EXPECT_FALSE(controller.context.updateOnly);
     EXPECT_EQ(controller.context.scene, nullptr);
-    EXPECT_THAT(script.events, ElementsAre("setSceneName ", "setPreferRunning false", "setVersionRange 7 8",
-                                           "openApi", "beginScene", "closeApi, layer gone",
-                                           "~factory, layer gone"));
+    EXPECT_THAT(script.events, ElementsAre("setSceneName ", "setPreferRunning false",
+                                           "setVersionRange 7 8", "openApi", "beginScene",
+                                           "closeApi, layer gone", "~factory, layer gone"));
     EXPECT_EQ(optionsBlock(script.text), expectedOptions(true));
     // The options precede the document, which the scene ends with.
     const std::size_t group = script.text.find("\ngroup \"model.final\" {\n");
@@ -141,10 +143,11 @@ TEST_F(ControllerTest, ALinkFailureIsPrintedOnceAndMarksTheCommandFailed) {
 class ExportTest : public ControllerTest {
 protected:
     void answerDialog(std::optional<std::string> answer) {
-        host::SetFileDialogHandler([this, answer](const std::string& title, const std::string& suggested) {
-            dialogs.push_back(title + " | " + suggested);
-            return answer;
-        });
+        host::SetFileDialogHandler(
+            [this, answer](const std::string& title, const std::string& suggested) {
+                dialogs.push_back(title + " | " + suggested);
+                return answer;
+            });
     }
     void recordFileFactory() {
         controller.fileFactoryMaker = [this](const std::string& path) {
@@ -173,7 +176,9 @@ TEST_F(ExportTest, WritesTheSceneFileWithExportOptions) {
     std::filesystem::remove(path);
     const std::string text = content.str();
     EXPECT_EQ(text.rfind("//---talvik:dal:7---\n//---import:dal:1---\n//---id:1---\n"
-                         "// This is a Vantrix scene file\n\n#print ", 0), 0u);
+                         "// This is a Vantrix scene file\n\n#print ",
+                         0),
+              0u);
     EXPECT_EQ(optionsBlock(text), expectedOptions(true));
     EXPECT_THAT(text, HasSubstr("\ngroup \"model.final\" {\n"));
 }
@@ -196,8 +201,8 @@ TEST_F(ExportTest, ClosesTheFileAfterTheLayerAndRaisesAFailedClose) {
     answerDialog(folder / "out.vxs");
     EXPECT_TRUE(controller.runExport(document.get()));
     EXPECT_THAT(paths, ElementsAre(folder / "out.vxs"));
-    EXPECT_THAT(script.events,
-                ElementsAre("openApi", "beginScene", "closeApi, layer gone", "~factory, layer gone"));
+    EXPECT_THAT(script.events, ElementsAre("openApi", "beginScene", "closeApi, layer gone",
+                                           "~factory, layer gone"));
     EXPECT_EQ(optionsBlock(script.text), expectedOptions(true));
 
     script = FactoryScript();

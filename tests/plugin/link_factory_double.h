@@ -84,7 +84,9 @@ class RecordingFileFactory : public tal::LightFactory {
 public:
     explicit RecordingFileFactory(FactoryScript& script) : backEnd_(script) {}
     tal::talScene_api* openApi() override { return backEnd_.open(); }
-    void beginScene(tal::talSceneapi_oo& /*scene*/) override { backEnd_.script().events.push_back("beginScene"); }
+    void beginScene(tal::talSceneapi_oo& /*scene*/) override {
+        backEnd_.script().events.push_back("beginScene");
+    }
     void closeApi() override { backEnd_.close(); }
 
 private:
@@ -109,8 +111,12 @@ inline std::string expectedOptions(bool adjust) {
            "\"import_keep_original\" on,\n"
            "\"import_center_geometry\" off,\n"
            "\"import_snap_to_ground\" off,\n"
-           "\"import_adjust_camera\" " + a + ",\n"
-           "\"import_adjust_environment\" " + a + ",\n"
+           "\"import_adjust_camera\" " +
+           a +
+           ",\n"
+           "\"import_adjust_environment\" " +
+           a +
+           ",\n"
            "\"ext\" off,\n"
            "}\n";
 }

@@ -12,8 +12,10 @@ TEST(Module, ExportsTheEntryOnlyAndCarriesItsIcons) {
     ASSERT_NE(module, nullptr) << dlerror();
     EXPECT_NE(dlsym(module, "c4d_main"), nullptr);
     EXPECT_EQ(dlsym(module, "_ZN6plugin16registerCommandsEv"), nullptr);
-    EXPECT_EQ(dlsym(module, "_ZN7convert14exportDocumentERN6plugin16ExportControllerEPN4host12BaseDocumentE"),
-              nullptr);
+    EXPECT_EQ(
+        dlsym(module,
+              "_ZN7convert14exportDocumentERN6plugin16ExportControllerEPN4host12BaseDocumentE"),
+        nullptr);
     dlclose(module);
 
     const auto res = std::filesystem::path(VX_PLUGIN_MODULE).parent_path() / "res";

@@ -32,10 +32,12 @@ scenefile::Document scene(const std::string& name, bool adjust, const std::vecto
         api.beginGroup(name.c_str(), true);
         api.attribute("source file", "source file");
         for (const Mesh& mesh : meshes) {
-            for (std::size_t i = 0; i + 1 < mesh.path.size(); ++i) api.beginGroup(mesh.path[i].c_str(), true);
+            for (std::size_t i = 0; i + 1 < mesh.path.size(); ++i)
+                api.beginGroup(mesh.path[i].c_str(), true);
             api.beginObject(mesh.path.back().c_str(), true);
             api.beginGeometry("triangles");
-            const std::vector<std::int32_t> indices(static_cast<std::size_t>(mesh.triangles) * 3, 0);
+            const std::vector<std::int32_t> indices(static_cast<std::size_t>(mesh.triangles) * 3,
+                                                    0);
             const tal::ArrayValue array{indices.data(), static_cast<std::int32_t>(indices.size())};
             api.setParameter("triangles", tal::kInt | tal::kArrayBit, &array);
             api.endGeometry();
@@ -88,8 +90,9 @@ TEST(ModelSets, ObjectsAreKeyedByTheirWholePath) {
 }
 
 TEST(ModelSets, TheNameIsTheDocumentGroupsElseTheFirstGroupsElseUntitled) {
-    EXPECT_EQ(vxrenderer::modelSetName(scenefile::readScene(
-                  "group \"cam rig\" {\n}\ngroup \"doc\" {\nattribute \"source file\" \"source file\"\n}\n")),
+    EXPECT_EQ(vxrenderer::modelSetName(
+                  scenefile::readScene("group \"cam rig\" {\n}\ngroup \"doc\" {\nattribute "
+                                       "\"source file\" \"source file\"\n}\n")),
               "doc");
     EXPECT_EQ(vxrenderer::modelSetName(scenefile::readScene("group \"first\" {\n}\n")), "first");
     EXPECT_EQ(vxrenderer::modelSetName(scenefile::readScene("version 8\n")), "untitled");

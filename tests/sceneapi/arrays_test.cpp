@@ -157,7 +157,7 @@ TEST(ArrayStatements, BinaryFormCollectsUntilTheEnd) {
 // Gives `values` (32-bit each, `per` to an element) at most `limit`
 // elements per call, or stops after `stopAfter` elements.
 class VectorSource final : public ArraySource {
-  public:
+public:
     VectorSource(const std::vector<std::uint32_t>& values, std::size_t per, std::size_t limit,
                  std::size_t stopAfter = SIZE_MAX)
         : values_(values), per_(per), limit_(limit), stopAfter_(stopAfter) {}
@@ -171,7 +171,7 @@ class VectorSource final : public ArraySource {
         return n;
     }
 
-  private:
+private:
     const std::vector<std::uint32_t>& values_;
     std::size_t per_, limit_, stopAfter_;
     std::size_t done_ = 0;
@@ -273,7 +273,7 @@ TEST(ArrayParameters, GatherADrySourceAsZerosInTheCallersBuffer) {
 
 // An unbuffered stream that records the size of every write it is given.
 class WriteSizes {
-  public:
+public:
     WriteSizes() {
         const cookie_io_functions_t functions{nullptr, &WriteSizes::write, nullptr, nullptr};
         stream_ = fopencookie(this, "w", functions);
@@ -286,7 +286,7 @@ class WriteSizes {
     std::string bytes;
     std::vector<std::size_t> sizes;
 
-  private:
+private:
     static ssize_t write(void* cookie, const char* data, std::size_t size) {
         auto* self = static_cast<WriteSizes*>(cookie);
         self->bytes.append(data, size);

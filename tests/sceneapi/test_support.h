@@ -20,7 +20,7 @@
 namespace tal::test {
 
 class MemoryStream {
-  public:
+public:
     MemoryStream() : stream_(open_memstream(&buffer_, &size_)) {}
     ~MemoryStream() {
         std::fclose(stream_);
@@ -35,7 +35,7 @@ class MemoryStream {
         return std::string(buffer_, size_);
     }
 
-  private:
+private:
     char* buffer_ = nullptr;
     std::size_t size_ = 0;
     std::FILE* stream_;
@@ -54,14 +54,14 @@ struct MemoryScene {
 
 // The file back end on a memory stream, behind the factory interface.
 class MemoryFactory : public LightFactory {
-  public:
+public:
     explicit MemoryFactory(bool giveApi = true) : giveApi_(giveApi) {}
     talScene_api* openApi() override { return giveApi_ ? &scene_.api : nullptr; }
     void beginScene(talSceneapi_oo&) override { scene_.api.rawText("%s", "// begin\n"); }
     void closeApi() override {}
     std::string text() { return scene_.text(); }
 
-  private:
+private:
     MemoryScene scene_;
     bool giveApi_;
 };

@@ -30,38 +30,47 @@ std::string binaryArray(char kind, std::uint32_t count, const std::vector<std::u
 // Line feed bytes among the values and in the count (10 = 0x0a) of the ids.
 const std::string kScene =
     "group \"g\" {\n"
-    "\"pts\" [ " + binaryArray('c', 3, {0x3f0a0a0a, 0x0a0a0a0a, 0x410a0000}) + "] ,\n" +
-    "\"ids\" [ " + binaryArray('i', 10, {1, 0x0a, 0x0a0a, 4, 5, 6, 7, 8, 9, 0x0a000000}) + "] ,\n" +
-    "\"two\" [\n" + binaryArray('r', 1, {0x0a0a0a0a, 0x3ff00000}) + "\n" + binaryArray('f', 1, {0x0a}) + "] ,\n" +
-    "\"mixed\" [\n0.5" + binaryArray('f', 1, {0x3fc00000}) + " ],\n" +
-    "\"empty\" [ " + binaryArray('f', 0, {}) + "] ,\n" +
+    "\"pts\" [ " +
+    binaryArray('c', 3, {0x3f0a0a0a, 0x0a0a0a0a, 0x410a0000}) + "] ,\n" + "\"ids\" [ " +
+    binaryArray('i', 10, {1, 0x0a, 0x0a0a, 4, 5, 6, 7, 8, 9, 0x0a000000}) + "] ,\n" +
+    "\"two\" [\n" + binaryArray('r', 1, {0x0a0a0a0a, 0x3ff00000}) + "\n" +
+    binaryArray('f', 1, {0x0a}) + "] ,\n" + "\"mixed\" [\n0.5" + binaryArray('f', 1, {0x3fc00000}) +
+    " ],\n" + "\"empty\" [ " + binaryArray('f', 0, {}) + "] ,\n" +
     "surface \"tal_diffuse\" {\n\"w\" [ " + binaryArray('f', 2, {0x0a0a0a0a, 0}) + "] ,\n}\n" +
     "id 7\n"
     "}\n";
 
 // The line of the byte at `offset`: one more than the line feed bytes before it.
 std::size_t lineOf(const std::string& bytes, std::size_t offset) {
-    return 1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<long>(offset), '\n'));
+    return 1 + static_cast<std::size_t>(
+                   std::count(bytes.begin(), bytes.begin() + static_cast<long>(offset), '\n'));
 }
 
 std::string located(const std::string& bytes, std::size_t offset, const std::string& problem) {
-    return "line " + std::to_string(lineOf(bytes, offset)) + ", byte " + std::to_string(offset) + ": " + problem;
+    return "line " + std::to_string(lineOf(bytes, offset)) + ", byte " + std::to_string(offset) +
+           ": " + problem;
 }
 
 // Every report with its position: "offset:line what".
 class PositionLog : public SceneSink {
 public:
     std::vector<std::string> events;
-    void beginBlock(const Node& header) override { events.push_back(at(header.pos) + "begin " + header.word); }
+    void beginBlock(const Node& header) override {
+        events.push_back(at(header.pos) + "begin " + header.word);
+    }
     void statement(Node&& node) override {
         std::string text;
         dumpNode(node, 0, text);
         events.push_back(at(node.pos) + text);
     }
-    void endBlock(const Node&, SourcePos closingBrace) override { events.push_back(at(closingBrace) + "end"); }
+    void endBlock(const Node&, SourcePos closingBrace) override {
+        events.push_back(at(closingBrace) + "end");
+    }
 
 private:
-    static std::string at(SourcePos p) { return std::to_string(p.offset) + ":" + std::to_string(p.line) + " "; }
+    static std::string at(SourcePos p) {
+        return std::to_string(p.offset) + ":" + std::to_string(p.line) + " ";
+    }
 };
 
 std::vector<std::string> readWhole(const std::string& bytes) {
@@ -70,7 +79,8 @@ std::vector<std::string> readWhole(const std::string& bytes) {
     return log.events;
 }
 
-std::vector<std::string> readInPieces(const std::string& bytes, const std::vector<std::size_t>& cuts,
+std::vector<std::string> readInPieces(const std::string& bytes,
+                                      const std::vector<std::size_t>& cuts,
                                       ReaderOptions options = {}) {
     PositionLog log;
     StreamReader reader(log, options);
@@ -119,7 +129,8 @@ TEST(BinaryStream, PositionsCountEveryLineFeedByte) {
 
 TEST(BinaryStream, EveryChunkingReadsLikeTheWhole) {
     const std::vector<std::string> whole = readWhole(kScene);
-    for (std::size_t cut = 0; cut <= kScene.size(); ++cut) ASSERT_EQ(readInPieces(kScene, {cut}), whole) << cut;
+    for (std::size_t cut = 0; cut <= kScene.size(); ++cut)
+        ASSERT_EQ(readInPieces(kScene, {cut}), whole) << cut;
     for (std::size_t size = 1; size <= 13; ++size) {
         std::vector<std::size_t> cuts;
         for (std::size_t at = size; at < kScene.size(); at += size) cuts.push_back(at);
@@ -128,14 +139,17 @@ TEST(BinaryStream, EveryChunkingReadsLikeTheWhole) {
     // Two cuts anywhere in and around the first arrays.
     const std::size_t end = kScene.find("\"mixed\"");
     for (std::size_t a = 10; a < end; ++a)
-        for (std::size_t b = a; b < end; b += 3) ASSERT_EQ(readInPieces(kScene, {a, b}), whole) << a << " " << b;
+        for (std::size_t b = a; b < end; b += 3)
+            ASSERT_EQ(readInPieces(kScene, {a, b}), whole) << a << " " << b;
 }
 
 TEST(BinaryStream, AnArrayCutShortFailsAtItsStartWhateverTheChunking) {
     const std::size_t start = kScene.find("\x01\x02\x03i");
-    const std::string expected = located(kScene, start, "binary array of 10 values needs 40 bytes, but only 17 remain");
+    const std::string expected =
+        located(kScene, start, "binary array of 10 values needs 40 bytes, but only 17 remain");
     const std::string cut = kScene.substr(0, start + 8 + 17);
-    for (std::size_t at = 0; at <= cut.size(); ++at) ASSERT_EQ(errorInPieces(cut, {at}), expected) << at;
+    for (std::size_t at = 0; at <= cut.size(); ++at)
+        ASSERT_EQ(errorInPieces(cut, {at}), expected) << at;
     try {
         readScene(cut);
         FAIL() << "no error";
@@ -146,19 +160,25 @@ TEST(BinaryStream, AnArrayCutShortFailsAtItsStartWhateverTheChunking) {
     // A count far beyond what arrives takes no memory for it.
     const std::string huge = "\"a\" [ " + binaryArray('r', 0xffffffffu, {1, 2, 3});
     EXPECT_EQ(errorInPieces(huge, {9}),
-              "line 1, byte 6: binary array of 4294967295 values needs 34359738360 bytes, but only 12 remain");
+              "line 1, byte 6: binary array of 4294967295 values needs 34359738360 bytes, but only "
+              "12 remain");
 }
 
 TEST(BinaryStream, WhatFollowsAnArrayIsCheckedWhereItIs) {
-    const std::string bytes = "group \"g\" {\n\"a\" [ " + binaryArray('f', 2, {0x0a0a0a0a, 0x0a}) + "\nx ] ,\n}\n";
-    const std::string expected = located(bytes, bytes.find('x'), "expected ',' or ']' in the array, found 'x'");
-    for (std::size_t at = 0; at <= bytes.size(); ++at) ASSERT_EQ(errorInPieces(bytes, {at}), expected) << at;
+    const std::string bytes =
+        "group \"g\" {\n\"a\" [ " + binaryArray('f', 2, {0x0a0a0a0a, 0x0a}) + "\nx ] ,\n}\n";
+    const std::string expected =
+        located(bytes, bytes.find('x'), "expected ',' or ']' in the array, found 'x'");
+    for (std::size_t at = 0; at <= bytes.size(); ++at)
+        ASSERT_EQ(errorInPieces(bytes, {at}), expected) << at;
 
-    // A bad marker or kind after an array is reported as it was before values were decoded on arrival.
+    // A bad marker or kind after an array is reported as it was before values were decoded on
+    // arrival.
     const std::string badKind = "\"a\" [ " + binaryArray('f', 1, {0}) + "\x01\x02\x03z" + "] ,\n";
     for (std::size_t at = 0; at <= badKind.size(); ++at)
         ASSERT_EQ(errorInPieces(badKind, {at}),
-                  located(badKind, badKind.find('z'), "unknown binary array kind 0x7a (expected c, f, r or i)"))
+                  located(badKind, badKind.find('z'),
+                          "unknown binary array kind 0x7a (expected c, f, r or i)"))
             << at;
 }
 
@@ -196,7 +216,8 @@ TEST(BinaryStream, CountOnlyReadingKeepsCountsAndPositionsButNoValues) {
         EXPECT_EQ(countedArrays[i]->kind, keptArrays[i]->kind) << i;
         EXPECT_EQ(countedArrays[i]->count(), keptArrays[i]->count()) << i;
         EXPECT_EQ(countedArrays[i]->values.index(), keptArrays[i]->values.index()) << i;
-        EXPECT_EQ(std::visit([](const auto& v) { return v.size(); }, countedArrays[i]->values), 0u) << i;
+        EXPECT_EQ(std::visit([](const auto& v) { return v.size(); }, countedArrays[i]->values), 0u)
+            << i;
     }
 
     const std::size_t start = kScene.find("\x01\x02\x03i");

@@ -62,7 +62,7 @@ private:
         bool capture;
     };
     std::vector<Target> targets_;
-    std::vector<Shader> shaders_;                     // closed captured shaders
+    std::vector<Shader> shaders_;  // closed captured shaders
 };
 
 }  // namespace vxtest

@@ -59,7 +59,8 @@ private:
     bool layerOn(const json& o) const {
         if (!o.contains("layer")) return true;
         for (const json& l : doc_.value("layers", json::array()))
-            if (l.value("id", "") == o["layer"].get<std::string>()) return param(l, "1001", 0) && param(l, "1002", 0);
+            if (l.value("id", "") == o["layer"].get<std::string>())
+                return param(l, "1001", 0) && param(l, "1002", 0);
         return false;
     }
 

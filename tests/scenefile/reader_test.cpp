@@ -1,10 +1,8 @@
 // The reader on hand-written and writer-made scene text: the tree it builds,
 // how ambiguous lines are read, and the located errors for bad input.
 #include "scenefile/reader.h"
-#include "tests/platform/test_files.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -13,6 +11,7 @@
 #include <string>
 
 #include "scene_samples.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 

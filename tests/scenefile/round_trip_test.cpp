@@ -7,8 +7,8 @@
 #include <random>
 #include <regex>
 
-#include "canonical.h"
 #include "call_script.h"
+#include "canonical.h"
 #include "sceneapi/scene_api_file.h"
 #include "scenefile/reader.h"
 #include "tests/support/memory_scene.h"
@@ -22,7 +22,8 @@ struct Mode {
     bool indent;
 };
 
-std::string writeScript(std::uint32_t seed, Mode mode, int statements, std::vector<std::string>& expected) {
+std::string writeScript(std::uint32_t seed, Mode mode, int statements,
+                        std::vector<std::string>& expected) {
     vxtest::MemoryStream memory;
     {
         tal::talScene_api_file writer(memory.stream(), mode.binaryArrays);
@@ -40,11 +41,14 @@ void dropMessageIndentation(std::vector<std::string>& lines) {
 }
 
 // The first line where `got` and `expected` part, for a readable failure.
-std::string firstDifference(const std::vector<std::string>& got, const std::vector<std::string>& expected) {
+std::string firstDifference(const std::vector<std::string>& got,
+                            const std::vector<std::string>& expected) {
     std::size_t i = 0;
     while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
     if (i == got.size() && i == expected.size()) return "";
-    auto at = [&](const std::vector<std::string>& v) { return i < v.size() ? v[i] : std::string("(none)"); };
+    auto at = [&](const std::vector<std::string>& v) {
+        return i < v.size() ? v[i] : std::string("(none)");
+    };
     return "line " + std::to_string(i) + ":\n   read: " + at(got) + "\n   made: " + at(expected) +
            "\n   after: " + (i ? expected[i - 1] : std::string("(start)"));
 }
@@ -70,7 +74,8 @@ TEST(RoundTrip, GeneratedCallSequencesReadBackAsMade) {
         for (Mode mode : modes) {
             std::vector<std::string> expected;
             std::string bytes = writeScript(seed, mode, 80, expected);
-            SCOPED_TRACE("seed " + std::to_string(seed) + (mode.binaryArrays ? " binary" : " text") +
+            SCOPED_TRACE("seed " + std::to_string(seed) +
+                         (mode.binaryArrays ? " binary" : " text") +
                          (mode.indent ? " indented" : ""));
             std::vector<std::string> got;
             try {

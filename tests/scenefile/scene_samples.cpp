@@ -93,9 +93,11 @@ void camera(talScene_api& a) {
 }
 
 void cube(talScene_api& a) {
-    std::vector<float> v = {-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1, -1, -1, 1, 1, -1, 1, 1, 1, 1, -1, 1, 1};
+    std::vector<float> v = {-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1,
+                            -1, -1, 1,  1, -1, 1,  1, 1, 1,  -1, 1, 1};
     // 6 quads, each a, d, b, c, b, d as the plug-in splits them.
-    const int quads[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    const int quads[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
     std::vector<std::int32_t> tris, corners;
     std::vector<float> normals, uvs;
     for (int q = 0; q < 6; ++q) {

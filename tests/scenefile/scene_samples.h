@@ -18,7 +18,8 @@
 namespace vxtest {
 
 struct SampleCounts {
-    int objects, groups, triangles, vertices, materials, textures, cameras, lights, hairCurves, animations;
+    int objects, groups, triangles, vertices, materials, textures, cameras, lights, hairCurves,
+        animations;
 };
 inline constexpr SampleCounts kExportLike{4, 5, 22, 18, 4, 1, 1, 1, 2, 2};
 

@@ -18,8 +18,12 @@ class EventLog : public SceneSink {
 public:
     std::vector<std::string> events;
     void beginBlock(const Node& header) override { events.push_back("begin " + header.word); }
-    void statement(Node&& node) override { events.push_back(std::string(nodeKindName(node.kind)) + " " + node.word); }
-    void endBlock(const Node& header, SourcePos) override { events.push_back("end " + header.word); }
+    void statement(Node&& node) override {
+        events.push_back(std::string(nodeKindName(node.kind)) + " " + node.word);
+    }
+    void endBlock(const Node& header, SourcePos) override {
+        events.push_back("end " + header.word);
+    }
 };
 
 std::vector<std::string> chunked(std::string_view bytes, std::size_t split) {
@@ -36,7 +40,8 @@ TEST(StreamReader, EverySplitPointReadsLikeTheWhole) {
         std::string bytes = vxtest::exportLikeScene(binary);
         auto whole = vxtest::canonicalLines(readScene(bytes).statements);
         for (std::size_t split = 0; split <= bytes.size(); ++split)
-            ASSERT_EQ(chunked(bytes, split), whole) << "split at " << split << (binary ? " binary" : " text");
+            ASSERT_EQ(chunked(bytes, split), whole)
+                << "split at " << split << (binary ? " binary" : " text");
     }
 }
 
@@ -46,7 +51,8 @@ TEST(StreamReader, ByteByByteReadsLikeTheWhole) {
     StreamReader reader(tree);
     for (char c : bytes) reader.feed(std::string_view(&c, 1));
     reader.finish();
-    EXPECT_EQ(vxtest::canonicalLines(tree.take().statements), vxtest::canonicalLines(readScene(bytes).statements));
+    EXPECT_EQ(vxtest::canonicalLines(tree.take().statements),
+              vxtest::canonicalLines(readScene(bytes).statements));
     EXPECT_EQ(reader.bytesRead(), bytes.size());
 }
 
@@ -54,12 +60,14 @@ TEST(StreamReader, ReportsStatementsAsTheyComplete) {
     EventLog log;
     StreamReader reader(log);
     reader.feed("group \"g\" {\n\"a\" 1");
-    EXPECT_EQ(log.events, (std::vector<std::string>{"begin group"})) << "header at once, parameter not yet";
+    EXPECT_EQ(log.events, (std::vector<std::string>{"begin group"}))
+        << "header at once, parameter not yet";
     reader.feed(",\n\"big\" [ 1, 2,\n3");
     EXPECT_EQ(log.events.size(), 2u) << "the parameter once its comma came";
     reader.feed(" ],\n}\n");
     reader.finish();
-    EXPECT_EQ(log.events, (std::vector<std::string>{"begin group", "parameter a", "parameter big", "end group"}));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"begin group", "parameter a", "parameter big",
+                                                    "end group"}));
 }
 
 TEST(StreamReader, LargeBinaryArrayInSmallChunks) {
@@ -88,7 +96,9 @@ TEST(StreamReader, ErrorsCarryStreamPositions) {
     } catch (const ParseError& e) {
         EXPECT_EQ(e.pos().offset, 29u);
         EXPECT_EQ(e.pos().line, 3u);
-        EXPECT_NE(e.problem().find("expected a quoted object name, found number 5"), std::string::npos) << e.what();
+        EXPECT_NE(e.problem().find("expected a quoted object name, found number 5"),
+                  std::string::npos)
+            << e.what();
     }
     EXPECT_THROW(reader.feed("}\n"), std::logic_error);
     EXPECT_THROW(reader.finish(), std::logic_error);
@@ -102,7 +112,8 @@ TEST(StreamReader, EndOfInputInsideAStatementIsAnError) {
         reader.finish();
         FAIL() << "no error";
     } catch (const ParseError& e) {
-        EXPECT_NE(e.problem().find("expected ',' or ']' in the array, found end of input"), std::string::npos)
+        EXPECT_NE(e.problem().find("expected ',' or ']' in the array, found end of input"),
+                  std::string::npos)
             << e.what();
         EXPECT_EQ(e.pos().line, 2u);
     }
@@ -116,8 +127,9 @@ TEST(StreamReader, BlocksLeftOpenAtTheEndAreNamed) {
         reader.finish();
         FAIL() << "no error";
     } catch (const ParseError& e) {
-        EXPECT_NE(e.problem().find("object block \"inner\" that began on line 2 (2 block(s) left open)"),
-                  std::string::npos)
+        EXPECT_NE(
+            e.problem().find("object block \"inner\" that began on line 2 (2 block(s) left open)"),
+            std::string::npos)
             << e.what();
     }
 }

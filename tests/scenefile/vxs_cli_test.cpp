@@ -57,22 +57,29 @@ TEST_F(VxsProgram, InfoCheckDumpConvert) {
 }
 
 TEST_F(VxsProgram, CheckListsProblemsAndFails) {
-    std::string broken = write("broken.vxs",
-                               "object \"o\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 0 0 ] ,\n"
-                               "\"triangles\" [ 0,0,4 ] ,\n}\nmaterial \"m\"\n}\n");
+    std::string broken =
+        write("broken.vxs",
+              "object \"o\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 0 0 ] ,\n"
+              "\"triangles\" [ 0,0,4 ] ,\n}\nmaterial \"m\"\n}\n");
     auto r = runProcess({VXS_PATH, "check", broken});
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_NE(r.out.find(broken + ": line 4, byte 59: object \"o\": geometry \"triangles\": triangles[2] = 4"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find(broken +
+                   ": line 4, byte 59: object \"o\": geometry \"triangles\": triangles[2] = 4"),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("material \"m\" is used but not defined"), std::string::npos) << r.out;
 
     // Cut inside a binary array: a located reading error, not a crash.
     std::string whole = vxtest::exportLikeScene(true);
-    std::string cut = write("cut.vxs", whole.substr(0, whole.find("\x01\x02\x03" "c") + 20));
+    std::string cut = write("cut.vxs", whole.substr(0, whole.find("\x01\x02\x03"
+                                                                  "c") +
+                                                           20));
     auto c = runProcess({VXS_PATH, "check", cut});
     EXPECT_EQ(c.exitStatus, 1);
-    EXPECT_NE(c.out.find("binary array of 24 values needs 96 bytes, but only 12 remain"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("binary array of 24 values needs 96 bytes, but only 12 remain"),
+              std::string::npos)
+        << c.out;
 }
 
 TEST_F(VxsProgram, UnreadableInputIsAMessage) {

@@ -11,10 +11,10 @@
 #include "scene_samples.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
+#include "tests/platform/test_files.h"
 #include "tools/vxs/gltf_export.h"
 #include "tools/vxs/scene_check.h"
 #include "tools/vxs/scene_stats.h"
-#include "tests/platform/test_files.h"
 #include "tools/vxs/utf8_text.h"
 
 namespace {
@@ -31,7 +31,8 @@ std::string binaryArray(char kind, std::uint32_t count, const void* values, std:
 
 std::vector<std::string> problemsOf(const std::string& text) {
     std::vector<std::string> out;
-    for (const vxs::Problem& p : vxs::checkScene(readScene(text))) out.push_back(vxs::formatProblem(p));
+    for (const vxs::Problem& p : vxs::checkScene(readScene(text)))
+        out.push_back(vxs::formatProblem(p));
     return out;
 }
 
@@ -75,43 +76,56 @@ TEST(VxsCheck, WriterScenesPass) {
 
 TEST(VxsCheck, FindsInconsistentArraysAndDanglingReferences) {
     const float zeros[2] = {0, 0};
-    const std::string geometry = "object \"o\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 0 0,1 0 0,0 1 0 ] ,\n";
+    const std::string geometry =
+        "object \"o\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 0 0,1 0 0,0 1 0 ] ,\n";
     struct Case {
         std::string text;
         const char* says;
     } cases[] = {
         {geometry + "\"triangles\" [ 0,1,3 ] ,\n}\n}\n",
-         "line 4, byte 71: object \"o\": geometry \"triangles\": triangles[2] = 3 is outside the 3 vertices"},
-        {geometry + "\"triangles\" [ 0,1,-1,0,5,1 ] ,\n}\n}\n", "triangles[2] = -1 is outside the 3 vertices (2 such indices)"},
-        {geometry + "\"triangles\" [ 0,1 ] ,\n}\n}\n", "triangles holds 2 indices, not whole triangles"},
-        {geometry + "\"normals\" [ 0 0 1 ] ,\n\"triangles_norm\" [ 0,0,1 ] ,\n\"triangles\" [ 0,1,2 ] ,\n}\n}\n",
+         "line 4, byte 71: object \"o\": geometry \"triangles\": triangles[2] = 3 is outside the 3 "
+         "vertices"},
+        {geometry + "\"triangles\" [ 0,1,-1,0,5,1 ] ,\n}\n}\n",
+         "triangles[2] = -1 is outside the 3 vertices (2 such indices)"},
+        {geometry + "\"triangles\" [ 0,1 ] ,\n}\n}\n",
+         "triangles holds 2 indices, not whole triangles"},
+        {geometry + "\"normals\" [ 0 0 1 ] ,\n\"triangles_norm\" [ 0,0,1 ] ,\n\"triangles\" [ "
+                    "0,1,2 ] ,\n}\n}\n",
          "triangles_norm[2] = 1 is outside the 1 normals"},
-        {geometry + "\"normals\" [ 0 0 1 ] ,\n\"triangles_norm\" [ 0,0 ] ,\n\"triangles\" [ 0,1,2 ] ,\n}\n}\n",
+        {geometry + "\"normals\" [ 0 0 1 ] ,\n\"triangles_norm\" [ 0,0 ] ,\n\"triangles\" [ 0,1,2 "
+                    "] ,\n}\n}\n",
          "triangles_norm holds 2 indices for 3 triangle corners"},
         {geometry + "\"normals\" [ 0 0 1 ] ,\n\"triangles\" [ 0,1,2 ] ,\n}\n}\n",
          "normals without triangles_norm holds 1 normals for 3 vertices"},
-        {geometry + "\"uv_tex\" [ 0,0,1 ] ,\n\"triangles_uv\" [ 0,0,0 ] ,\n\"triangles\" [ 0,1,2 ] ,\n}\n}\n",
+        {geometry + "\"uv_tex\" [ 0,0,1 ] ,\n\"triangles_uv\" [ 0,0,0 ] ,\n\"triangles\" [ 0,1,2 ] "
+                    ",\n}\n}\n",
          "uv_tex holds 3 values, not a whole number of 2-tuples"},
-        {geometry + "\"triangles_uv\" [ 0,0,0 ] ,\n\"triangles\" [ 0,1,2 ] ,\n}\n}\n", "triangles_uv without uv_tex"},
+        {geometry + "\"triangles_uv\" [ 0,0,0 ] ,\n\"triangles\" [ 0,1,2 ] ,\n}\n}\n",
+         "triangles_uv without uv_tex"},
         {geometry + "\"triangles\" [ 0,1.5,2 ] ,\n}\n}\n", "triangles is not an array of integers"},
         {"object \"o\" {\ngeometry \"triangles\" {\n}\n}\n", "no vertices"},
-        {"geometry \"tal_bezier_curves\" {\n\"p\" [ 0 0 0,0 1 0,0 2 0 ] ,\n\"nvertices\" [ 2,2 ] ,\n}\n",
+        {"geometry \"tal_bezier_curves\" {\n\"p\" [ 0 0 0,0 1 0,0 2 0 ] ,\n\"nvertices\" [ 2,2 ] "
+         ",\n}\n",
          "nvertices add up to 4 points, p holds 3"},
-        {"geometry \"tal_bezier_curves\" {\n\"p\" [ 0 0 0,0 1 0 ] ,\n\"pr\" [ 1 ] ,\n\"nvertices\" [ 2 ] ,\n}\n",
+        {"geometry \"tal_bezier_curves\" {\n\"p\" [ 0 0 0,0 1 0 ] ,\n\"pr\" [ 1 ] ,\n\"nvertices\" "
+         "[ 2 ] ,\n}\n",
          "pr holds 1 radii for 2 points"},
-        {"animation \"fbx_animation\" \"x\" {\n\"matrices\" [ 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n] ,\n"
+        {"animation \"fbx_animation\" \"x\" {\n\"matrices\" [ 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 \n] "
+         ",\n"
          "\"timestamps\" [ 0,33 ] ,\n}\n",
          "2 timestamps for 1 matrices"},
         {"material \"m\" {\nsurface 4\n}\n", "shader 4 is used but not defined"},
         {"\"diffuse\" ! 9,\n", "shader 9 is used but not defined"},
-        {"object \"o\" {\nmaterial \"nowhere\"\n}\n", "material \"nowhere\" is used but not defined"},
+        {"object \"o\" {\nmaterial \"nowhere\"\n}\n",
+         "material \"nowhere\" is used but not defined"},
         {"\"v\" [ " + binaryArray('c', 2, zeros, 4) + "] ,\n",
          "binary float-triple array of 2 values is not a whole number of triples"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::vector<std::string> problems = problemsOf(c.text);
-        ASSERT_EQ(problems.size(), 1u) << (problems.empty() ? "" : problems[0] + " / " + problems.back());
+        ASSERT_EQ(problems.size(), 1u)
+            << (problems.empty() ? "" : problems[0] + " / " + problems.back());
         EXPECT_NE(problems[0].find(c.says), std::string::npos) << problems[0];
     }
 }
@@ -148,10 +162,12 @@ TEST(VxsDump, StreamingDumpMatchesTheTreeDump) {
     const testfiles::TempDir dir("vxs-dump");
     std::string path = dir / "dump.txt";
     {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path.c_str(), "wb"), &std::fclose);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path.c_str(), "wb"),
+                                                            &std::fclose);
         scenefile::DumpSink sink(out.get());
         scenefile::StreamReader reader(sink);
-        for (std::size_t at = 0; at < bytes.size(); at += 100) reader.feed(std::string_view(bytes).substr(at, 100));
+        for (std::size_t at = 0; at < bytes.size(); at += 100)
+            reader.feed(std::string_view(bytes).substr(at, 100));
         reader.finish();
         ASSERT_TRUE(sink.flush());
     }
@@ -162,8 +178,8 @@ TEST(VxsDump, StreamingDumpMatchesTheTreeDump) {
 // Loads a glTF file with tinygltf's reader, images not decoded.
 tinygltf::Model loadGltf(const std::string& path) {
     tinygltf::TinyGLTF loader;
-    loader.SetImageLoader([](tinygltf::Image*, int, std::string*, std::string*, int, int, const unsigned char*, int,
-                             void*) { return true; },
+    loader.SetImageLoader([](tinygltf::Image*, int, std::string*, std::string*, int, int,
+                             const unsigned char*, int, void*) { return true; },
                           nullptr);
     tinygltf::Model model;
     std::string err, warn;
@@ -177,8 +193,9 @@ std::size_t countOf(const tinygltf::Model& m, bool triangles) {
     std::size_t n = 0;
     for (const auto& mesh : m.meshes)
         for (const auto& p : mesh.primitives)
-            n += triangles ? m.accessors[static_cast<std::size_t>(p.indices)].count / 3
-                           : m.accessors[static_cast<std::size_t>(p.attributes.at("POSITION"))].count;
+            n += triangles
+                     ? m.accessors[static_cast<std::size_t>(p.indices)].count / 3
+                     : m.accessors[static_cast<std::size_t>(p.attributes.at("POSITION"))].count;
     return n;
 }
 
@@ -199,7 +216,8 @@ TEST_F(VxsConvert, GridLoadsWithTheSceneCounts) {
         vxs::GltfSummary s = vxs::writeGltf(readScene(vxtest::gridScene(20, 10, true)), path);
         EXPECT_TRUE(s.warnings.empty());
         tinygltf::Model m = loadGltf(path);
-        EXPECT_EQ(countOf(m, false), 21u * 11u) << "corners with one normal and uv per vertex weld back";
+        EXPECT_EQ(countOf(m, false), 21u * 11u)
+            << "corners with one normal and uv per vertex weld back";
         EXPECT_EQ(countOf(m, true), 20u * 10u * 2u);
         const auto& prim = m.meshes.at(0).primitives.at(0);
         EXPECT_TRUE(prim.attributes.count("NORMAL"));
@@ -228,25 +246,31 @@ TEST_F(VxsConvert, HierarchyTransformsAndMaterials) {
     EXPECT_EQ(plane.matrix[12], 3.0) << "translation in the last column";
     const auto& cubeGroup = m.nodes.at(static_cast<std::size_t>(root.children[0]));
     const auto& cube = m.nodes.at(static_cast<std::size_t>(cubeGroup.children.at(0)));
-    const auto& wood = m.materials.at(static_cast<std::size_t>(m.meshes.at(static_cast<std::size_t>(cube.mesh)).primitives[0].material));
+    const auto& wood = m.materials.at(static_cast<std::size_t>(
+        m.meshes.at(static_cast<std::size_t>(cube.mesh)).primitives[0].material));
     EXPECT_EQ(wood.name, "Wood");
     ASSERT_GE(wood.pbrMetallicRoughness.baseColorTexture.index, 0);
-    const auto& texture = m.textures.at(static_cast<std::size_t>(wood.pbrMetallicRoughness.baseColorTexture.index));
+    const auto& texture =
+        m.textures.at(static_cast<std::size_t>(wood.pbrMetallicRoughness.baseColorTexture.index));
     EXPECT_EQ(m.images.at(static_cast<std::size_t>(texture.source)).uri, "tex/wood.png");
-    EXPECT_EQ(m.samplers.at(static_cast<std::size_t>(texture.sampler)).wrapS, TINYGLTF_TEXTURE_WRAP_REPEAT);
+    EXPECT_EQ(m.samplers.at(static_cast<std::size_t>(texture.sampler)).wrapS,
+              TINYGLTF_TEXTURE_WRAP_REPEAT);
     const auto& lightGroup = m.nodes.at(static_cast<std::size_t>(root.children[2]));
     const auto& light = m.nodes.at(static_cast<std::size_t>(lightGroup.children.at(0)));
-    const auto& lightMaterial = m.materials.at(static_cast<std::size_t>(m.meshes.at(static_cast<std::size_t>(light.mesh)).primitives[0].material));
+    const auto& lightMaterial = m.materials.at(static_cast<std::size_t>(
+        m.meshes.at(static_cast<std::size_t>(light.mesh)).primitives[0].material));
     EXPECT_EQ(lightMaterial.emissiveFactor, (std::vector<double>{1, 1, 1}));
 }
 
 TEST_F(VxsConvert, BrokenMeshIsLeftOutWithAWarning) {
     std::string path = (dir_ / "broken.glb").string();
-    vxs::GltfSummary s = vxs::writeGltf(
-        readScene("object \"bad\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 0 0 ] ,\n\"triangles\" [ 0,0,7 ] ,\n}\n}\n"),
-        path);
+    vxs::GltfSummary s =
+        vxs::writeGltf(readScene("object \"bad\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 0 0 "
+                                 "] ,\n\"triangles\" [ 0,0,7 ] ,\n}\n}\n"),
+                       path);
     ASSERT_EQ(s.warnings.size(), 1u);
-    EXPECT_NE(s.warnings[0].find("object \"bad\" line 2: an index outside its array"), std::string::npos);
+    EXPECT_NE(s.warnings[0].find("object \"bad\" line 2: an index outside its array"),
+              std::string::npos);
     EXPECT_EQ(loadGltf(path).meshes.size(), 0u);
 }
 
@@ -292,12 +316,14 @@ TEST(ValidUtf8, EveryByteOutsideAWellFormedSequenceIsReplaced) {
         std::string bytes, expected;
         std::size_t replaced;
     } cases[] = {
-        {"\x80", "\uFFFD", 1},                                    // a lone continuation byte
-        {"a\xc0\xaf" "b", "a\uFFFD\uFFFDb", 2},                    // an overlong '/'
-        {"\xed\xa0\x80", "\uFFFD\uFFFD\uFFFD", 3},                 // a surrogate
-        {"\xf4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD", 4},       // past U+10FFFF
-        {"\xe2\x82", "\uFFFD\uFFFD", 2},                          // cut short at the end
-        {"\xe2\x82x", "\uFFFD\uFFFDx", 2},                        // cut short by a letter
+        {"\x80", "\uFFFD", 1},  // a lone continuation byte
+        {"a\xc0\xaf"
+         "b",
+         "a\uFFFD\uFFFDb", 2},                                // an overlong '/'
+        {"\xed\xa0\x80", "\uFFFD\uFFFD\uFFFD", 3},            // a surrogate
+        {"\xf4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD", 4},  // past U+10FFFF
+        {"\xe2\x82", "\uFFFD\uFFFD", 2},                      // cut short at the end
+        {"\xe2\x82x", "\uFFFD\uFFFDx", 2},                    // cut short by a letter
     };
     for (const auto& c : cases) {
         std::size_t replaced = 0;

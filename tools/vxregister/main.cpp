@@ -29,10 +29,12 @@ int main(int argc, char** argv) {
     std::string registry;
     r.versionName = "Vantrix 8";
     app.add_option("--bin", bin, "Renderer executable, started with no arguments")->required();
-    app.add_option("--resources", resources, "Resource folder (holds sceneapi.log); created if missing")
+    app.add_option("--resources", resources,
+                   "Resource folder (holds sceneapi.log); created if missing")
         ->required();
     app.add_option("--port", r.port, "First live-link port")->required();
-    auto* maxPort = app.add_option("--max-port", r.maxPort, "Last live-link port (default: --port)");
+    auto* maxPort =
+        app.add_option("--max-port", r.maxPort, "Last live-link port (default: --port)");
     app.add_option("--version", r.versionName, "Installation key name")->capture_default_str();
     app.add_option("--bin-folder", binFolder,
                    "Folder of the live-link library (default: the executable's folder)");
@@ -48,9 +50,9 @@ int main(int argc, char** argv) {
 
     try {
         r.binName = absolute(bin);
-        r.binFolder = absolute(binFolder.empty()
-                                   ? std::filesystem::path(r.binName).parent_path().string()
-                                   : binFolder);
+        r.binFolder =
+            absolute(binFolder.empty() ? std::filesystem::path(r.binName).parent_path().string()
+                                       : binFolder);
         r.resourceFolder = absolute(resources);
         if (maxPort->count() == 0) r.maxPort = r.port;
         r.registryFile = registry.empty()
@@ -68,9 +70,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vxregister: %s\n", e.what());
         return 1;
     }
-    std::printf("registered \"%s\" in %s\n  BinName %s\n  BinFolder %s\n  ResourceFolder %s\n"
-                "  live-link ports %d to %d\n",
-                r.versionName.c_str(), r.registryFile.c_str(), r.binName.c_str(),
-                r.binFolder.c_str(), r.resourceFolder.c_str(), r.port, r.maxPort);
+    std::printf(
+        "registered \"%s\" in %s\n  BinName %s\n  BinFolder %s\n  ResourceFolder %s\n"
+        "  live-link ports %d to %d\n",
+        r.versionName.c_str(), r.registryFile.c_str(), r.binName.c_str(), r.binFolder.c_str(),
+        r.resourceFolder.c_str(), r.port, r.maxPort);
     return 0;
 }

@@ -33,9 +33,11 @@ private:
         for (const Value& v : n.args) value(n, v, context);
         if (n.kind == NodeKind::UseShader) shaderUse(n, *n.value(), context);
         if (n.kind == NodeKind::UseMaterial && !index_.definedMaterials().count(n.name()))
-            report(n, context, "material \"" + std::string(n.name()) + "\" is used but not defined");
+            report(n, context,
+                   "material \"" + std::string(n.name()) + "\" is used but not defined");
         if (n.kind != NodeKind::Block) return;
-        std::string inner = context + n.word + (n.args.empty() ? "" : " \"" + std::string(n.name()) + "\"") + ": ";
+        std::string inner =
+            context + n.word + (n.args.empty() ? "" : " \"" + std::string(n.name()) + "\"") + ": ";
         if (n.word == "geometry" && n.name() == "triangles") triangles(n, inner);
         if (n.word == "geometry" && n.name() == "tal_bezier_curves") curves(n, inner);
         if (n.word == "animation") animation(n, inner);
@@ -44,10 +46,12 @@ private:
 
     void value(const Node& at, const Value& v, const std::string& context) {
         if (v.linked) shaderUse(at, v, context);
-        if (const Node* s = v.shader()) blocks(s->children, context + "shader \"" + std::string(shaderType(*s)) + "\": ");
+        if (const Node* s = v.shader())
+            blocks(s->children, context + "shader \"" + std::string(shaderType(*s)) + "\": ");
         if (const auto* bin = v.binary(); bin && bin->kind == 'c' && bin->count() % 3 != 0)
-            report(at, context, "binary float-triple array of " + std::to_string(bin->count()) +
-                                    " values is not a whole number of triples");
+            report(at, context,
+                   "binary float-triple array of " + std::to_string(bin->count()) +
+                       " values is not a whole number of triples");
         if (const auto* arr = v.array())
             for (const Value& item : arr->items) value(at, item, context);
     }
@@ -59,7 +63,8 @@ private:
     }
 
     // The integers of `name`, or nullopt after reporting why not.
-    std::optional<std::vector<std::int64_t>> indices(const Node& geometry, const char* name, const std::string& context) {
+    std::optional<std::vector<std::int64_t>> indices(const Node& geometry, const char* name,
+                                                     const std::string& context) {
         const Node* p = geometry.parameter(name);
         std::vector<std::int64_t> out;
         if (!scenefile::flattenInts(*p->value(), out)) {
@@ -70,8 +75,8 @@ private:
     }
 
     // Reports the first index of `name` outside [0, limit) and how many there are.
-    void inRange(const Node& geometry, const char* name, const std::vector<std::int64_t>& idx, std::size_t limit,
-                 const char* of, const std::string& context) {
+    void inRange(const Node& geometry, const char* name, const std::vector<std::int64_t>& idx,
+                 std::size_t limit, const char* of, const std::string& context) {
         std::size_t bad = 0, first = 0;
         for (std::size_t i = 0; i < idx.size(); ++i)
             if (idx[i] < 0 || static_cast<std::uint64_t>(idx[i]) >= limit) {
@@ -79,9 +84,9 @@ private:
             }
         if (bad == 0) return;
         report(*geometry.parameter(name), context,
-               std::string(name) + "[" + std::to_string(first) + "] = " + std::to_string(idx[first]) +
-                   " is outside the " + std::to_string(limit) + " " + of +
-                   (bad > 1 ? " (" + std::to_string(bad) + " such indices)" : ""));
+               std::string(name) + "[" + std::to_string(first) + "] = " +
+                   std::to_string(idx[first]) + " is outside the " + std::to_string(limit) + " " +
+                   of + (bad > 1 ? " (" + std::to_string(bad) + " such indices)" : ""));
     }
 
     // Element count of a tuple array: scalars / width, after reporting a partial tuple.
@@ -94,8 +99,9 @@ private:
             return std::nullopt;
         }
         if (values.size() % width != 0) {
-            report(*p, context, std::string(name) + " holds " + std::to_string(values.size()) +
-                                    " values, not a whole number of " + std::to_string(width) + "-tuples");
+            report(*p, context,
+                   std::string(name) + " holds " + std::to_string(values.size()) +
+                       " values, not a whole number of " + std::to_string(width) + "-tuples");
             return std::nullopt;
         }
         return values.size() / width;
@@ -111,7 +117,8 @@ private:
         if (!tris) return;
         if (tris->size() % 3 != 0)
             report(*g.parameter("triangles"), context,
-                   "triangles holds " + std::to_string(tris->size()) + " indices, not whole triangles");
+                   "triangles holds " + std::to_string(tris->size()) +
+                       " indices, not whole triangles");
         if (vertices) inRange(g, "triangles", *tris, *vertices, "vertices", context);
         corners(g, "normals", 3, "triangles_norm", "normals", tris->size(), vertices, context);
         corners(g, "uv_tex", 2, "triangles_uv", "uvs", tris->size(), vertices, context);
@@ -120,9 +127,11 @@ private:
     // A per-corner attribute and its index array: as many indices as
     // triangle corners, each within the attribute. Without an index array the
     // attribute is per vertex (the light meshes' normals), one per vertex.
-    void corners(const Node& g, const char* values, std::size_t width, const char* indexName, const char* of,
-                 std::size_t cornerCount, std::optional<std::size_t> vertexCount, const std::string& context) {
-        bool hasValues = g.parameter(values) != nullptr, hasIndices = g.parameter(indexName) != nullptr;
+    void corners(const Node& g, const char* values, std::size_t width, const char* indexName,
+                 const char* of, std::size_t cornerCount, std::optional<std::size_t> vertexCount,
+                 const std::string& context) {
+        bool hasValues = g.parameter(values) != nullptr,
+             hasIndices = g.parameter(indexName) != nullptr;
         if (!hasValues) {
             if (hasIndices) report(g, context, std::string(indexName) + " without " + values);
             return;
@@ -131,16 +140,17 @@ private:
         if (!hasIndices) {
             if (count && vertexCount && *count != *vertexCount)
                 report(*g.parameter(values), context,
-                       std::string(values) + " without " + indexName + " holds " + std::to_string(*count) + " " +
-                           of + " for " + std::to_string(*vertexCount) + " vertices");
+                       std::string(values) + " without " + indexName + " holds " +
+                           std::to_string(*count) + " " + of + " for " +
+                           std::to_string(*vertexCount) + " vertices");
             return;
         }
         auto idx = indices(g, indexName, context);
         if (!idx) return;
         if (idx->size() != cornerCount)
             report(*g.parameter(indexName), context,
-                   std::string(indexName) + " holds " + std::to_string(idx->size()) + " indices for " +
-                       std::to_string(cornerCount) + " triangle corners");
+                   std::string(indexName) + " holds " + std::to_string(idx->size()) +
+                       " indices for " + std::to_string(cornerCount) + " triangle corners");
         if (count) inRange(g, indexName, *idx, *count, of, context);
     }
 
@@ -155,16 +165,18 @@ private:
         std::int64_t sum = std::accumulate(counts->begin(), counts->end(), std::int64_t{0});
         if (sum != static_cast<std::int64_t>(*points))
             report(*g.parameter("nvertices"), context,
-                   "nvertices add up to " + std::to_string(sum) + " points, p holds " + std::to_string(*points));
+                   "nvertices add up to " + std::to_string(sum) + " points, p holds " +
+                       std::to_string(*points));
         if (g.parameter("pr"))
             if (auto radii = tuples(g, "pr", 1, context); radii && *radii != *points)
                 report(*g.parameter("pr"), context,
-                       "pr holds " + std::to_string(*radii) + " radii for " + std::to_string(*points) + " points");
+                       "pr holds " + std::to_string(*radii) + " radii for " +
+                           std::to_string(*points) + " points");
         if (g.parameter("curve_uv"))
             if (auto uvs = tuples(g, "curve_uv", 2, context); uvs && *uvs != counts->size())
                 report(*g.parameter("curve_uv"), context,
-                       "curve_uv holds " + std::to_string(*uvs) + " uvs for " + std::to_string(counts->size()) +
-                           " curves");
+                       "curve_uv holds " + std::to_string(*uvs) + " uvs for " +
+                           std::to_string(counts->size()) + " curves");
     }
 
     void animation(const Node& a, const std::string& context) {
@@ -173,7 +185,8 @@ private:
         auto stamps = indices(a, "timestamps", context);
         if (matrices && stamps && *matrices != stamps->size())
             report(*a.parameter("timestamps"), context,
-                   std::to_string(stamps->size()) + " timestamps for " + std::to_string(*matrices) + " matrices");
+                   std::to_string(stamps->size()) + " timestamps for " + std::to_string(*matrices) +
+                       " matrices");
     }
 
     SceneIndex index_;
@@ -190,7 +203,8 @@ std::vector<Problem> checkScene(const scenefile::Document& doc, std::size_t limi
 }
 
 std::string formatProblem(const Problem& p) {
-    return "line " + std::to_string(p.pos.line) + ", byte " + std::to_string(p.pos.offset) + ": " + p.what;
+    return "line " + std::to_string(p.pos.line) + ", byte " + std::to_string(p.pos.offset) + ": " +
+           p.what;
 }
 
 }  // namespace vxs

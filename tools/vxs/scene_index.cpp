@@ -43,7 +43,8 @@ const Node* SceneIndex::shaderOf(const Value& value) const {
 
 const Node* SceneIndex::surfaceOf(const Node& material) const {
     for (const Node& c : material.children)
-        if (c.kind == NodeKind::UseShader && c.word == "surface" && c.value()) return shaderOf(*c.value());
+        if (c.kind == NodeKind::UseShader && c.word == "surface" && c.value())
+            return shaderOf(*c.value());
     return nullptr;
 }
 
@@ -67,7 +68,8 @@ std::string_view shaderType(const Node& shader) {
 
 std::vector<double> numbersOf(const Node& block, std::string_view parameter) {
     std::vector<double> out;
-    if (const Node* p = block.parameter(parameter); p && p->value()) scenefile::flattenNumbers(*p->value(), out);
+    if (const Node* p = block.parameter(parameter); p && p->value())
+        scenefile::flattenNumbers(*p->value(), out);
     return out;
 }
 

@@ -39,11 +39,14 @@ public:
     const Node* materialOf(const Node& object) const;
 
     const std::map<std::int64_t, const Node*>& numberedShaders() const { return numbered_; }
-    const std::map<std::string, const Node*, std::less<>>& definedMaterials() const { return materials_; }
+    const std::map<std::string, const Node*, std::less<>>& definedMaterials() const {
+        return materials_;
+    }
 
 private:
     std::map<std::int64_t, const Node*> numbered_;
-    std::map<std::string, const Node*, std::less<>> materials_;  // material blocks by name, first wins
+    std::map<std::string, const Node*, std::less<>>
+        materials_;  // material blocks by name, first wins
 };
 
 // The type of a shader block ("tal_diffuse"), "" when it has none.

@@ -10,7 +10,9 @@ using scenefile::NodeKind;
 
 namespace {
 
-bool isLightShader(std::string_view type) { return type == "tal_point_light" || type == "tal_mesh_light"; }
+bool isLightShader(std::string_view type) {
+    return type == "tal_point_light" || type == "tal_mesh_light";
+}
 
 }  // namespace
 
@@ -42,7 +44,8 @@ SceneStats collectStats(const scenefile::Document& doc, std::uint64_t fileSize) 
             s.hairPoints += scalarCount(n, "p") / 3;
         } else if (n.word == "material") {
             const Node* surface = index.surfaceOf(n);
-            s.materials.emplace(std::string(n.name()), surface ? std::string(shaderType(*surface)) : "");
+            s.materials.emplace(std::string(n.name()),
+                                surface ? std::string(shaderType(*surface)) : "");
         } else if (n.word == "shader") {
             std::string_view texture = textOf(n, "texture");
             if (texture.empty()) return;
@@ -54,7 +57,9 @@ SceneStats collectStats(const scenefile::Document& doc, std::uint64_t fileSize) 
 
 std::string formatStats(const SceneStats& s) {
     std::string out;
-    auto line = [&](const char* label, std::uint64_t v) { out += std::string(label) + ": " + std::to_string(v) + "\n"; };
+    auto line = [&](const char* label, std::uint64_t v) {
+        out += std::string(label) + ": " + std::to_string(v) + "\n";
+    };
     line("file size (bytes)", s.fileSize);
     line("groups", s.groups);
     line("objects", s.objects);
@@ -64,7 +69,8 @@ std::string formatStats(const SceneStats& s) {
     line("materials", s.materials.size());
     std::map<std::string, int> byType;
     for (const auto& [name, type] : s.materials) ++byType[type.empty() ? "(no surface)" : type];
-    for (const auto& [type, count] : byType) out += "  " + type + ": " + std::to_string(count) + "\n";
+    for (const auto& [type, count] : byType)
+        out += "  " + type + ": " + std::to_string(count) + "\n";
     line("textures", s.textures.size());
     for (const auto& t : s.textures) out += "  " + t + "\n";
     if (!s.environmentMaps.empty()) {
@@ -82,12 +88,20 @@ std::string formatStats(const SceneStats& s) {
 std::string statsJson(const SceneStats& s) {
     nlohmann::json materials = nlohmann::json::object();
     for (const auto& [name, type] : s.materials) materials[name] = type;
-    nlohmann::json j = {
-        {"file_size", s.fileSize}, {"groups", s.groups},         {"objects", s.objects},
-        {"meshes", s.meshes},      {"triangles", s.triangles},   {"vertices", s.vertices},
-        {"materials", materials},  {"textures", s.textures},     {"environment_maps", s.environmentMaps},
-        {"cameras", s.cameras},    {"lights", s.lights},         {"hair_curves", s.hairCurves},
-        {"hair_points", s.hairPoints}, {"animations", s.animations}};
+    nlohmann::json j = {{"file_size", s.fileSize},
+                        {"groups", s.groups},
+                        {"objects", s.objects},
+                        {"meshes", s.meshes},
+                        {"triangles", s.triangles},
+                        {"vertices", s.vertices},
+                        {"materials", materials},
+                        {"textures", s.textures},
+                        {"environment_maps", s.environmentMaps},
+                        {"cameras", s.cameras},
+                        {"lights", s.lights},
+                        {"hair_curves", s.hairCurves},
+                        {"hair_points", s.hairPoints},
+                        {"animations", s.animations}};
     // Texts are UTF-8 as written; bytes that are not are replaced rather than failing.
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }

@@ -3,8 +3,8 @@
 //
 // Contract. liveServices() answers the system's services until a test
 // replaces them with setLiveServices (which copies the record; the services
-// it points to are not owned and must outlive their use). Replacing or restoring (null) the services also closes
-// the log file and restarts the log's millisecond count, so that the next log
+// it points to are not owned and must outlive their use). Replacing or restoring (null) the
+// services also closes the log file and restarts the log's millisecond count, so that the next log
 // statement opens the log afresh through the new services. The loaded
 // library, if any, is not touched: free it first.
 #pragma once

@@ -66,8 +66,8 @@ public:
         std::string file = sourceFile != nullptr ? sourceFile : "";
         const std::size_t separator = file.find_last_of("\\/");
         if (separator != std::string::npos && separator > 0) file.erase(0, separator + 1);
-        os << file << ':' << line << ' ' << "- " << NowTime() << ' ' << logLevelWord(level)
-           << ": " << ' ';
+        os << file << ':' << line << ' ' << "- " << NowTime() << ' ' << logLevelWord(level) << ": "
+           << ' ';
         return os;
     }
 
@@ -90,9 +90,9 @@ class FILELog : public Log<Output2FILE> {};
 
 }  // namespace tal
 
-#define TAL_FILE_LOG_AT(level, sourceFile, line)                                                \
+#define TAL_FILE_LOG_AT(level, sourceFile, line)                                                  \
     if ((level) > ::tal::FILELog::reportingLevel() || ::tal::Output2FILE::logFile() == nullptr) { \
-    } else                                                                                      \
+    } else                                                                                        \
         ::tal::FILELog().startRecord((level), (sourceFile), (line))
 
 #define TAL_FILE_LOG(level) TAL_FILE_LOG_AT(level, __FILE__, __LINE__)
