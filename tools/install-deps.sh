@@ -16,6 +16,7 @@ packages=(
   assimp-utils            # reference counts of the glTF sample test
   clang libclang-rt-dev   # the scene reader's fuzz target (tools/fuzz-reader.sh)
   clang-tidy              # static checks of the product sources (tools/tidy.sh)
+  clang-format            # the layout check (tools/format-check.sh)
   locales                 # locale-gen, for the comma locale below
 )
 

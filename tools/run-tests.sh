@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: a release build and an address + undefined behaviour
-# sanitizer build, each with its whole test suite, and clang-tidy over the
+# sanitizer build, each with its whole test suite, the layout check
+# (tools/format-check.sh) and clang-tidy over the
 # product sources of the release build (tools/tidy.sh; about two and a half
 # minutes on two cores). Each suite runs under
 # tools/check-hermetic.sh, which fails the run when a test left a program
@@ -28,7 +29,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 bash tools/check-hermetic.sh ctest --test-dir build --output-on-failure -j"$jobs"
 
-# Static checks: any clang-tidy finding fails the run.
+# Static checks: a file that is not laid out as .clang-format asks, or any
+# clang-tidy finding, fails the run.
+bash tools/format-check.sh
 bash tools/tidy.sh build
 
 # The scene reader under libFuzzer for a bounded time, seeded with writer output.
