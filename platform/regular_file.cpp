@@ -59,8 +59,8 @@ int openRegularFile(const std::string& path, std::string& error) {
     return keepIfRegular(fd, error);
 }
 
-std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes,
-                          std::string& error) {
+std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes, std::string& error,
+                          bool ownerOnly) {
     error.clear();
     // Said before trying: opening a FIFO or folder for writing fails with
     // reasons that do not say what is in the way.
@@ -70,7 +70,7 @@ std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes,
     }
     // O_NONBLOCK: should a FIFO appear meanwhile, its open must not wait.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
-                    0666);
+                    ownerOnly ? 0600 : 0666);
     if (fd < 0) {
         error = std::strerror(errno);
         return nullptr;
@@ -78,7 +78,11 @@ std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes,
     fd = keepIfRegular(fd, error);
     if (fd < 0) return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) >= replaceAtBytes &&
+    const bool known = ::fstat(fd, &info) == 0;
+    if (known && ownerOnly && (info.st_mode & 0077) != 0 && info.st_uid == ::geteuid()) {
+        ::fchmod(fd, 0600);
+    }
+    if (known && static_cast<std::uint64_t>(info.st_size) >= replaceAtBytes &&
         ::ftruncate(fd, 0) != 0) {
         error = std::strerror(errno);
         ::close(fd);

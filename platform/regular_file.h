@@ -25,11 +25,13 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& e
                      std::uint64_t maxBytes = UINT64_MAX);
 
 // A stdio stream ("a") for appending to a log at `path`, created if missing
-// (mode 0666 less the umask). An existing file of at least `replaceAtBytes`
-// is emptied first, so that a log never grows past about that size. Something
-// that is not a regular file is refused at once, as for reading.
-std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes,
-                          std::string& error);
+// (mode 0666 less the umask, or 0600 when `ownerOnly`; an owner-only log of
+// this user that an earlier program left more open is made 0600). An existing
+// file of at least `replaceAtBytes` is emptied first, so that a log never grows
+// past about that size. Something that is not a regular file is refused at
+// once, as for reading.
+std::FILE* openRegularLog(const std::string& path, std::uint64_t replaceAtBytes, std::string& error,
+                          bool ownerOnly = false);
 
 // What `path` is when it is not a regular file ("a folder", "a FIFO", "a
 // device", "a socket"), else empty. Missing paths answer empty too.

@@ -9,9 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+
+#include "platform/regular_file.h"
 
 namespace vxrenderer {
 
@@ -58,28 +61,8 @@ bool prepareOutputFolder(const std::string& folder, std::string& error) {
 }
 
 std::FILE* openLog(const std::string& path, std::string& error) {
-    // Non-blocking, so that a FIFO in the log's place is refused, not waited on.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = "not a regular file";
-        ::close(fd);
-        return nullptr;
-    }
-    // A log of an earlier renderer that was made world-readable.
-    if ((info.st_mode & 0077) != 0 && info.st_uid == ::geteuid()) ::fchmod(fd, 0600);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = ::fdopen(fd, "a");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        ::close(fd);
-    }
-    return file;
+    // Appended to for ever: a renderer's log is not cut by size.
+    return platform::openRegularLog(path, UINT64_MAX, error, /*ownerOnly=*/true);
 }
 
 int removeStaleIncoming(const std::string& folder) {
