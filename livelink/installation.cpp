@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <optional>
 
-namespace livelink {
+namespace tal {
 
 namespace {
 
@@ -200,4 +200,4 @@ bool Installation::launchRenderer(int min, int max) const {
     return processes_.startDetached(binName);
 }
 
-}  // namespace livelink
+}  // namespace tal

@@ -26,7 +26,7 @@
 #include "platform/process.h"
 #include "platform/registry_store.h"
 
-namespace livelink {
+namespace tal {
 
 // Status of findInstallation when nothing qualifies (the registry's code).
 inline constexpr int kErrorNotFound = 1168;
@@ -89,4 +89,4 @@ int versionFromPath(std::string_view path);
 // clamped to the 32-bit range. `digits` (optional) tells whether any were read.
 int parseLeadingInt(std::string_view text, bool* digits = nullptr);
 
-}  // namespace livelink
+}  // namespace tal

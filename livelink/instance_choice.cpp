@@ -35,7 +35,7 @@ const TiXmlNode* findNamed(const TiXmlNode* node, const char* name) {
 bool readNumber(const TiXmlNode* entry, const char* name, long long& value) {
     const TiXmlNode* element = findNamed(entry, name);
     if (element == nullptr || element->FirstChild() == nullptr) return false;
-    value = livelink::parseLeadingInt(element->FirstChild()->Value());
+    value = parseLeadingInt(element->FirstChild()->Value());
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "livelink/link_environment.h"
 
-#include "importers/sceneapi/dev/live_services.h"
-#include "importers/sceneapi/dev/vantrixlive_loader.h"
+#include "livelink/live_services.h"
+#include "livelink/vantrixlive_loader.h"
 
 namespace tal {
 

@@ -5,7 +5,7 @@
 //
 // Contract. The pointers answered belong to the loaded library and stay
 // valid until freeLibrary(). readLiveLinkPorts answers the installation's
-// status codes (livelink::kPortsRead and the others). Nothing here throws.
+// status codes (kPortsRead and the others). Nothing here throws.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,7 @@ public:
     virtual std::string refusalReason() { return {}; }
 };
 
-// The loader of importers/sceneapi/dev and the live services it uses (the
+// The library loader (vantrixlive_loader.h) and the live services it uses (the
 // system's, or those a test installed with setLiveServices).
 LinkEnvironment& systemLinkEnvironment();
 

@@ -109,7 +109,7 @@ bool RepeatLinkFactory::scanPorts() {
     int last = -1;
     const int status =
         environment_.readLiveLinkPorts(kPortRangeMinVersion, kPortRangeMaxVersion, first, last);
-    if (status == livelink::kNoInstallation || status == livelink::kPortMissing) return false;
+    if (status == kNoInstallation || status == kPortMissing) return false;
     for (long long port = first; port <= last; ++port) {
         if (api_->connect(kScanHost, static_cast<int>(port), kScanMode)) return true;
     }

@@ -16,7 +16,7 @@
 #include "platform/regular_file.h"
 #include "renderer/link_token.h"
 
-namespace vxlink {
+namespace vxrenderer {
 
 namespace {
 
@@ -200,4 +200,4 @@ void removeStaleRecords(const std::string& folder) {
     }
 }
 
-}  // namespace vxlink
+}  // namespace vxrenderer

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-namespace vxlink {
+namespace vxrenderer {
 
 struct InstanceRecord {
     int versionMajor = 0;
@@ -51,4 +51,4 @@ bool processRunning(std::int64_t processId);
 // Removes the files of processes that no longer run.
 void removeStaleRecords(const std::string& folder);
 
-}  // namespace vxlink
+}  // namespace vxrenderer

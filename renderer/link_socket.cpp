@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace vxlink {
+namespace vxrenderer {
 
 namespace {
 
@@ -199,4 +199,4 @@ int boundPort(int fd) {
     return ntohs(address.sin_port);
 }
 
-}  // namespace vxlink
+}  // namespace vxrenderer

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <string>
 
-namespace vxlink {
+namespace vxrenderer {
 
 inline constexpr int kProtocolVersion = 1;
 inline constexpr std::size_t kMaxLine = 1024;                      // bytes of a message line
@@ -47,4 +47,4 @@ int boundPort(int fd);
 
 void setNonBlocking(int fd);
 
-}  // namespace vxlink
+}  // namespace vxrenderer

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace vxlink {
+namespace vxrenderer {
 
 std::string newToken(std::string& error) {
     unsigned char bytes[kTokenLength / 2];
@@ -49,4 +49,4 @@ bool tokensMatch(std::string_view presented, std::string_view expected) {
     return difference == 0;
 }
 
-}  // namespace vxlink
+}  // namespace vxrenderer

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace vxlink {
+namespace vxrenderer {
 
 inline constexpr std::size_t kTokenLength = 64;
 
@@ -25,4 +25,4 @@ bool wellFormedToken(std::string_view text);
 // time taken depends only on their lengths.
 bool tokensMatch(std::string_view presented, std::string_view expected);
 
-}  // namespace vxlink
+}  // namespace vxrenderer

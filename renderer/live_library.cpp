@@ -20,7 +20,7 @@
 
 namespace {
 
-using vxlink::InstanceRecord;
+using vxrenderer::InstanceRecord;
 
 // A scene description lists model sets by name: far below this.
 constexpr std::uint64_t kMaxSceneDescriptionBytes = std::uint64_t{16} << 20;
@@ -32,9 +32,9 @@ public:
         try {
             std::ostringstream xml;
             xml << "<instances>";
-            const std::string folder = vxlink::instanceFolder();
+            const std::string folder = vxrenderer::instanceFolder();
             if (!folder.empty()) {
-                for (const InstanceRecord& r : vxlink::liveRecords(folder)) {
+                for (const InstanceRecord& r : vxrenderer::liveRecords(folder)) {
                     xml << "<instance><version_major>" << r.versionMajor
                         << "</version_major><process_id>" << r.processId
                         << "</process_id><livelink_port>" << r.liveLinkPort
@@ -52,9 +52,9 @@ public:
     bool attachInstance(std::uint64_t processId) override {
         try {
             attached_ = 0;
-            const std::string folder = vxlink::instanceFolder();
+            const std::string folder = vxrenderer::instanceFolder();
             if (folder.empty()) return false;
-            for (const InstanceRecord& r : vxlink::liveRecords(folder)) {
+            for (const InstanceRecord& r : vxrenderer::liveRecords(folder)) {
                 if (static_cast<std::uint64_t>(r.processId) == processId) {
                     attached_ = r.processId;
                     folder_ = folder;
@@ -75,8 +75,8 @@ public:
             // A renderer writes its description whole; a file of another
             // kind, or one grown far past any model-set list, is not one.
             std::string error;
-            if (!platform::readRegularFile(vxlink::sceneDescriptionPath(folder_, attached_), scene_,
-                                           error, kMaxSceneDescriptionBytes)) {
+            if (!platform::readRegularFile(vxrenderer::sceneDescriptionPath(folder_, attached_),
+                                           scene_, error, kMaxSceneDescriptionBytes)) {
                 return nullptr;
             }
             return scene_.c_str();
@@ -99,7 +99,7 @@ public:
     const std::string& refusal() const { return scene_.lastRefusal(); }
 
 private:
-    vxlink::LiveSceneApi scene_;
+    vxrenderer::LiveSceneApi scene_;
     LiveQueryApi query_;
 };
 

@@ -11,7 +11,7 @@
 #include "renderer/instance_records.h"
 #include "renderer/link_socket.h"
 
-namespace vxlink {
+namespace vxrenderer {
 
 namespace {
 
@@ -184,4 +184,4 @@ void LiveSceneApi::closeSocket() {
     broken_ = false;
 }
 
-}  // namespace vxlink
+}  // namespace vxrenderer

@@ -24,7 +24,7 @@
 
 #include "sceneapi/scene_api_file.h"
 
-namespace vxlink {
+namespace vxrenderer {
 
 // The stream half, constructed before the writer that writes into it.
 class LinkChannel {
@@ -66,4 +66,4 @@ private:
     unsigned int clientId_ = 0;
 };
 
-}  // namespace vxlink
+}  // namespace vxrenderer

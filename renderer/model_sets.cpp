@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "tools/vxs/scene_index.h"
-#include "tools/vxs/scene_stats.h"
+#include "scenefile/scene_index.h"
+#include "scenefile/scene_stats.h"
 
 namespace vxrenderer {
 
@@ -90,7 +90,7 @@ std::string xmlEscape(const std::string& text) {
 
 ModelSets::ModelSet ModelSets::extract(const scenefile::Document& scene) {
     ModelSet set;
-    const vxs::SceneIndex index(scene);
+    const scenefile::SceneIndex index(scene);
     std::map<std::string, int> seen;
     const std::function<void(const Node&, const std::string&)> group =
         [&](const Node& block, const std::string& path) {
@@ -99,16 +99,16 @@ ModelSets::ModelSet ModelSets::extract(const scenefile::Document& scene) {
                     group(node, uniqueKey(seen, path, node.name()));
                 } else if (isBlock(node, "object")) {
                     ObjectEntry entry;
-                    vxs::walk(node.children, [&](const Node& n) {
+                    scenefile::walk(node.children, [&](const Node& n) {
                         if (isBlock(n, "geometry") && n.name() == "triangles") {
-                            entry.triangles += vxs::scalarCount(n, "triangles") / 3;
+                            entry.triangles += scenefile::scalarCount(n, "triangles") / 3;
                         }
                     });
                     if (const Node* material = index.materialOf(node)) {
                         entry.material = std::string(material->name());
                         const Node* surface = index.surfaceOf(*material);
                         entry.light =
-                            surface != nullptr && isLightShader(vxs::shaderType(*surface));
+                            surface != nullptr && isLightShader(scenefile::shaderType(*surface));
                     }
                     set.objects[uniqueKey(seen, path, node.name())] = entry;
                 } else if (isBlock(node, "animation")) {
@@ -152,7 +152,7 @@ Counts ModelSets::ModelSet::counts() const {
 Applied ModelSets::apply(const scenefile::Document& scene) {
     Applied applied;
     applied.name = modelSetName(scene);
-    const vxs::SceneStats stats = vxs::collectStats(scene, 0);
+    const scenefile::SceneStats stats = scenefile::collectStats(scene, 0);
     applied.scene = {stats.objects, stats.triangles, stats.materials.size(),
                      stats.cameras, stats.lights,    stats.animations};
     ModelSet received = extract(scene);

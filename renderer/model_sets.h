@@ -14,7 +14,7 @@
 // section <modelsets> holds one <modelset name=".." modelset="active"> per
 // model set, each with a <summary .../> child, so an idle renderer is
 // "<scene><modelsets/></scene>" and a model set's name is found at the third
-// level. Counting rules are vxs info's (tools/vxs/scene_stats.h).
+// level. Counting rules are vxs info's (scenefile/scene_stats.h).
 #pragma once
 
 #include <cstdint>

@@ -139,16 +139,16 @@ void RendererServer::log(const std::string& line) {
 
 bool RendererServer::start() {
     std::string reasons;
-    token_ = vxlink::newToken(reasons);
+    token_ = vxrenderer::newToken(reasons);
     if (token_.empty()) {
         log("cannot make the instance's token: " + reasons);
         return false;
     }
     for (long long port = options_.firstPort; port <= options_.lastPort; ++port) {
         std::string error;
-        listenFd_ = vxlink::listenLoopback(static_cast<int>(port), error);
+        listenFd_ = vxrenderer::listenLoopback(static_cast<int>(port), error);
         if (listenFd_ >= 0) {
-            port_ = port == 0 ? vxlink::boundPort(listenFd_) : static_cast<int>(port);
+            port_ = port == 0 ? vxrenderer::boundPort(listenFd_) : static_cast<int>(port);
             break;
         }
         reasons += (reasons.empty() ? "" : "; ") + error;
@@ -167,16 +167,17 @@ bool RendererServer::start() {
 void RendererServer::publish() {
     const std::string& folder = options_.instanceFolder;
     // The description first: whoever finds the record finds the description.
-    vxlink::replaceFile(vxlink::sceneDescriptionPath(folder, pid_), state_->models.describe());
-    if (!vxlink::writeRecord(folder, {options_.versionMajor, pid_, port_, token_})) {
+    vxrenderer::replaceFile(vxrenderer::sceneDescriptionPath(folder, pid_),
+                            state_->models.describe());
+    if (!vxrenderer::writeRecord(folder, {options_.versionMajor, pid_, port_, token_})) {
         log("cannot publish the instance record in " + folder);
     }
 }
 
 void RendererServer::unpublish() {
     if (port_ == 0) return;
-    ::unlink(vxlink::recordPath(options_.instanceFolder, pid_).c_str());
-    ::unlink(vxlink::sceneDescriptionPath(options_.instanceFolder, pid_).c_str());
+    ::unlink(vxrenderer::recordPath(options_.instanceFolder, pid_).c_str());
+    ::unlink(vxrenderer::sceneDescriptionPath(options_.instanceFolder, pid_).c_str());
     port_ = 0;
 }
 
@@ -255,7 +256,7 @@ void RendererServer::accept() {
         char address[INET_ADDRSTRLEN] = "?";
         ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
         c->peer = std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
-        const std::string greeting = "vxlink " + std::to_string(vxlink::kProtocolVersion) +
+        const std::string greeting = "vxlink " + std::to_string(vxrenderer::kProtocolVersion) +
                                      " vxrenderer " + std::to_string(options_.versionMajor) + " " +
                                      std::to_string(pid_) + "\n";
         // A fresh socket takes a few bytes at once; one that does not is not served.
@@ -333,8 +334,8 @@ void RendererServer::serve(Connection& c) {
             const char* end = static_cast<const char*>(std::memchr(buffer + pos, '\n', size - pos));
             const std::size_t k =
                 end != nullptr ? static_cast<std::size_t>(end - (buffer + pos)) : size - pos;
-            if (c.line.size() + k > vxlink::kMaxLine) {
-                fail(c, "a message line longer than " + std::to_string(vxlink::kMaxLine) +
+            if (c.line.size() + k > vxrenderer::kMaxLine) {
+                fail(c, "a message line longer than " + std::to_string(vxrenderer::kMaxLine) +
                             " bytes: not a live-link client");
                 return;
             }
@@ -413,7 +414,7 @@ void RendererServer::handleLine(Connection& c, const std::string& line) {
         return;
     }
     std::uint64_t size = 0;
-    if (word == "data" && (words >> size) && size > 0 && size <= vxlink::kMaxFrame) {
+    if (word == "data" && (words >> size) && size > 0 && size <= vxrenderer::kMaxFrame) {
         c.bodyLeft = size;
         c.phase = Connection::Phase::body;
     } else if (word == "end" && line == "end") {
@@ -426,7 +427,7 @@ void RendererServer::handleLine(Connection& c, const std::string& line) {
 void RendererServer::greet(Connection& c, std::istringstream& words) {
     std::string token;
     words >> token;
-    if (!vxlink::tokensMatch(token, token_)) {
+    if (!vxrenderer::tokensMatch(token, token_)) {
         fail(c, token.empty() ? "refused: the client presented no token; this renderer serves "
                                 "only its own user"
                               : "refused: the client presented a wrong token; this renderer "

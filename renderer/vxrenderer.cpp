@@ -56,15 +56,14 @@ int secondsFromEnvironment(const char* name) {
 // 0 as no port at all, which is right for the plug-in's scan, so it is asked
 // here only after that reader found no port.
 bool registryAsksForAnyPort() {
-    const livelink::FoundInstallation found =
-        livelink::Installation::system().findInstallation(5, 20);
+    const tal::FoundInstallation found = tal::Installation::system().findInstallation(5, 20);
     if (found.status != 0 || !found.key) return false;
     if (const std::optional<std::uint32_t> number = found.key->readNumber("LiveLinkPort")) {
         return *number == 0;
     }
     const std::optional<std::string> text = found.key->readText("LiveLinkPort");
     bool digits = false;
-    return text && livelink::parseLeadingInt(*text, &digits) == 0 && digits;
+    return text && tal::parseLeadingInt(*text, &digits) == 0 && digits;
 }
 
 // The port range from the command line or the registry; false (after a
@@ -82,15 +81,15 @@ bool choosePorts(bool portGiven, int port, int maxPort, vxrenderer::ServerOption
     } else {
         int first = -1;
         int last = -1;
-        const int status = livelink::Installation::system().readLiveLinkPorts(5, 20, first, last);
-        if (status == livelink::kPortMissing && registryAsksForAnyPort()) {
+        const int status = tal::Installation::system().readLiveLinkPorts(5, 20, first, last);
+        if (status == tal::kPortMissing && registryAsksForAnyPort()) {
             first = 0;
             last = 0;
-        } else if (status != livelink::kPortsRead) {
+        } else if (status != tal::kPortsRead) {
             std::fprintf(stderr,
                          "vxrenderer: no live-link port range in the registry (%s); pass --port "
                          "or register the renderer with vxregister\n",
-                         status == livelink::kNoInstallation
+                         status == tal::kNoInstallation
                              ? "no installation"
                              : "\"LiveLinkPort\" or \"LiveLinkMaxPort\" missing");
             return false;
@@ -113,7 +112,7 @@ int main(int argc, char** argv) {
     vxrenderer::ServerOptions options;
     int port = 0;
     int maxPort = 0;
-    double timeoutSeconds = vxlink::timeoutFromEnvironment(60000) / 1000.0;
+    double timeoutSeconds = vxrenderer::timeoutFromEnvironment(60000) / 1000.0;
     int idleSeconds = secondsFromEnvironment("VXRENDERER_EXIT_WHEN_IDLE");
     std::int64_t reserveMiB = -1;
     auto* portOption = app.add_option("--port", port,
@@ -147,12 +146,12 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    options.instanceFolder = vxlink::instanceFolder(&error);
+    options.instanceFolder = vxrenderer::instanceFolder(&error);
     if (options.instanceFolder.empty()) {
         std::fprintf(stderr, "vxrenderer: %s\n", error.c_str());
         return 1;
     }
-    vxlink::removeStaleRecords(options.instanceFolder);
+    vxrenderer::removeStaleRecords(options.instanceFolder);
     if (options.outputFolder.empty()) options.outputFolder = options.instanceFolder + "/scenes";
     options.outputFolder =
         std::filesystem::absolute(options.outputFolder).lexically_normal().string();

@@ -78,7 +78,7 @@ pid_t startRenderer(const std::string& runtime, const std::string& output, int f
     if (failed != 0) return -1;
     const Clock::time_point start = Clock::now();
     while (since(start) < 10) {
-        for (const vxlink::InstanceRecord& r : vxlink::liveRecords(runtime)) {
+        for (const vxrenderer::InstanceRecord& r : vxrenderer::liveRecords(runtime)) {
             if (r.processId == pid) return pid;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

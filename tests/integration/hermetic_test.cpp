@@ -136,7 +136,7 @@ using KernelPorts = LiveWorld;
 
 void expectListening(int port) {
     std::string error;
-    const int fd = vxlink::connectLoopback("127.0.0.1", port, 2000, error);
+    const int fd = vxrenderer::connectLoopback("127.0.0.1", port, 2000, error);
     EXPECT_GE(fd, 0) << "port " << port << ": " << error;
     if (fd >= 0) ::close(fd);
 }
@@ -144,10 +144,10 @@ void expectListening(int port) {
 TEST_F(KernelPorts, ARegistryPortOfZeroGivesEachRendererAFreePortItAdvertises) {
     startRenderer();
     startRenderer();
-    const std::vector<vxlink::InstanceRecord> records = renderers();
+    const std::vector<vxrenderer::InstanceRecord> records = renderers();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_NE(records[0].liveLinkPort, records[1].liveLinkPort);
-    for (const vxlink::InstanceRecord& r : records) {
+    for (const vxrenderer::InstanceRecord& r : records) {
         EXPECT_GT(r.liveLinkPort, 0);
         expectListening(r.liveLinkPort);
     }
@@ -155,7 +155,7 @@ TEST_F(KernelPorts, ARegistryPortOfZeroGivesEachRendererAFreePortItAdvertises) {
 
 TEST_F(KernelPorts, PortZeroOnTheCommandLineListensOnAFreePort) {
     const pid_t pid = startRenderer({"--port", "0"});
-    const std::vector<vxlink::InstanceRecord> records = renderers();
+    const std::vector<vxrenderer::InstanceRecord> records = renderers();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].processId, pid);
     EXPECT_GT(records[0].liveLinkPort, 0);

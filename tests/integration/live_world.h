@@ -53,7 +53,7 @@ protected:
         // Renderers the plug-in started detach themselves: they are found by
         // their records and by the instance folder they were given.
         std::vector<pid_t> found = markedProcesses("TALVIK_RUNTIME_DIR", runtime);
-        for (const vxlink::InstanceRecord& r : vxlink::liveRecords(runtime)) {
+        for (const vxrenderer::InstanceRecord& r : vxrenderer::liveRecords(runtime)) {
             if (r.processId != ::getpid()) found.push_back(static_cast<pid_t>(r.processId));
         }
         stopProcesses(found, 3000);
@@ -63,9 +63,9 @@ protected:
     // A loopback socket listening on a port the kernel picked; -1 on failure.
     static int listenOnFreePort(int& port) {
         std::string error;
-        const int fd = vxlink::listenLoopback(0, error);
+        const int fd = vxrenderer::listenLoopback(0, error);
         EXPECT_GE(fd, 0) << error;
-        port = fd >= 0 ? vxlink::boundPort(fd) : 0;
+        port = fd >= 0 ? vxrenderer::boundPort(fd) : 0;
         return fd;
     }
 
@@ -82,7 +82,7 @@ protected:
         children.push_back(pid);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
-            for (const vxlink::InstanceRecord& r : vxlink::liveRecords(runtime)) {
+            for (const vxrenderer::InstanceRecord& r : vxrenderer::liveRecords(runtime)) {
                 if (r.processId == pid) return pid;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -91,7 +91,9 @@ protected:
         return pid;
     }
 
-    std::vector<vxlink::InstanceRecord> renderers() const { return vxlink::liveRecords(runtime); }
+    std::vector<vxrenderer::InstanceRecord> renderers() const {
+        return vxrenderer::liveRecords(runtime);
+    }
 
     // The scenes saved so far, oldest first (by renderer, then number).
     std::vector<std::string> savedScenes() const {

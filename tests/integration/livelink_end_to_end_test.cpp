@@ -113,9 +113,9 @@ TEST_F(LiveEndToEnd, ARendererPortThatAcceptsAndNeverAnswersEndsTheCommandWithIt
     const int silent = listenOnFreePort(port);
     ASSERT_GE(silent, 0);
     std::filesystem::create_directories(runtime);
-    ASSERT_TRUE(vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
-                                    "<scene><modelsets/></scene>"));
-    ASSERT_TRUE(vxlink::writeRecord(runtime, {8, ::getpid(), port, ""}));
+    ASSERT_TRUE(vxrenderer::replaceFile(vxrenderer::sceneDescriptionPath(runtime, ::getpid()),
+                                        "<scene><modelsets/></scene>"));
+    ASSERT_TRUE(vxrenderer::writeRecord(runtime, {8, ::getpid(), port, ""}));
     ::setenv("TALVIK_LIVELINK_TIMEOUT_MS", "500", 1);
     const auto start = std::chrono::steady_clock::now();
     const ProcessResult update = runProcess({VXHOST_PATH, "update", kStudio});
@@ -125,7 +125,7 @@ TEST_F(LiveEndToEnd, ARendererPortThatAcceptsAndNeverAnswersEndsTheCommandWithIt
                               "check your Vantrix installation and Live Link settings.\n"),
               std::string::npos)
         << update.err;
-    ::unlink(vxlink::recordPath(runtime, ::getpid()).c_str());
+    ::unlink(vxrenderer::recordPath(runtime, ::getpid()).c_str());
     ::close(silent);
 }
 

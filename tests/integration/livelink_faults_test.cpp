@@ -85,7 +85,7 @@ protected:
     }
     ~LiveFaults() override {
         host::SetConsoleSink(nullptr);
-        ::unlink(vxlink::recordPath(runtime, ::getpid()).c_str());
+        ::unlink(vxrenderer::recordPath(runtime, ::getpid()).c_str());
     }
 
     // Renders the document; answers the seconds it took.
@@ -103,10 +103,10 @@ protected:
         int port = 0;
         const int fd = listenOnFreePort(port);
         std::filesystem::create_directories(runtime);
-        vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
-                            "<scene><modelsets/></scene>");
+        vxrenderer::replaceFile(vxrenderer::sceneDescriptionPath(runtime, ::getpid()),
+                                "<scene><modelsets/></scene>");
         std::string noRandom;
-        vxlink::writeRecord(runtime, {8, ::getpid(), port, vxlink::newToken(noRandom)});
+        vxrenderer::writeRecord(runtime, {8, ::getpid(), port, vxrenderer::newToken(noRandom)});
         return fd;
     }
 

@@ -16,7 +16,7 @@
 namespace {
 
 bool libraryRefused(int port) {
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     if (live.connect("127.0.0.1", port, 1)) {
         live.beginGroup("stranger", true);
         live.endGroup();
@@ -28,18 +28,18 @@ bool libraryRefused(int port) {
 
 bool guessRefused(int port) {
     std::string error;
-    const int fd = vxlink::connectLoopback("127.0.0.1", port, 2000, error);
+    const int fd = vxrenderer::connectLoopback("127.0.0.1", port, 2000, error);
     std::string line;
-    if (fd < 0 || !vxlink::readLine(fd, line, 2000, error)) {
+    if (fd < 0 || !vxrenderer::readLine(fd, line, 2000, error)) {
         std::printf("guess: %s\n", error.c_str());
         return true;
     }
     const std::string scene = "group \"stranger\" {\n}\n";
-    const std::string stream = "client 1 " + vxlink::newToken(error) + "\ndata " +
+    const std::string stream = "client 1 " + vxrenderer::newToken(error) + "\ndata " +
                                std::to_string(scene.size()) + "\n" + scene + "end\n";
-    vxlink::sendAll(fd, stream.data(), stream.size(), 2000, error);
+    vxrenderer::sendAll(fd, stream.data(), stream.size(), 2000, error);
     line.clear();
-    vxlink::readLine(fd, line, 2000, error);
+    vxrenderer::readLine(fd, line, 2000, error);
     ::close(fd);
     std::printf("guess: %s\n", line.c_str());
     return line.rfind("ok", 0) != 0;

@@ -48,7 +48,7 @@ TEST_F(LiveSecurity, AnotherUsersConnectionIsRefused) {
         GTEST_SKIP() << "running a client as another user (nobody, with setpriv) needs root";
     }
     const pid_t renderer = startRenderer();
-    const std::string idle = readFile(vxlink::sceneDescriptionPath(runtime, renderer));
+    const std::string idle = readFile(vxrenderer::sceneDescriptionPath(runtime, renderer));
     const int port = renderers().at(0).liveLinkPort;
     const ProcessResult probe =
         runProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
@@ -84,7 +84,7 @@ TEST_F(LiveSecurity, ARendererOutOfDescriptorsPausesAcceptingAndRecovers) {
     std::vector<int> clients;
     for (int i = 0; i < 6; ++i) {
         std::string error;
-        clients.push_back(vxlink::connectLoopback("127.0.0.1", port, 1000, error));
+        clients.push_back(vxrenderer::connectLoopback("127.0.0.1", port, 1000, error));
         ASSERT_GE(clients.back(), 0) << error;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

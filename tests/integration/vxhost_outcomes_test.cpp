@@ -53,7 +53,7 @@ protected:
     ~VxhostOutcomes() override {
         if (peer_.joinable()) peer_.join();
         if (listener_ >= 0) ::close(listener_);
-        ::unlink(vxlink::recordPath(runtime, ::getpid()).c_str());
+        ::unlink(vxrenderer::recordPath(runtime, ::getpid()).c_str());
     }
 
     // Publishes this process as an idle renderer whose one connection runs
@@ -63,13 +63,13 @@ protected:
         listener_ = listenOnFreePort(port);
         ASSERT_GE(listener_, 0);
         std::filesystem::create_directories(runtime);
-        ASSERT_TRUE(vxlink::replaceFile(vxlink::sceneDescriptionPath(runtime, ::getpid()),
-                                        "<scene><modelsets/></scene>"));
+        ASSERT_TRUE(vxrenderer::replaceFile(vxrenderer::sceneDescriptionPath(runtime, ::getpid()),
+                                            "<scene><modelsets/></scene>"));
         // A scripted peer does not check the token, but the client presents
         // one only to a renderer whose record carries it.
         std::string noRandom;
-        ASSERT_TRUE(
-            vxlink::writeRecord(runtime, {8, ::getpid(), port, vxlink::newToken(noRandom)}));
+        ASSERT_TRUE(vxrenderer::writeRecord(runtime,
+                                            {8, ::getpid(), port, vxrenderer::newToken(noRandom)}));
         peer_ = std::thread([this, script = std::move(script)] {
             pollfd p{listener_, POLLIN, 0};
             if (::poll(&p, 1, 10000) <= 0) return;

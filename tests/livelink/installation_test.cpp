@@ -6,8 +6,8 @@
 
 #include "tests/platform/test_files.h"
 
-using livelink::Installation;
 using nlohmann::json;
+using tal::Installation;
 using testfiles::TempDir;
 
 namespace {
@@ -134,15 +134,15 @@ TEST_F(InstallationTest, MalformedUserRootLeavesTheMachineRoot) {
 }
 
 TEST(VersionFromPath, TakesTheNumberAfterTheLastProductLetter) {
-    EXPECT_EQ(livelink::versionFromPath("C:\\Program Files\\Vantrix 8\\"), 8);
-    EXPECT_EQ(livelink::versionFromPath("C:\\Program Files\\Vantrix8"), 8);
-    EXPECT_EQ(livelink::versionFromPath("/opt/talvik/Vantrix 12/"), 12);
-    EXPECT_EQ(livelink::versionFromPath("/opt/talvik/Vantrix 8"), 8);
-    EXPECT_EQ(livelink::versionFromPath("/opt/Vantrix/"), -1);      // separator right after
-    EXPECT_EQ(livelink::versionFromPath("8"), -1);                  // no letter
-    EXPECT_EQ(livelink::versionFromPath("Vantrix 8"), -1);          // no separator
-    EXPECT_EQ(livelink::versionFromPath("/opt/Vantrix 8/bin"), 0);  // "n" of bin is last
-    EXPECT_EQ(livelink::versionFromPath(""), -1);
+    EXPECT_EQ(tal::versionFromPath("C:\\Program Files\\Vantrix 8\\"), 8);
+    EXPECT_EQ(tal::versionFromPath("C:\\Program Files\\Vantrix8"), 8);
+    EXPECT_EQ(tal::versionFromPath("/opt/talvik/Vantrix 12/"), 12);
+    EXPECT_EQ(tal::versionFromPath("/opt/talvik/Vantrix 8"), 8);
+    EXPECT_EQ(tal::versionFromPath("/opt/Vantrix/"), -1);      // separator right after
+    EXPECT_EQ(tal::versionFromPath("8"), -1);                  // no letter
+    EXPECT_EQ(tal::versionFromPath("Vantrix 8"), -1);          // no separator
+    EXPECT_EQ(tal::versionFromPath("/opt/Vantrix 8/bin"), 0);  // "n" of bin is last
+    EXPECT_EQ(tal::versionFromPath(""), -1);
 }
 
 class PortsTest : public InstallationTest {
@@ -161,33 +161,33 @@ protected:
 };
 
 TEST_F(PortsTest, NumbersAndTextsGiveTheSameRange) {
-    EXPECT_EQ(read(5000, 5010), livelink::kPortsRead);
+    EXPECT_EQ(read(5000, 5010), tal::kPortsRead);
     EXPECT_EQ(std::make_pair(first, last), std::make_pair(5000, 5010));
-    EXPECT_EQ(read("5000", "5010"), livelink::kPortsRead);
+    EXPECT_EQ(read("5000", "5010"), tal::kPortsRead);
     EXPECT_EQ(std::make_pair(first, last), std::make_pair(5000, 5010));
-    EXPECT_EQ(read(" 5000 ", 5010), livelink::kPortsRead);
+    EXPECT_EQ(read(" 5000 ", 5010), tal::kPortsRead);
     EXPECT_EQ(std::make_pair(first, last), std::make_pair(5000, 5010));
 }
 
 TEST_F(PortsTest, MissingValuesHaveTheirOwnCodes) {
-    EXPECT_EQ(read(5000, nullptr), livelink::kMaxPortMissing);
+    EXPECT_EQ(read(5000, nullptr), tal::kMaxPortMissing);
     EXPECT_EQ(std::make_pair(first, last), std::make_pair(5000, -1));
-    EXPECT_EQ(read(nullptr, 5010), livelink::kPortMissing);
+    EXPECT_EQ(read(nullptr, 5010), tal::kPortMissing);
     EXPECT_EQ(std::make_pair(first, last), std::make_pair(-1, -1));
 
     user = json::object();
     save();
     first = last = 7;
-    EXPECT_EQ(installation.readLiveLinkPorts(5, 20, first, last), livelink::kNoInstallation);
+    EXPECT_EQ(installation.readLiveLinkPorts(5, 20, first, last), tal::kNoInstallation);
     EXPECT_EQ(std::make_pair(first, last), std::make_pair(7, 7));
 }
 
 TEST_F(PortsTest, ValuesThatAreNoPortNumbersCountAsMissing) {
-    EXPECT_EQ(read("none", 5010), livelink::kPortMissing);
-    EXPECT_EQ(read(0, 5010), livelink::kPortMissing);
-    EXPECT_EQ(read(5000, 70000), livelink::kMaxPortMissing);
-    EXPECT_EQ(read(5000, "-1"), livelink::kMaxPortMissing);
-    EXPECT_EQ(read(4294967295u, 5010), livelink::kPortMissing);
+    EXPECT_EQ(read("none", 5010), tal::kPortMissing);
+    EXPECT_EQ(read(0, 5010), tal::kPortMissing);
+    EXPECT_EQ(read(5000, 70000), tal::kMaxPortMissing);
+    EXPECT_EQ(read(5000, "-1"), tal::kMaxPortMissing);
+    EXPECT_EQ(read(4294967295u, 5010), tal::kPortMissing);
 }
 
 TEST_F(InstallationTest, ResourceFolderAndItsMessage) {
@@ -213,11 +213,11 @@ TEST_F(InstallationTest, ReadersOfAFoundInstallation) {
     EXPECT_EQ(installation.readBinFolder(7, 8, version), "");
     EXPECT_EQ(version, 42);  // unchanged without an installation
     EXPECT_EQ(installation.readBinName(7, 8), "");
-    EXPECT_EQ(installation.findInstallation(7, 8).status, livelink::kErrorNotFound);
+    EXPECT_EQ(installation.findInstallation(7, 8).status, tal::kErrorNotFound);
 
     user[kBase + "Vantrix 7"] = install("seven");
     save();
-    const livelink::FoundInstallation found = installation.findInstallation(7, 8);
+    const tal::FoundInstallation found = installation.findInstallation(7, 8);
     EXPECT_EQ(found.status, 0);
     EXPECT_EQ(found.version, 7);
     ASSERT_TRUE(found.key);

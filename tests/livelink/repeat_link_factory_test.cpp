@@ -250,8 +250,8 @@ TEST_F(FactoryTest, NoPortToTryKeepsTheScanText) {
         std::optional<int> first, last;
     };
     for (const Range& range :
-         {Range{0, 5000, 4999}, Range{livelink::kMaxPortMissing, 5000, {}},
-          Range{livelink::kPortMissing, {}, {}}, Range{livelink::kNoInstallation, {}, {}}}) {
+         {Range{0, 5000, 4999}, Range{tal::kMaxPortMissing, 5000, {}},
+          Range{tal::kPortMissing, {}, {}}, Range{tal::kNoInstallation, {}, {}}}) {
         linktest::ScriptedEnvironment scripted;
         tal::RepeatLinkFactory fresh(scripted);
         scripted.query.lists = {instances({entry(8, 80, 0)})};

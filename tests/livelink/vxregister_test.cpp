@@ -42,8 +42,8 @@ TEST_F(VxRegisterTest, RegisteredInstallationIsFoundWithItsPorts) {
     EXPECT_TRUE(std::filesystem::is_directory(dir / "res"));
 
     platform::JsonRegistryStore store(registry, dir / "no-machine.json");
-    livelink::Installation installation(store, platform::systemFileProbe(),
-                                        platform::systemProcessLauncher());
+    tal::Installation installation(store, platform::systemFileProbe(),
+                                   platform::systemProcessLauncher());
     int version = -1;
     EXPECT_EQ(installation.readBinFolder(7, 8, version), dir / "install/bin");
     EXPECT_EQ(version, 8);

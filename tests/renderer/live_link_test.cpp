@@ -45,7 +45,7 @@ TEST_F(LiveLinkTest, TheRendererSavesExactlyWhatTheFileWriterWrites) {
             const tal::ArrayValue array{big.data(), static_cast<std::int32_t>(big.size())};
             file.setParameter("big", tal::kFloat | tal::kArrayBit, &array);
         }
-        vxlink::LiveSceneApi live;
+        vxrenderer::LiveSceneApi live;
         live.id(7);
         ASSERT_TRUE(live.connect("localhost", port, 4)) << live.lastReason();
         vxtest::CallScript(seed).run(live, 600);
@@ -62,7 +62,7 @@ TEST_F(LiveLinkTest, TheRendererSavesExactlyWhatTheFileWriterWrites) {
 }
 
 TEST_F(LiveLinkTest, OnlyLoopbackAddressesAreReached) {
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     EXPECT_FALSE(live.connect("192.0.2.1", 5000, 1));
     EXPECT_NE(live.lastReason().find("loopback"), std::string::npos) << live.lastReason();
     EXPECT_FALSE(live.disconnect());
@@ -71,7 +71,7 @@ TEST_F(LiveLinkTest, OnlyLoopbackAddressesAreReached) {
 TEST_F(LiveLinkTest, APortThatAcceptsAndNeverAnswersIsGivenUp) {
     int silent = 0;
     const int fd = listenAnywhere(silent);
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     const Clock::time_point start = Clock::now();
     EXPECT_FALSE(live.connect("127.0.0.1", silent, 1));
     EXPECT_LT(secondsSince(start), 3.0);
@@ -87,7 +87,7 @@ public:
     FakeRenderer(std::size_t readBeforeClose, const std::string& folder) {
         listen_ = listenAnywhere(port);
         std::string error;
-        vxlink::writeRecord(folder, {8, ::getpid(), port, vxlink::newToken(error)});
+        vxrenderer::writeRecord(folder, {8, ::getpid(), port, vxrenderer::newToken(error)});
         thread_ = std::thread([this, readBeforeClose] {
             const int fd = ::accept(listen_, nullptr, nullptr);
             const std::string greeting =
@@ -132,7 +132,7 @@ double sendLargeScene(tal::talScene_api& api) {
 
 TEST_F(LiveLinkTest, ARendererThatStopsReadingBreaksTheLinkWithoutHangingTheExporter) {
     FakeRenderer stalled(0, dir.path());
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     ASSERT_TRUE(live.connect("127.0.0.1", stalled.port, 1));
     EXPECT_LT(sendLargeScene(live), 3.0);  // one stall limit, then the rest is dropped
     EXPECT_NE(live.lastReason().find("took nothing"), std::string::npos) << live.lastReason();
@@ -141,7 +141,7 @@ TEST_F(LiveLinkTest, ARendererThatStopsReadingBreaksTheLinkWithoutHangingTheExpo
 
 TEST_F(LiveLinkTest, ARendererThatVanishesMidSceneBreaksTheLink) {
     FakeRenderer dying(1 << 20, dir.path());
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     ASSERT_TRUE(live.connect("127.0.0.1", dying.port, 1));
     EXPECT_LT(sendLargeScene(live), 3.0);
     EXPECT_FALSE(live.disconnect());
@@ -150,14 +150,14 @@ TEST_F(LiveLinkTest, ARendererThatVanishesMidSceneBreaksTheLink) {
 TEST_F(LiveLinkTest, ASceneThatDoesNotReadIsRefusedAndTheNextOneServed) {
     startServer();
     {
-        vxlink::LiveSceneApi live;
+        vxrenderer::LiveSceneApi live;
         ASSERT_TRUE(live.connect("localhost", port, 4));
         live.rawText("this is { not a scene\n");
         live.rawText("}}}\n");
         EXPECT_FALSE(live.disconnect());
         EXPECT_NE(live.lastReason().find("does not read"), std::string::npos) << live.lastReason();
     }
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     ASSERT_TRUE(live.connect("localhost", port, 4));
     live.beginGroup("fine", true);
     live.endGroup();
@@ -168,9 +168,9 @@ TEST_F(LiveLinkTest, ASceneThatDoesNotReadIsRefusedAndTheNextOneServed) {
 // A raw client of the renderer: connects and reads the greeting.
 int rawClient(int port) {
     std::string error;
-    const int fd = vxlink::connectLoopback("127.0.0.1", port, 1000, error);
+    const int fd = vxrenderer::connectLoopback("127.0.0.1", port, 1000, error);
     std::string greeting;
-    EXPECT_TRUE(vxlink::readLine(fd, greeting, 1000, error)) << error;
+    EXPECT_TRUE(vxrenderer::readLine(fd, greeting, 1000, error)) << error;
     EXPECT_EQ(greeting.rfind("vxlink 1 vxrenderer 8 ", 0), 0u) << greeting;
     return fd;
 }
@@ -188,7 +188,7 @@ TEST_F(LiveLinkTest, SilentBrokenAndStrangeClientsEndOnlyTheirOwnConnection) {
     ::close(halfScene);
 
     // A good client is served meanwhile.
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     ASSERT_TRUE(live.connect("localhost", port, 4));
     live.beginGroup("good", true);
     live.endGroup();
@@ -197,7 +197,7 @@ TEST_F(LiveLinkTest, SilentBrokenAndStrangeClientsEndOnlyTheirOwnConnection) {
     // The silent one is told why and closed once its time is up.
     std::string line;
     std::string error;
-    EXPECT_TRUE(vxlink::readLine(silent, line, 2000, error)) << error;
+    EXPECT_TRUE(vxrenderer::readLine(silent, line, 2000, error)) << error;
     EXPECT_EQ(line, "error the client sent nothing for 0.3 s");
     ::close(silent);
     ::close(stranger);
@@ -231,9 +231,9 @@ TEST_F(LiveLinkTest, ScenesInAwkwardMessagesAreSavedWholeBeforeTheAnswer) {
     stream += "data " + std::to_string(scene.size() - at) + "\n" + scene.substr(at) + "end\n";
     const int fd = rawClient(port);
     std::string error;
-    ASSERT_TRUE(vxlink::sendAll(fd, stream.data(), stream.size(), 2000, error)) << error;
+    ASSERT_TRUE(vxrenderer::sendAll(fd, stream.data(), stream.size(), 2000, error)) << error;
     std::string answer;
-    ASSERT_TRUE(vxlink::readLine(fd, answer, 2000, error)) << error;
+    ASSERT_TRUE(vxrenderer::readLine(fd, answer, 2000, error)) << error;
     EXPECT_EQ(answer, "ok 1 " + std::to_string(scene.size()));
     ::close(fd);
     std::vector<std::string> saved = savedScenes();
@@ -244,7 +244,7 @@ TEST_F(LiveLinkTest, ScenesInAwkwardMessagesAreSavedWholeBeforeTheAnswer) {
     const std::size_t inArray = scene.find("\x01\x02\x03") + 1000;
     const std::string half = "client 4 " + token() + "\ndata " + std::to_string(scene.size()) +
                              "\n" + scene.substr(0, inArray);
-    ASSERT_TRUE(vxlink::sendAll(broken, half.data(), half.size(), 2000, error)) << error;
+    ASSERT_TRUE(vxrenderer::sendAll(broken, half.data(), half.size(), 2000, error)) << error;
     ::close(broken);
     const Clock::time_point start = Clock::now();
     while (logText().find("scene discarded (" + std::to_string(inArray)) == std::string::npos &&

@@ -18,7 +18,7 @@ using namespace vxtest;
 class RendererGuard : public ServerFixture {
 protected:
     // A small good scene through the library; true when the renderer took it.
-    bool sendScene(vxlink::LiveSceneApi& live, const char* name) {
+    bool sendScene(vxrenderer::LiveSceneApi& live, const char* name) {
         if (!live.connect("127.0.0.1", port, 1)) return false;
         live.beginGroup(name, true);
         live.endGroup();
@@ -27,20 +27,20 @@ protected:
     // Sends a whole scene after `hello` by hand; the renderer's answer line.
     std::string rawScene(const std::string& hello) {
         std::string error;
-        const int fd = vxlink::connectLoopback("127.0.0.1", port, 1000, error);
+        const int fd = vxrenderer::connectLoopback("127.0.0.1", port, 1000, error);
         std::string line;
-        EXPECT_TRUE(vxlink::readLine(fd, line, 1000, error)) << error;
+        EXPECT_TRUE(vxrenderer::readLine(fd, line, 1000, error)) << error;
         const std::string scene = "group \"intruder\" {\n}\n";
         const std::string stream =
             hello + "\ndata " + std::to_string(scene.size()) + "\n" + scene + "end\n";
-        vxlink::sendAll(fd, stream.data(), stream.size(), 1000, error);
+        vxrenderer::sendAll(fd, stream.data(), stream.size(), 1000, error);
         line.clear();
-        vxlink::readLine(fd, line, 2000, error);
+        vxrenderer::readLine(fd, line, 2000, error);
         ::close(fd);
         return line;
     }
     std::string description() const {
-        return testfiles::readFile(vxlink::sceneDescriptionPath(dir.path(), ::getpid()));
+        return testfiles::readFile(vxrenderer::sceneDescriptionPath(dir.path(), ::getpid()));
     }
     static mode_t modeOf(const std::string& path) {
         struct stat info {};
@@ -50,12 +50,12 @@ protected:
 
 TEST_F(RendererGuard, ClientsWithoutTheTokenAreRefusedLoggedAndChangeNothing) {
     startServer();
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     ASSERT_TRUE(sendScene(live, "kept")) << live.lastReason();
     const std::string before = description();
     const std::vector<std::string> savedBefore = savedScenes();
     std::string error;
-    const std::string guess = vxlink::newToken(error);
+    const std::string guess = vxrenderer::newToken(error);
 
     EXPECT_EQ(rawScene("client 1"),
               "error refused: the client presented no token; this renderer serves only its own "
@@ -90,7 +90,7 @@ TEST_F(RendererGuard, TheTokenIsShownOnlyToTheListenerItsRecordNames) {
         while ((n = ::recv(client, buffer, sizeof buffer, 0)) > 0) heard.append(buffer, n);
         ::close(client);
     });
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     EXPECT_FALSE(live.connect("127.0.0.1", decoy, 1));
     EXPECT_NE(live.lastReason().find("is not one of this user's"), std::string::npos)
         << live.lastReason();
@@ -101,7 +101,7 @@ TEST_F(RendererGuard, TheTokenIsShownOnlyToTheListenerItsRecordNames) {
 
 TEST_F(RendererGuard, ASceneIsRefusedWhenTheDiskHasLessThanTheReserve) {
     startServer(5000, std::int64_t{1} << 62);
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     EXPECT_FALSE(sendScene(live, "big"));
     EXPECT_EQ(live.lastRefusal().rfind("not enough free disk for the scene in ", 0), 0u)
         << live.lastRefusal();
@@ -118,7 +118,7 @@ TEST_F(RendererGuard, ASceneIsDroppedAsSoonAsTheDiskFallsBelowTheReserveWhileItA
     const std::uint64_t room = std::uint64_t{24} << 20;
     if (space.available < room * 8) GTEST_SKIP() << "too little free disk for this test";
     startServer(5000, static_cast<std::int64_t>(space.available - room));
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     ASSERT_TRUE(live.connect("127.0.0.1", port, 1)) << live.lastReason();
     const std::vector<float> chunk(1 << 20, 1.0f);
     const tal::ArrayValue array{chunk.data(), static_cast<std::int32_t>(chunk.size())};
@@ -145,7 +145,7 @@ TEST_F(RendererGuard, SavedScenesAndTheLogAreOwnerOnlyWhateverTheUmask) {
     ::chmod((dir / "scenes/vxrenderer.log").c_str(), 0644);
     const mode_t mask = ::umask(0);
     startServer();
-    vxlink::LiveSceneApi live;
+    vxrenderer::LiveSceneApi live;
     const bool sent = sendScene(live, "private");
     ::umask(mask);
     ASSERT_TRUE(sent) << live.lastReason();
@@ -153,7 +153,7 @@ TEST_F(RendererGuard, SavedScenesAndTheLogAreOwnerOnlyWhateverTheUmask) {
         EXPECT_EQ(modeOf(dir / ("scenes/" + name)), 0600u) << name;
     }
     EXPECT_EQ(savedScenes().size(), 2u);
-    EXPECT_EQ(modeOf(vxlink::recordPath(dir.path(), ::getpid())), 0600u);
+    EXPECT_EQ(modeOf(vxrenderer::recordPath(dir.path(), ::getpid())), 0600u);
 }
 
 // The process id of a process that has ended.
@@ -194,7 +194,7 @@ TEST(InstanceFolder, IsMadeOwnerOnlyAndRefusedWhenItIsAnotherUsers) {
     ::chmod(open.c_str(), 0755);
     ::setenv("TALVIK_RUNTIME_DIR", open.c_str(), 1);
     std::string error;
-    EXPECT_EQ(vxlink::instanceFolder(&error), open) << error;
+    EXPECT_EQ(vxrenderer::instanceFolder(&error), open) << error;
     struct stat info {};
     ::stat(open.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -203,7 +203,7 @@ TEST(InstanceFolder, IsMadeOwnerOnlyAndRefusedWhenItIsAnotherUsers) {
         std::filesystem::create_directory(theirs);
         ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
         ::setenv("TALVIK_RUNTIME_DIR", theirs.c_str(), 1);
-        EXPECT_EQ(vxlink::instanceFolder(&error), "");
+        EXPECT_EQ(vxrenderer::instanceFolder(&error), "");
         EXPECT_NE(error.find("is not a folder of this user"), std::string::npos) << error;
     }
     ::unsetenv("TALVIK_RUNTIME_DIR");
@@ -211,17 +211,17 @@ TEST(InstanceFolder, IsMadeOwnerOnlyAndRefusedWhenItIsAnotherUsers) {
 
 TEST(LinkToken, TokensAreFreshWellFormedAndMatchOnlyThemselves) {
     std::string error;
-    const std::string a = vxlink::newToken(error);
-    const std::string b = vxlink::newToken(error);
-    ASSERT_TRUE(vxlink::wellFormedToken(a)) << error;
+    const std::string a = vxrenderer::newToken(error);
+    const std::string b = vxrenderer::newToken(error);
+    ASSERT_TRUE(vxrenderer::wellFormedToken(a)) << error;
     EXPECT_NE(a, b);
-    EXPECT_TRUE(vxlink::tokensMatch(a, a));
-    EXPECT_FALSE(vxlink::tokensMatch(a, b));
+    EXPECT_TRUE(vxrenderer::tokensMatch(a, a));
+    EXPECT_FALSE(vxrenderer::tokensMatch(a, b));
     std::string flipped = a;
     flipped.back() = flipped.back() == '0' ? '1' : '0';
-    EXPECT_FALSE(vxlink::tokensMatch(flipped, a));
-    EXPECT_FALSE(vxlink::tokensMatch("", ""));
-    EXPECT_FALSE(vxlink::tokensMatch(std::string(64, 'G'), std::string(64, 'G')));
+    EXPECT_FALSE(vxrenderer::tokensMatch(flipped, a));
+    EXPECT_FALSE(vxrenderer::tokensMatch("", ""));
+    EXPECT_FALSE(vxrenderer::tokensMatch(std::string(64, 'G'), std::string(64, 'G')));
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ protected:
     std::string logText() const { return testfiles::readFile(dir / "scenes/vxrenderer.log"); }
     // The running server's token, as its record holds it.
     std::string token() const {
-        const auto record = vxlink::liveRecord(dir.path(), ::getpid());
+        const auto record = vxrenderer::liveRecord(dir.path(), ::getpid());
         return record ? record->token : std::string();
     }
 

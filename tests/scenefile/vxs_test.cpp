@@ -11,11 +11,11 @@
 #include "scene_samples.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
+#include "scenefile/scene_stats.h"
 #include "tests/platform/test_files.h"
-#include "tools/vxs/gltf_export.h"
-#include "tools/vxs/scene_check.h"
-#include "tools/vxs/scene_stats.h"
-#include "tools/vxs/utf8_text.h"
+#include "vxs/gltf_export.h"
+#include "vxs/scene_check.h"
+#include "vxs/utf8_text.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::vector<std::string> problemsOf(const std::string& text) {
 TEST(VxsInfo, CountsWhatTheSceneHolds) {
     for (bool binary : {true, false}) {
         std::string bytes = vxtest::exportLikeScene(binary);
-        vxs::SceneStats s = vxs::collectStats(readScene(bytes), bytes.size());
+        scenefile::SceneStats s = scenefile::collectStats(readScene(bytes), bytes.size());
         const vxtest::SampleCounts& c = vxtest::kExportLike;
         EXPECT_EQ(s.fileSize, bytes.size());
         EXPECT_EQ(s.objects, c.objects);
@@ -60,10 +60,11 @@ TEST(VxsInfo, CountsWhatTheSceneHolds) {
 }
 
 TEST(VxsInfo, MaterialsByDefinitionAndNumberedShaders) {
-    vxs::SceneStats s = vxs::collectStats(readScene("#define shader 3 tal_diffuse {\n}\n"
-                                                    "#define material \"Shared\" {\nsurface 3\n}\n"
-                                                    "object \"a\" {\nmaterial \"Shared\"\n}\n"),
-                                          0);
+    scenefile::SceneStats s =
+        scenefile::collectStats(readScene("#define shader 3 tal_diffuse {\n}\n"
+                                          "#define material \"Shared\" {\nsurface 3\n}\n"
+                                          "object \"a\" {\nmaterial \"Shared\"\n}\n"),
+                                0);
     EXPECT_EQ(s.materials.at("Shared"), "tal_diffuse");
     EXPECT_EQ(s.objects, 1u);
 }

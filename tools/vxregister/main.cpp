@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/registry_store.h"
-#include "tools/vxregister/registration.h"
+#include "vxregister/registration.h"
 
 namespace {
 

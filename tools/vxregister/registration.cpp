@@ -1,4 +1,4 @@
-#include "tools/vxregister/registration.h"
+#include "vxregister/registration.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -122,7 +122,7 @@ void validate(const Registration& r) {
     const std::size_t blank = r.versionName.find(' ');
     const std::string number =
         blank == std::string::npos ? r.versionName : r.versionName.substr(blank + 1);
-    if (livelink::parseLeadingInt(number) <= 0) {
+    if (tal::parseLeadingInt(number) <= 0) {
         fail(
             "--version must carry a major version above 0 after its first blank, such as "
             "\"Vantrix 8\"");

@@ -1,4 +1,4 @@
-#include "tools/vxs/gltf_export.h"
+#include "vxs/gltf_export.h"
 
 #include <sys/stat.h>
 #include <tiny_gltf.h>
@@ -18,12 +18,16 @@
 #include <unordered_map>
 
 #include "platform/atomic_file.h"
-#include "tools/vxs/scene_index.h"
-#include "tools/vxs/utf8_text.h"
+#include "scenefile/scene_index.h"
+#include "vxs/utf8_text.h"
 
 namespace vxs {
 
+using scenefile::Document;
+using scenefile::Node;
 using scenefile::NodeKind;
+using scenefile::SceneIndex;
+using scenefile::Value;
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include "platform/regular_file.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
-#include "tools/vxs/gltf_export.h"
-#include "tools/vxs/scene_check.h"
-#include "tools/vxs/scene_stats.h"
+#include "scenefile/scene_stats.h"
+#include "vxs/gltf_export.h"
+#include "vxs/scene_check.h"
 
 namespace {
 
@@ -30,8 +30,9 @@ int fail(const std::string& message) {
 
 int info(const std::string& path, bool json) {
     std::string bytes = scenefile::readFileBytes(path);
-    vxs::SceneStats stats = vxs::collectStats(scenefile::readScene(bytes), bytes.size());
-    std::string text = json ? vxs::statsJson(stats) : vxs::formatStats(stats);
+    scenefile::SceneStats stats =
+        scenefile::collectStats(scenefile::readScene(bytes), bytes.size());
+    std::string text = json ? scenefile::statsJson(stats) : scenefile::formatStats(stats);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
 }

@@ -1,13 +1,17 @@
-#include "tools/vxs/scene_check.h"
+#include "vxs/scene_check.h"
 
 #include <numeric>
 #include <optional>
 
-#include "tools/vxs/scene_index.h"
+#include "scenefile/scene_index.h"
 
 namespace vxs {
 
+using scenefile::Document;
+using scenefile::Node;
 using scenefile::NodeKind;
+using scenefile::SceneIndex;
+using scenefile::Value;
 
 namespace {
 

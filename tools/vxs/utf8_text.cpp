@@ -1,4 +1,4 @@
-#include "tools/vxs/utf8_text.h"
+#include "vxs/utf8_text.h"
 
 namespace vxs {
 

@@ -1,16 +1,15 @@
-#include "importers/sceneapi/dev/live_services.h"
+#include "livelink/live_services.h"
 
 #include <optional>
 
-#include "importers/sceneapi/dev/log.h"
+#include "livelink/log.h"
 
 namespace tal {
 
 namespace {
 
 const LiveServices& systemServices() {
-    static const LiveServices services{&livelink::Installation::system(),
-                                       &platform::systemSharedLibraries(),
+    static const LiveServices services{&Installation::system(), &platform::systemSharedLibraries(),
                                        &platform::systemClock()};
     return services;
 }

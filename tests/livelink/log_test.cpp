@@ -1,8 +1,8 @@
-#include "importers/sceneapi/dev/log.h"
+#include "livelink/log.h"
 
 #include <unistd.h>
 
-#include "tests/importers/live_fixture.h"
+#include "tests/livelink/live_fixture.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "tools/vxs/scene_index.h"
+#include "scenefile/scene_index.h"
 
-namespace vxs {
+namespace scenefile {
 
 using scenefile::NodeKind;
 
@@ -97,4 +97,4 @@ std::string_view textOf(const Node& block, std::string_view parameter) {
     return p->value()->text()->bytes;
 }
 
-}  // namespace vxs
+}  // namespace scenefile

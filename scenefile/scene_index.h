@@ -17,11 +17,7 @@
 
 #include "scenefile/tree.h"
 
-namespace vxs {
-
-using scenefile::Document;
-using scenefile::Node;
-using scenefile::Value;
+namespace scenefile {
 
 // Every node below `nodes`, depth first in file order, including the blocks
 // of inline shaders standing in values.
@@ -58,4 +54,4 @@ std::size_t scalarCount(const Node& block, std::string_view parameter);
 // A parameter's text value, or "".
 std::string_view textOf(const Node& block, std::string_view parameter);
 
-}  // namespace vxs
+}  // namespace scenefile

@@ -16,7 +16,7 @@
 namespace tal {
 
 struct LiveServices {
-    const livelink::Installation* installation;
+    const Installation* installation;
     platform::SharedLibraries* libraries;
     platform::Clock* clock;
 };

@@ -1,11 +1,11 @@
-#include "importers/sceneapi/dev/log.h"
+#include "livelink/log.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 
-#include "importers/sceneapi/dev/live_services.h"
+#include "livelink/live_services.h"
 #include "platform/regular_file.h"
 
 namespace tal {

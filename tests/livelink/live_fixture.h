@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "importers/sceneapi/dev/live_services.h"
-#include "importers/sceneapi/dev/vantrixlive_loader.h"
+#include "livelink/live_services.h"
+#include "livelink/vantrixlive_loader.h"
 #include "tests/platform/test_files.h"
 
 namespace livetest {
@@ -89,7 +89,7 @@ protected:
     std::string resources = dir / "resources";
     platform::JsonRegistryStore store{dir / "user.json", dir / "machine.json"};
     NoLauncher launcher;
-    livelink::Installation installation{store, platform::systemFileProbe(), launcher};
+    tal::Installation installation{store, platform::systemFileProbe(), launcher};
     RecordingLibraries libraries;
     FakeClock clock;
     tal::LiveServices services{&installation, &libraries, &clock};

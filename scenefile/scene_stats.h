@@ -18,7 +18,7 @@
 
 #include "scenefile/tree.h"
 
-namespace vxs {
+namespace scenefile {
 
 struct SceneStats {
     std::uint64_t fileSize = 0;
@@ -33,4 +33,4 @@ SceneStats collectStats(const scenefile::Document& doc, std::uint64_t fileSize);
 std::string formatStats(const SceneStats& stats);  // lines of "label: value"
 std::string statsJson(const SceneStats& stats);    // one JSON object
 
-}  // namespace vxs
+}  // namespace scenefile

@@ -1,7 +1,7 @@
-#include "importers/sceneapi/dev/vantrixlive_loader.h"
+#include "livelink/vantrixlive_loader.h"
 
-#include "importers/sceneapi/dev/live_services.h"
-#include "importers/sceneapi/dev/log.h"
+#include "livelink/live_services.h"
+#include "livelink/log.h"
 
 namespace tal {
 

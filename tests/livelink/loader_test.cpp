@@ -1,7 +1,7 @@
 #include <unistd.h>
 
-#include "importers/sceneapi/dev/vantrixlive_loader.h"
-#include "tests/importers/live_fixture.h"
+#include "livelink/vantrixlive_loader.h"
+#include "tests/livelink/live_fixture.h"
 
 namespace {
 

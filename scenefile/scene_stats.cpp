@@ -1,10 +1,10 @@
-#include "tools/vxs/scene_stats.h"
+#include "scenefile/scene_stats.h"
 
 #include <nlohmann/json.hpp>
 
-#include "tools/vxs/scene_index.h"
+#include "scenefile/scene_index.h"
 
-namespace vxs {
+namespace scenefile {
 
 using scenefile::NodeKind;
 
@@ -106,4 +106,4 @@ std::string statsJson(const SceneStats& s) {
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace vxs
+}  // namespace scenefile
