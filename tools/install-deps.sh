@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libtinygltf-dev         # glTF output of vxs convert
+  libembree-dev           # the preview renderer's ray tracing
+  libstb-dev              # the preview's texture decoding and PNG output
   assimp-utils            # reference counts of the glTF sample test
   clang libclang-rt-dev   # the scene reader's fuzz target (tools/fuzz-reader.sh)
   clang-tidy              # static checks of the product sources (tools/tidy.sh)

@@ -24,7 +24,7 @@ if [[ -z $tidy || -z $runner ]]; then
 fi
 
 # The product folders, as regular expressions on the source paths.
-products='platform|sceneapi|scenefile|host|convert|plugin|livelink|renderer|tools'
+products='platform|sceneapi|scenefile|preview|host|convert|plugin|livelink|renderer|tools'
 files="^$root/($products)/"
 excluded="^$root/(tests|bench)/|/fuzz/"
 # run-clang-tidy selects files by one regular expression: list them instead,
