@@ -24,6 +24,7 @@ Bvh::Bvh(const RenderModel& model, unsigned threads) {
     device_ = rtcNewDevice(config.c_str());
     if (!device_) fail(nullptr, "start");
     scene_ = rtcNewScene(device_);
+    rtcSetSceneBuildQuality(scene_, RTC_BUILD_QUALITY_LOW);
     if (!scene_) {
         rtcReleaseDevice(device_);
         fail(nullptr, "make a scene");

@@ -60,13 +60,14 @@ class Tracer {
 public:
     Tracer(const RenderModel& model, const Bvh& bvh, const RenderOptions& options)
         : model_(model), bvh_(bvh), options_(options), lights_(model) {}
-    Vec3 pixel(int x, int y) const;
+    // The pixel's radiance; adds the rays it traced to `rays`.
+    Vec3 pixel(int x, int y, std::uint64_t& rays) const;
 
 private:
-    Vec3 path(Vec3 origin, Vec3 dir, float tnear, float tfar, Rng& rng) const;
+    Vec3 path(Vec3 origin, Vec3 dir, float tnear, float tfar, Rng& rng, std::uint64_t& rays) const;
     Surface surface(const Hit& hit, Vec3 origin, Vec3 dir) const;
     Vec3 brdf(const Surface& s, Vec3 wo, Vec3 wi) const;
-    Vec3 direct(const Surface& s, Vec3 wo, Rng& rng) const;
+    Vec3 direct(const Surface& s, Vec3 wo, Rng& rng, std::uint64_t& rays) const;
     Vec3 sky(Vec3 dir) const;
     Vec3 offset(const Surface& s, Vec3 towards) const;
 
@@ -76,7 +77,7 @@ private:
     LightPicker lights_;
 };
 
-Vec3 Tracer::pixel(int x, int y) const {
+Vec3 Tracer::pixel(int x, int y, std::uint64_t& rays) const {
     const Camera& c = model_.camera;
     const float aspect = static_cast<float>(options_.height) / static_cast<float>(options_.width);
     const float top = c.fixedAspect ? c.top : c.rightEdge * aspect;
@@ -96,21 +97,23 @@ Vec3 Tracer::pixel(int x, int y) const {
         const float along = dot(dir, c.forward);
         const float tnear = c.clipFar > 0 ? c.clipNear / along : 0.0f;
         const float tfar = c.clipFar > 0 ? c.clipFar / along : INFINITY;
-        const Vec3 l = path(c.position, dir, tnear, tfar, rng);
+        const Vec3 l = path(c.position, dir, tnear, tfar, rng, rays);
         if (finite(l)) sum += l;
     }
     return sum * (1.0f / static_cast<float>(options_.samples));
 }
 
-Vec3 Tracer::path(Vec3 origin, Vec3 dir, float tnear, float tfar, Rng& rng) const {
+Vec3 Tracer::path(Vec3 origin, Vec3 dir, float tnear, float tfar, Rng& rng,
+                  std::uint64_t& rays) const {
     Vec3 radiance, throughput{1, 1, 1};
     for (int bounce = 0;; ++bounce) {
         Hit hit;
+        ++rays;
         if (!bvh_.intersect(origin, dir, tnear, tfar, hit)) return radiance + throughput * sky(dir);
         const Surface s = surface(hit, origin, dir);
         if (bounce == 0 && s.front) radiance += s.emission;
         const Vec3 wo = -dir;
-        radiance += throughput * direct(s, wo, rng);
+        radiance += throughput * direct(s, wo, rng, rays);
         if (bounce == kMaxBounces) break;
         const float diffuseWeight = luminance(s.albedo), glossyWeight = luminance(s.specular);
         if (!(diffuseWeight + glossyWeight > 0)) break;
@@ -194,7 +197,7 @@ Vec3 Tracer::brdf(const Surface& s, Vec3 wo, Vec3 wi) const {
 }
 
 // Light arriving straight from one light chosen by its power, over the chance of choosing it.
-Vec3 Tracer::direct(const Surface& s, Vec3 wo, Rng& rng) const {
+Vec3 Tracer::direct(const Surface& s, Vec3 wo, Rng& rng, std::uint64_t& rays) const {
     const float u = rng.uniform(), u1 = rng.uniform(), u2 = rng.uniform();
     if (lights_.empty()) return {};
     float chance = 0;
@@ -225,6 +228,7 @@ Vec3 Tracer::direct(const Surface& s, Vec3 wo, Rng& rng) const {
     const float cosSurface = dot(s.normal, wi);
     if (!(cosSurface > 0) || dot(s.geometric, wi) <= 0 || !std::isfinite(geometry)) return {};
     const Vec3 origin = offset(s, wi);
+    ++rays;
     if (bvh_.occluded(origin, wi, 0, length(target - origin) * 0.999f)) return {};
     return brdf(s, wo, wi) * arriving * (cosSurface * geometry / chance);
 }
@@ -256,7 +260,7 @@ std::uint8_t toneMap(float radiance) {
 }
 
 Image tracePicture(const RenderModel& model, const Bvh& bvh, const RenderOptions& options,
-                   unsigned threads, const Progress& progress) {
+                   unsigned threads, const Progress& progress, std::uint64_t* raysTraced) {
     Image image;
     image.width = options.width;
     image.height = options.height;
@@ -267,18 +271,21 @@ Image tracePicture(const RenderModel& model, const Bvh& bvh, const RenderOptions
     std::mutex mutex;
     std::condition_variable changed;
     int rowsDone = 0;
+    std::uint64_t rays = 0;
     std::exception_ptr failure;
     const auto work = [&] {
         try {
             for (int y; (y = nextRow++) < options.height;) {
                 std::uint8_t* out = &image.rgb[static_cast<std::size_t>(y) *
                                                static_cast<std::size_t>(options.width) * 3];
+                std::uint64_t rowRays = 0;
                 for (int x = 0; x < options.width; ++x) {
-                    const Vec3 l = tracer.pixel(x, y);
+                    const Vec3 l = tracer.pixel(x, y, rowRays);
                     out[3 * x] = toneMap(l.x), out[3 * x + 1] = toneMap(l.y),
                             out[3 * x + 2] = toneMap(l.z);
                 }
                 const std::lock_guard<std::mutex> lock(mutex);
+                rays += rowRays;
                 ++rowsDone;
                 changed.notify_one();
             }
@@ -313,6 +320,7 @@ Image tracePicture(const RenderModel& model, const Bvh& bvh, const RenderOptions
     }
     stop();
     if (failure) std::rethrow_exception(failure);
+    if (raysTraced) *raysTraced = rays;
     return image;
 }
 

@@ -16,8 +16,10 @@
 
 namespace preview {
 
+// `raysTraced`, when given, receives the number of rays traced (camera,
+// bounce and shadow rays).
 Image tracePicture(const RenderModel& model, const Bvh& bvh, const RenderOptions& options,
-                   unsigned threads, const Progress& progress);
+                   unsigned threads, const Progress& progress, std::uint64_t* raysTraced = nullptr);
 
 // The 8-bit sRGB value of a linear radiance, as the picture stores it.
 std::uint8_t toneMap(float radiance);

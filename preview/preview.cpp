@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "platform/atomic_file.h"
@@ -43,14 +45,22 @@ RenderResult renderScene(const scenefile::Document& scene, const std::string& sc
                          const RenderOptions& options, const Progress& progress) {
     checkOptions(options);
     const unsigned threads = threadCount(options.threads);
-    RenderModel model = buildModel(scene, sceneFolder, options.camera);
-    RenderResult result;
-    {
-        const Bvh bvh(model, threads);
-        result.image = tracePicture(model, bvh, options, threads, progress);
+    try {
+        RenderModel model = buildModel(scene, sceneFolder, options.camera);
+        RenderResult result;
+        {
+            const Bvh bvh(model, threads);
+            result.image = tracePicture(model, bvh, options, threads, progress);
+        }
+        result.warnings = std::move(model.warnings);
+        return result;
+    } catch (const std::bad_alloc&) {
+        throw RenderError("not enough memory to render the scene as a " +
+                          std::to_string(options.width) + " x " + std::to_string(options.height) +
+                          " picture");
+    } catch (const std::system_error& e) {
+        throw RenderError(std::string("cannot start the rendering threads: ") + e.what());
     }
-    result.warnings = std::move(model.warnings);
-    return result;
 }
 
 RenderResult renderSceneFile(const std::string& path, const RenderOptions& options,

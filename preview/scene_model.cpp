@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
+#include <memory>
 
 #include "preview/camera.h"
 #include "preview/materials.h"
@@ -17,64 +17,102 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// A triangles geometry's arrays as the file holds them.
-struct Arrays {
-    std::vector<float> vertices, normals, uvs;
-    std::vector<std::int64_t> tris, triNormals, triUvs;
+// Floats of a parameter: read in place from its binary array (the exporter's
+// form), else copied out of its text numbers.
+class Floats {
+public:
+    bool read(const Node& g, const char* name) {
+        const Node* p = g.parameter(name);
+        if (!p || !p->value()) return false;
+        if (const scenefile::BinaryArray* bin = binaryOf(*p->value()))
+            if (const auto* f = std::get_if<std::vector<float>>(&bin->values)) {
+                data_ = f->data(), size_ = f->size();
+                return true;
+            }
+        if (!scenefile::flattenFloats(*p->value(), owned_)) return false;
+        data_ = owned_.data(), size_ = owned_.size();
+        return true;
+    }
+    const float* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    float operator[](std::size_t i) const { return data_[i]; }
+    void clear() { data_ = nullptr, size_ = 0; }
+
+    // The one binary array a value holds, bare or as an array's only item.
+    static const scenefile::BinaryArray* binaryOf(const scenefile::Value& v) {
+        if (const auto* bin = v.binary()) return bin;
+        const scenefile::Array* a = v.array();
+        return a && a->items.size() == 1 ? a->items.front().binary() : nullptr;
+    }
+
+private:
+    const float* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::vector<float> owned_;
 };
 
-bool floatsOf(const Node& g, const char* name, std::vector<float>& out) {
+// Indices of a parameter, each 0..UINT32_MAX; false for anything else.
+bool indicesOf(const Node& g, const char* name, std::vector<std::uint32_t>& out) {
     const Node* p = g.parameter(name);
-    return p && p->value() && scenefile::flattenFloats(*p->value(), out);
+    if (!p || !p->value()) return false;
+    const scenefile::BinaryArray* bin = Floats::binaryOf(*p->value());
+    if (const auto* ints = bin ? std::get_if<std::vector<std::int32_t>>(&bin->values) : nullptr) {
+        if (std::any_of(ints->begin(), ints->end(), [](std::int32_t i) { return i < 0; }))
+            return false;
+        out.assign(ints->begin(), ints->end());
+        return true;
+    }
+    std::vector<std::int64_t> wide;
+    if (!scenefile::flattenInts(*p->value(), wide) ||
+        std::any_of(wide.begin(), wide.end(),
+                    [](std::int64_t i) { return i < 0 || i > UINT32_MAX; }))
+        return false;
+    out.assign(wide.begin(), wide.end());
+    return true;
 }
 
-bool intsOf(const Node& g, const char* name, std::vector<std::int64_t>& out) {
-    const Node* p = g.parameter(name);
-    return p && p->value() && scenefile::flattenInts(*p->value(), out);
-}
+// A triangles geometry's arrays as the file holds them.
+struct Arrays {
+    Floats vertices, normals, uvs;
+    std::vector<std::uint32_t> tris, triNormals, triUvs;
+};
 
-bool allBelow(const std::vector<std::int64_t>& idx, std::size_t limit) {
-    return std::all_of(idx.begin(), idx.end(), [&](std::int64_t i) {
-        return i >= 0 && static_cast<std::uint64_t>(i) < limit;
-    });
+bool allBelow(const std::vector<std::uint32_t>& idx, std::size_t limit) {
+    return std::all_of(idx.begin(), idx.end(), [&](std::uint32_t i) { return i < limit; });
 }
 
 // Corner values (normals or uvs): present, of whole elements, with an index
 // per corner (their own, else the vertex's). Empty `values` when absent.
 bool cornerValues(const Node& g, const Arrays& a, const char* name, std::size_t width,
-                  const char* indexName, std::vector<float>& values,
-                  std::vector<std::int64_t>& index) {
+                  const char* indexName, Floats& values, std::vector<std::uint32_t>& index) {
     if (!g.parameter(name)) return true;
-    if (!floatsOf(g, name, values) || values.size() % width != 0) return false;
+    if (!values.read(g, name) || values.size() % width != 0) return false;
     if (!g.parameter(indexName)) {
         index = a.tris;
         return values.size() / width == a.vertices.size() / 3;
     }
-    return intsOf(g, indexName, index) && index.size() == a.tris.size() &&
+    return indicesOf(g, indexName, index) && index.size() == a.tris.size() &&
            allBelow(index, values.size() / width);
 }
 
 // The arrays, or a reason why the mesh cannot be drawn.
-std::optional<Arrays> readArrays(const Node& g, std::string& reason) {
-    Arrays a;
-    if (!floatsOf(g, "vertices", a.vertices) || !intsOf(g, "triangles", a.tris) ||
-        a.vertices.size() % 3 || a.tris.size() % 3) {
+std::unique_ptr<Arrays> readArrays(const Node& g, std::string& reason) {
+    auto a = std::make_unique<Arrays>();
+    if (!a->vertices.read(g, "vertices") || !indicesOf(g, "triangles", a->tris) ||
+        a->vertices.size() % 3 || a->tris.size() % 3) {
         reason = "no vertices or triangles of the right shape";
-        return std::nullopt;
+        return nullptr;
     }
-    if (a.vertices.size() / 3 > UINT32_MAX || !allBelow(a.tris, a.vertices.size() / 3)) {
+    if (a->vertices.size() / 3 > UINT32_MAX || !allBelow(a->tris, a->vertices.size() / 3)) {
         reason = "a triangle names a vertex that is not there";
-        return std::nullopt;
+        return nullptr;
     }
-    if (!cornerValues(g, a, "normals", 3, "triangles_norm", a.normals, a.triNormals))
-        a.normals.clear(), a.triNormals.clear(), reason = "normals that do not fit; drawn flat";
-    if (!cornerValues(g, a, "uv_tex", 2, "triangles_uv", a.uvs, a.triUvs))
-        a.uvs.clear(), a.triUvs.clear(), reason = "uvs that do not fit; drawn without them";
+    if (!cornerValues(g, *a, "normals", 3, "triangles_norm", a->normals, a->triNormals))
+        a->normals.clear(), a->triNormals.clear(), reason = "normals that do not fit; drawn flat";
+    if (!cornerValues(g, *a, "uv_tex", 2, "triangles_uv", a->uvs, a->triUvs))
+        a->uvs.clear(), a->triUvs.clear(), reason = "uvs that do not fit; drawn without them";
     return a;
-}
-
-std::vector<std::uint32_t> narrow(const std::vector<std::int64_t>& v) {
-    return {v.begin(), v.end()};
 }
 
 struct Builder {
@@ -88,7 +126,7 @@ struct Builder {
 
     void walk(const std::vector<Node>& nodes, const Matrix& parent, const Node* object);
     void geometry(const Node& g, const Matrix& m, const Node* object);
-    Mesh mesh(const Arrays& a, const Matrix& m, const ObjectMaterial& om) const;
+    Mesh mesh(Arrays& a, const Matrix& m, const ObjectMaterial& om) const;
     // Adds the lights of a light object; answers a mesh light's radiance.
     Vec3 light(const Mesh& mesh, const ObjectMaterial& om);
 };
@@ -112,7 +150,7 @@ void Builder::geometry(const Node& g, const Matrix& m, const Node* object) {
     const std::string where = "object \"" + std::string(object ? object->name() : "") + "\" line " +
                               std::to_string(g.pos.line) + ": ";
     std::string reason;
-    const std::optional<Arrays> a = readArrays(g, reason);
+    const std::unique_ptr<Arrays> a = readArrays(g, reason);
     if (!reason.empty()) model.warnings.push_back(where + reason + (a ? "" : "; mesh left out"));
     if (!a || a->tris.empty()) return;
     const ObjectMaterial& om = materials.forObject(object);
@@ -131,7 +169,7 @@ void Builder::geometry(const Node& g, const Matrix& m, const Node* object) {
     model.meshes.push_back(std::move(built));
 }
 
-Mesh Builder::mesh(const Arrays& a, const Matrix& m, const ObjectMaterial& om) const {
+Mesh Builder::mesh(Arrays& a, const Matrix& m, const ObjectMaterial& om) const {
     Mesh out;
     out.material = om.material;
     out.vertexCount = a.vertices.size() / 3;
@@ -140,7 +178,7 @@ Mesh Builder::mesh(const Arrays& a, const Matrix& m, const ObjectMaterial& om) c
         const Vec3 p = transformPoint(m, {a.vertices[i], a.vertices[i + 1], a.vertices[i + 2]});
         out.positions[i] = p.x, out.positions[i + 1] = p.y, out.positions[i + 2] = p.z;
     }
-    out.triangles = narrow(a.tris);
+    out.triangles = std::move(a.tris);
     if (!a.normals.empty()) {
         const Matrix nm = normalMatrix(m);
         out.normals.resize(a.normals.size());
@@ -150,7 +188,7 @@ Mesh Builder::mesh(const Arrays& a, const Matrix& m, const ObjectMaterial& om) c
             if (!finite(n)) n = {};
             out.normals[i] = n.x, out.normals[i + 1] = n.y, out.normals[i + 2] = n.z;
         }
-        out.triNormals = narrow(a.triNormals);
+        out.triNormals = std::move(a.triNormals);
     }
     if (om.flatProjection) {
         // Object point to texture space; the picture spans -0.5..0.5 there, its top towards +y.
@@ -163,8 +201,8 @@ Mesh Builder::mesh(const Arrays& a, const Matrix& m, const ObjectMaterial& om) c
         }
         out.triUvs = out.triangles;
     } else if (!a.uvs.empty()) {
-        out.uvs = a.uvs;
-        out.triUvs = narrow(a.triUvs);
+        out.uvs.assign(a.uvs.data(), a.uvs.data() + a.uvs.size());
+        out.triUvs = std::move(a.triUvs);
     }
     return out;
 }
