@@ -133,14 +133,13 @@ Camera cameraFromBlock(const Node& block, const Matrix& parent,
     return cam;
 }
 
-Camera framingCamera(Vec3 lo, Vec3 hi) {
+Camera framingCamera(Vec3 lo, Vec3 hi, float aspect) {
     Camera cam;
     cam.left = cam.rightEdge = tanHalf(kDefaultFov);
     const Vec3 centre = (lo + hi) * 0.5f;
     const float radius = std::max(length(hi - lo) * 0.5f, 1e-3f);
-    // The sphere around the box fits the narrower of the two angles (the
-    // vertical one for a wide picture, at most 16:9 assumed).
-    const float tanNarrow = cam.left * 9.0f / 16.0f;
+    // The sphere around the box fits the narrower of the two angles.
+    const float tanNarrow = cam.left * std::min(aspect, 1.0f);
     const float distance = radius * std::sqrt(1 + 1 / (tanNarrow * tanNarrow));
     cam.position = centre + Vec3{0, 0, distance};
     makeFrame({0, 0, -1}, {0, 1, 0}, cam);

@@ -25,8 +25,9 @@ namespace preview {
 Camera cameraFromBlock(const scenefile::Node& block, const Matrix& parent,
                        std::vector<std::string>& warnings);
 
-// A camera that sees the box from the front (from +z, looking down -z, y up).
-Camera framingCamera(Vec3 lo, Vec3 hi);
+// A camera that sees the box from the front (from +z, looking down -z, y up),
+// whole in a picture whose height is `aspect` times its width.
+Camera framingCamera(Vec3 lo, Vec3 hi, float aspect);
 
 Sky skyOf(const scenefile::Node& cameraBlock, const scenefile::SceneIndex& index,
           const std::string& sceneFolder, std::vector<std::string>& warnings);

@@ -29,7 +29,7 @@ struct Surface {
 // One light to sample: a point light or an emitting triangle, chosen by power.
 class LightPicker {
 public:
-    explicit LightPicker(const RenderModel& model) : model_(model) {
+    explicit LightPicker(const RenderModel& model) {
         const double units2 = model.metersPerUnit * model.metersPerUnit;
         double total = 0;
         for (const PointLight& l : model.pointLights)
@@ -51,7 +51,6 @@ public:
     }
 
 private:
-    const RenderModel& model_;
     std::vector<double> cdf_;
     double total_ = 0;
 };

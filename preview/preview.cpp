@@ -46,7 +46,8 @@ RenderResult renderScene(const scenefile::Document& scene, const std::string& sc
     checkOptions(options);
     const unsigned threads = threadCount(options.threads);
     try {
-        RenderModel model = buildModel(scene, sceneFolder, options.camera);
+        const float aspect = static_cast<float>(options.height) / static_cast<float>(options.width);
+        RenderModel model = buildModel(scene, sceneFolder, options.camera, aspect);
         RenderResult result;
         {
             const Bvh bvh(model, threads);

@@ -267,7 +267,7 @@ void boundsOf(const RenderModel& model, Vec3& lo, Vec3& hi) {
 }  // namespace
 
 RenderModel buildModel(const scenefile::Document& scene, const std::string& sceneFolder,
-                       const std::string& cameraName) {
+                       const std::string& cameraName, float aspect) {
     RenderModel model;
     model.metersPerUnit = 1 / meterScaleOf(scene);
     const scenefile::SceneIndex index(scene);
@@ -281,7 +281,7 @@ RenderModel buildModel(const scenefile::Document& scene, const std::string& scen
     } else {
         Vec3 lo, hi;
         boundsOf(model, lo, hi);
-        model.camera = framingCamera(lo, hi);
+        model.camera = framingCamera(lo, hi, aspect);
         model.warnings.push_back(cameraName.empty()
                                      ? "the scene has no camera; a camera frames it from the front"
                                      : "the scene has no camera \"" + cameraName +

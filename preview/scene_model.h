@@ -9,7 +9,9 @@
 // with a warning that names its object and line. "tal_point_light" objects
 // become point lights at their mesh's centre, "tal_mesh_light" objects
 // emitting triangles. The camera is the named (else the first) camera block,
-// its environment the sky; see camera.h. Nothing here throws for content.
+// its environment the sky; see camera.h. Without it, a framing camera sees
+// every mesh in a picture of height `aspect` times its width. Nothing here
+// throws for content.
 #pragma once
 
 #include <string>
@@ -20,6 +22,6 @@
 namespace preview {
 
 RenderModel buildModel(const scenefile::Document& scene, const std::string& sceneFolder,
-                       const std::string& cameraName);
+                       const std::string& cameraName, float aspect);
 
 }  // namespace preview

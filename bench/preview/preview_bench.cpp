@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
         scenefile::Document scene;
         read.seconds.push_back(timed([&] { scene = scenefile::readSceneFile(path); }));
         preview::RenderModel m;
-        model.seconds.push_back(timed([&] { m = preview::buildModel(scene, scratch.path(), ""); }));
+        model.seconds.push_back(
+            timed([&] { m = preview::buildModel(scene, scratch.path(), "", 0.5625f); }));
         std::optional<preview::Bvh> accel;
         bvh.seconds.push_back(timed([&] { accel.emplace(m, threads); }));
         picture.seconds.push_back(
