@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "preview/light_sampler.h"
 #include "preview/sampling.h"
 
 namespace preview {
@@ -24,35 +25,6 @@ struct Surface {
     Vec3 albedo, specular, emission;
     float exponent = 1;
     bool front = true;
-};
-
-// One light to sample: a point light or an emitting triangle, chosen by power.
-class LightPicker {
-public:
-    explicit LightPicker(const RenderModel& model) {
-        const double units2 = model.metersPerUnit * model.metersPerUnit;
-        double total = 0;
-        for (const PointLight& l : model.pointLights)
-            cdf_.push_back(total += 4 * kPiF * std::max(luminance(l.intensity), 0.0f));
-        for (const EmitterTriangle& e : model.emitters)
-            cdf_.push_back(total += kPiF * luminance(e.radiance) * e.area * units2);
-        total_ = total;
-    }
-    bool empty() const { return !(total_ > 0); }
-    // The chosen light's index and the probability it had.
-    std::size_t pick(float u, float& probability) const {
-        const double target = static_cast<double>(u) * total_;
-        const auto it = std::upper_bound(cdf_.begin(), cdf_.end(), target);
-        const std::size_t i =
-            std::min<std::size_t>(static_cast<std::size_t>(it - cdf_.begin()), cdf_.size() - 1);
-        const double below = i == 0 ? 0 : cdf_[i - 1];
-        probability = static_cast<float>((cdf_[i] - below) / total_);
-        return i;
-    }
-
-private:
-    std::vector<double> cdf_;
-    double total_ = 0;
 };
 
 class Tracer {
@@ -73,7 +45,7 @@ private:
     const RenderModel& model_;
     const Bvh& bvh_;
     const RenderOptions& options_;
-    LightPicker lights_;
+    LightSampler lights_;
 };
 
 Vec3 Tracer::pixel(int x, int y, std::uint64_t& rays) const {
@@ -195,41 +167,23 @@ Vec3 Tracer::brdf(const Surface& s, Vec3 wo, Vec3 wi) const {
     return f;
 }
 
-// Light arriving straight from one light chosen by its power, over the chance of choosing it.
+// Light arriving straight from the lights (see LightSampler), reflected towards `wo`.
 Vec3 Tracer::direct(const Surface& s, Vec3 wo, Rng& rng, std::uint64_t& rays) const {
-    const float u = rng.uniform(), u1 = rng.uniform(), u2 = rng.uniform();
-    if (lights_.empty()) return {};
-    float chance = 0;
-    const std::size_t i = lights_.pick(u, chance);
-    Vec3 target, arriving;
-    float geometry = 0;
-    if (i < model_.pointLights.size()) {
-        const PointLight& l = model_.pointLights[i];
-        target = l.position;
-        const float metres = length(target - s.position) * static_cast<float>(model_.metersPerUnit);
-        arriving = l.intensity;
-        geometry = 1 / (metres * metres);
-    } else {
-        const EmitterTriangle& e = model_.emitters[i - model_.pointLights.size()];
-        const float r = std::sqrt(u1);
-        target = e.a * (1 - r) + e.b * (r * (1 - u2)) + e.c * (r * u2);
-        const Vec3 toLight = target - s.position;
-        const float d2 = dot(toLight, toLight);
-        const float cosLight =
-            -dot(normalize(cross(e.b - e.a, e.c - e.a)), toLight) / std::sqrt(d2);
-        if (!(cosLight > 0)) return {};
-        arriving = e.radiance;
-        geometry = cosLight * e.area / d2;
+    Vec3 sum;
+    for (std::size_t k = 0, n = lights_.samplesPerPoint(); k < n; ++k) {
+        LightSample l;
+        if (!lights_.sample(k, s.position, rng, l)) continue;
+        const Vec3 toLight = l.position - s.position;
+        const float distance = length(toLight);
+        const Vec3 wi = toLight * (1 / distance);
+        const float cosSurface = dot(s.normal, wi);
+        if (!(cosSurface > 0) || dot(s.geometric, wi) <= 0) continue;
+        const Vec3 origin = offset(s, wi);
+        ++rays;
+        if (bvh_.occluded(origin, wi, 0, length(l.position - origin) * 0.999f)) continue;
+        sum += brdf(s, wo, wi) * l.arriving * (cosSurface * l.geometry / l.chance);
     }
-    const Vec3 toLight = target - s.position;
-    const float distance = length(toLight);
-    const Vec3 wi = toLight * (1 / distance);
-    const float cosSurface = dot(s.normal, wi);
-    if (!(cosSurface > 0) || dot(s.geometric, wi) <= 0 || !std::isfinite(geometry)) return {};
-    const Vec3 origin = offset(s, wi);
-    ++rays;
-    if (bvh_.occluded(origin, wi, 0, length(target - origin) * 0.999f)) return {};
-    return brdf(s, wo, wi) * arriving * (cosSurface * geometry / chance);
+    return sum;
 }
 
 Vec3 Tracer::sky(Vec3 dir) const {

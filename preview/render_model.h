@@ -51,11 +51,18 @@ struct PointLight {
     Vec3 intensity;  // per steradian, at one metre
 };
 
-// One emitting triangle of a mesh light, for sampling it directly.
+// One emitting triangle of a mesh light, for sampling it directly. It emits
+// from its front side (counter-clockwise, right-handed).
 struct EmitterTriangle {
     Vec3 a, b, c;
-    Vec3 radiance;   // of its front side (counter-clockwise, right-handed)
     float area = 0;  // scene units squared
+};
+
+// A mesh light: its triangles in RenderModel::emitters, all of one radiance.
+struct MeshLight {
+    std::size_t first = 0, count = 0;
+    double area = 0;  // scene units squared
+    Vec3 radiance;
 };
 
 struct Sky {
@@ -78,6 +85,7 @@ struct RenderModel {
     std::vector<std::shared_ptr<const Texture>> textures;
     std::vector<PointLight> pointLights;
     std::vector<EmitterTriangle> emitters;
+    std::vector<MeshLight> meshLights;
     Sky sky;
     Camera camera;
     double metersPerUnit = 1;

@@ -223,11 +223,8 @@ Vec3 Builder::light(const Mesh& mesh, const ObjectMaterial& om) {
     const std::size_t first = model.emitters.size();
     double area = 0;
     for (std::size_t t = 0; t < mesh.triangles.size(); t += 3) {
-        EmitterTriangle e{vertex(mesh.triangles[t]),
-                          vertex(mesh.triangles[t + 1]),
-                          vertex(mesh.triangles[t + 2]),
-                          {},
-                          0};
+        EmitterTriangle e{vertex(mesh.triangles[t]), vertex(mesh.triangles[t + 1]),
+                          vertex(mesh.triangles[t + 2]), 0};
         e.area = 0.5f * length(cross(e.b - e.a, e.c - e.a));
         if (!(e.area > 0) || !std::isfinite(e.area)) continue;
         area += e.area;
@@ -237,8 +234,8 @@ Vec3 Builder::light(const Mesh& mesh, const ObjectMaterial& om) {
     const double squareMetres = area * model.metersPerUnit * model.metersPerUnit;
     const Vec3 radiance =
         squareMetres > 0 ? om.flux * static_cast<float>(1 / (kPi * squareMetres)) : Vec3{};
-    for (std::size_t i = first; i < model.emitters.size(); ++i)
-        model.emitters[i].radiance = radiance;
+    if (model.emitters.size() > first)
+        model.meshLights.push_back({first, model.emitters.size() - first, area, radiance});
     return radiance;
 }
 
