@@ -143,6 +143,20 @@ TEST(PreviewInput, SceneFilesThatCannotBeReadAreRefusedByName) {
     }
 }
 
+TEST(PreviewInput, AProgressCallbackThatThrowsEndsTheRenderCleanly) {
+    auto o = small();
+    o.threads = 3;
+    int calls = 0;
+    const auto stopAtOnce = [&](double) {
+        ++calls;
+        throw std::runtime_error("cancelled");
+    };
+    EXPECT_THROW(preview::renderScene(scenefile::readScene(kFront + square("quad", 1, kRed)), ".",
+                                      o, stopAtOnce),
+                 std::runtime_error);
+    EXPECT_EQ(calls, 1);
+}
+
 TEST(PreviewOutput, TheSameSceneTwiceGivesTheSamePngBytesWhateverTheThreads) {
     TempDir dir;
     testfiles::writeFile(dir / "scene.vxs", kFront + square("quad", 1, kRed));

@@ -37,6 +37,14 @@ TEST(PreviewCamera, TheSquareIsGoneWhenTheCameraLooksAway) {
     EXPECT_TRUE(isRed(at(r.image, 32, 24)));
 }
 
+TEST(PreviewCamera, ClippingHidesWhatIsNearerThanItsNearPlane) {
+    auto r =
+        render(camera("cam", "0 0 5", "0 0 -1", 60, "clipping 6 100\n") + kRedSquareScene, small());
+    EXPECT_TRUE(isGrey(at(r.image, 32, 24)));
+    r = render(camera("cam", "0 0 5", "0 0 -1", 60, "clipping 4 100\n") + kRedSquareScene, small());
+    EXPECT_TRUE(isRed(at(r.image, 32, 24)));
+}
+
 TEST(PreviewCamera, LookAtWinsOverDirection) {
     const auto r =
         render(camera("cam", "0 0 5", "0 0 1", 60, "look_at 0 0 0\n") + kRedSquareScene, small());
@@ -85,17 +93,39 @@ TEST(PreviewTransforms, AChildAppearsWhereItsScaledAndTurnedParentPutsIt) {
     EXPECT_TRUE(isGrey(at(r.image, 32, 24)));
 }
 
+// A light grey floor of 100 x 100 at y = 0, facing up.
+const std::string kFloor = group("floor", "1 0 0 0 0 0 -1 0 0 1 0 0 0 0 0 1",
+                                 square("floor", 50, diffuse("f", "0.7 0.7 0.7")));
+
+// A lamp: the exporter's unit octahedron with a point light material, scaled to 0.1.
+std::string lamp(const std::string& name, const std::string& at, const std::string& power) {
+    return group(
+        name, "0.1 0 0 0 0 0.1 0 0 0 0 0.1 0 " + at + " 1",
+        "object \"" + name +
+            "\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 -1 0, 1 0 0, 0 0 1, -1 0 0, "
+            "0 0 -1, 0 1 0 ],\n\"triangles\" [ 2 1 0, 1 2 5, 3 2 0, 2 3 5, 4 3 0, 3 4 5, 1 "
+            "4 0, 4 1 5 ],\n}\nmaterial \"" +
+            name + "\" {\nsurface \"tal_point_light\" {\n\"power\" " + power +
+            ",\n\"color\" 1 1 1,\n}\n}\n}\n");
+}
+
+TEST(PreviewLights, AmongManyLightsTheStrongOneDominates) {
+    // More lights than are sampled one by one: one bright lamp at the centre, 20 faint ones.
+    std::string lamps = lamp("bright", "0 1 0", "100");
+    for (int i = 0; i < 20; ++i)
+        lamps += lamp("faint" + std::to_string(i), std::to_string(i - 10) + " 1 -10", "0.5");
+    const std::string scene =
+        camera("cam", "0 4 6", "0 0 -1", 60, "look_at 0 0 0\n" + skyColor("0 0 0")) + lamps +
+        kFloor;
+    const auto r = render(scene, small(16));
+    EXPECT_GT(brightness(at(r.image, 32, 24)), 300);
+    EXPECT_GT(brightness(at(r.image, 32, 24)), 3 * brightness(at(r.image, 2, 46)));
+}
+
 TEST(PreviewLights, APointLightBrightensTheFloorBeneathItMoreThanFarAway) {
-    const std::string floor = group("floor", "1 0 0 0 0 0 -1 0 0 1 0 0 0 0 0 1",
-                                    square("floor", 50, diffuse("f", "0.7 0.7 0.7")));
-    const std::string light =
-        "object \"lamp\" {\ngeometry \"triangles\" {\n\"vertices\" [ 0 -1 0, 1 0 0, 0 0 1, -1 0 0, "
-        "0 0 -1, 0 1 0 ],\n\"triangles\" [ 2 1 0, 1 2 5, 3 2 0, 2 3 5, 4 3 0, 3 4 5, 1 4 0, 4 1 5 "
-        "],\n}\nmaterial \"lamp\" {\nsurface \"tal_point_light\" {\n\"power\" 100,\n\"color\" 1 1 "
-        "1,\n\"radius\" 0,\n}\n}\n}\n";
     const std::string scene =
         camera("cam", "0 4 6", "0 0 -1", 60, "look_at 0 0 0\n" + skyColor("0 0 0")) +
-        group("lamp", "0.1 0 0 0 0 0.1 0 0 0 0 0.1 0 0 1 0 1", light) + floor;
+        lamp("lamp", "0 1 0", "100") + kFloor;
     const auto r = render(scene, small(16));
     const Rgb beneath = at(r.image, 32, 24), far = at(r.image, 32, 2);
     EXPECT_GT(brightness(beneath), 300);  // lit well at 16 samples, not speckled dark
@@ -105,8 +135,6 @@ TEST(PreviewLights, APointLightBrightensTheFloorBeneathItMoreThanFarAway) {
 }
 
 TEST(PreviewLights, AMeshLightLightsTheFloorAndHidesWhenAskedTo) {
-    const std::string floor = group("floor", "1 0 0 0 0 0 -1 0 0 1 0 0 0 0 0 1",
-                                    square("floor", 50, diffuse("f", "0.7 0.7 0.7")));
     // A panel facing down, one metre up.
     const std::string panel = group(
         "panel", "1 0 0 0 0 0 1 0 0 -1 0 0 0 1 0 1",
@@ -114,9 +142,12 @@ TEST(PreviewLights, AMeshLightLightsTheFloorAndHidesWhenAskedTo) {
                "material \"panel\" {\nsurface \"tal_mesh_light\" {\n\"power\" 100,\n\"color\" 1 1 "
                "1,\n\"visible to the eye\" off,\n}\n}\n"));
     const std::string scene =
-        camera("cam", "0 4 6", "0 0 -1", 60, "look_at 0 0 0\n" + skyColor("0 0 0")) + panel + floor;
+        camera("cam", "0 4 6", "0 0 -1", 60, "look_at 0 0 0\n" + skyColor("0 0 0")) + panel +
+        kFloor;
     const auto r = render(scene, small(16));
     EXPECT_GT(brightness(at(r.image, 32, 24)), 3 * brightness(at(r.image, 32, 2)) + 30);
+    // Its back, towards the camera, would be black where the floor beneath it is lit.
+    EXPECT_GT(brightness(at(r.image, 32, 17)), 300);
 }
 
 }  // namespace
