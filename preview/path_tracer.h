@@ -3,7 +3,7 @@
 // Contract. Each pixel averages `samples` paths through random points of the
 // pixel; a path bounces at most five times (Russian roulette after the
 // second), lights are sampled directly at every surface (next-event
-// estimation), the sky is found by paths that leave the scene. A pixel's
+// estimation, see light_sampler.h), the sky is found by paths that leave the scene. A pixel's
 // random numbers come from the seed and the pixel's index only, so the
 // picture is the same for any number of threads. Rows are drawn by `threads`
 // workers; the calling thread reports progress after each finished row.
