@@ -155,7 +155,6 @@ void Builder::geometry(const Node& g, const Matrix& m, const Node* object) {
     if (!a || a->tris.empty()) return;
     const ObjectMaterial& om = materials.forObject(object);
     Mesh built = mesh(*a, m, om);
-    anyMesh = true;
     if (om.light != LightKind::None) {
         const Vec3 radiance = light(built, om);
         if (om.light == LightKind::Point || !om.visibleToEye) return;
@@ -167,6 +166,7 @@ void Builder::geometry(const Node& g, const Matrix& m, const Node* object) {
         built.material = static_cast<int>(model.materials.size()) - 1;
     }
     model.meshes.push_back(std::move(built));
+    anyMesh = true;
 }
 
 Mesh Builder::mesh(Arrays& a, const Matrix& m, const ObjectMaterial& om) const {
