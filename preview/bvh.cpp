@@ -3,6 +3,7 @@
 #include <embree3/rtcore.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "preview/preview.h"
@@ -23,39 +24,49 @@ Bvh::Bvh(const RenderModel& model, unsigned threads) {
     const std::string config = "threads=" + std::to_string(threads);
     device_ = rtcNewDevice(config.c_str());
     if (!device_) fail(nullptr, "start");
-    scene_ = rtcNewScene(device_);
-    rtcSetSceneBuildQuality(scene_, RTC_BUILD_QUALITY_LOW);
-    if (!scene_) {
-        rtcReleaseDevice(device_);
-        fail(nullptr, "make a scene");
-    }
-    for (std::size_t i = 0; i < model.meshes.size(); ++i) {
-        const Mesh& mesh = model.meshes[i];
-        RTCGeometry g = rtcNewGeometry(device_, RTC_GEOMETRY_TYPE_TRIANGLE);
-        if (!g) fail(device_, "make a mesh");
-        rtcSetSharedGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                                   mesh.positions.data(), 0, 3 * sizeof(float), mesh.vertexCount);
-        rtcSetSharedGeometryBuffer(g, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
-                                   mesh.triangles.data(), 0, 3 * sizeof(std::uint32_t),
-                                   mesh.triangles.size() / 3);
-        rtcCommitGeometry(g);
-        rtcAttachGeometryByID(scene_, g, static_cast<unsigned>(i));
-        rtcReleaseGeometry(g);
-    }
-    rtcCommitScene(scene_);
-    if (rtcGetDeviceError(device_) != RTC_ERROR_NONE) {
-        rtcReleaseScene(scene_);
-        scene_ = nullptr;
-        rtcReleaseDevice(device_);
-        device_ = nullptr;
-        throw RenderError("the ray tracer cannot hold the scene (out of memory)");
+    try {
+        scene_ = rtcNewScene(device_);
+        if (!scene_) fail(device_, "make a scene");
+        rtcSetSceneBuildQuality(scene_, RTC_BUILD_QUALITY_LOW);  // a fast build for one picture
+        for (std::size_t i = 0; i < model.meshes.size(); ++i)
+            addMesh(model.meshes[i], static_cast<unsigned>(i));
+        rtcCommitScene(scene_);
+        if (rtcGetDeviceError(device_) != RTC_ERROR_NONE)
+            throw RenderError("the ray tracer cannot hold the scene (out of memory)");
+    } catch (...) {
+        release();
+        throw;
     }
 }
 
-Bvh::~Bvh() {
+void Bvh::addMesh(const Mesh& mesh, unsigned id) {
+    RTCGeometry g = rtcNewGeometry(device_, RTC_GEOMETRY_TYPE_TRIANGLE);
+    if (!g) fail(device_, "make a mesh");
+    rtcSetSharedGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
+                               mesh.positions.data(), 0, 3 * sizeof(float), mesh.vertexCount);
+    // Embree reads 16 bytes at a time: the positions carry their own padding, the
+    // indices are copied into a buffer Embree pads.
+    const std::size_t triangles = mesh.triangles.size() / 3;
+    void* indices = rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
+                                            3 * sizeof(std::uint32_t), triangles);
+    if (!indices) {
+        rtcReleaseGeometry(g);
+        fail(device_, "hold a mesh");
+    }
+    std::memcpy(indices, mesh.triangles.data(), triangles * 3 * sizeof(std::uint32_t));
+    rtcCommitGeometry(g);
+    rtcAttachGeometryByID(scene_, g, id);
+    rtcReleaseGeometry(g);
+}
+
+void Bvh::release() {
     if (scene_) rtcReleaseScene(scene_);
     if (device_) rtcReleaseDevice(device_);
+    scene_ = nullptr;
+    device_ = nullptr;
 }
+
+Bvh::~Bvh() { release(); }
 
 bool Bvh::intersect(Vec3 origin, Vec3 direction, float tnear, float tfar, Hit& hit) const {
     RTCIntersectContext context;

@@ -36,6 +36,9 @@ public:
     bool occluded(Vec3 origin, Vec3 direction, float tnear, float tfar) const;
 
 private:
+    void addMesh(const Mesh& mesh, unsigned id);
+    void release();
+
     RTCDevice device_ = nullptr;
     RTCScene scene_ = nullptr;
 };
