@@ -37,6 +37,20 @@ TEST(PreviewCamera, TheSquareIsGoneWhenTheCameraLooksAway) {
     EXPECT_TRUE(isRed(at(r.image, 32, 24)));
 }
 
+TEST(PreviewCamera, AnExportedCameraSeesTheHostsRightOnTheRight) {
+    // As the exporter writes a host camera at host (0, 0, -5) looking along host +z: at the
+    // origin of its frame looking along +z, its matrix mirrored in z. Host +x is world +x.
+    const std::string exported =
+        camera("cam", "0 0 0", "0 0 1", 60, "transform 1 0 0 0 0 1 0 0 0 0 -1 0 0 0 5 1\n");
+    const std::string scene =
+        exported + group("right", "1 0 0 0 0 1 0 0 0 0 1 0 1.5 0 0 1", square("r", 0.5, kRed)) +
+        group("left", "1 0 0 0 0 1 0 0 0 0 1 0 -1.5 0 0 1",
+              square("l", 0.5, diffuse("green", "0.1 0.8 0.1")));
+    const auto r = render(scene, small());
+    EXPECT_TRUE(isRed(at(r.image, 44, 24)));
+    EXPECT_TRUE(isGreen(at(r.image, 20, 24)));
+}
+
 TEST(PreviewCamera, ClippingHidesWhatIsNearerThanItsNearPlane) {
     auto r =
         render(camera("cam", "0 0 5", "0 0 -1", 60, "clipping 6 100\n") + kRedSquareScene, small());
