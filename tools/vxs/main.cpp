@@ -4,21 +4,27 @@
 //   vxs check FILE [--max N]      structural checks; exit status 1 on problems
 //   vxs dump FILE [-o OUT]        the whole scene as readable text
 //   vxs convert FILE -o OUT.gltf  hierarchy, meshes and materials as glTF 2.0 (.gltf or .glb)
+//   vxs render FILE -o OUT.png    a picture of the scene, path traced
 //
-// Exit status: 0 done; 1 the scene is unreadable, has problems (check), or an
-// output cannot be written; CLI11's codes for a bad command line. Output
-// files appear whole or not at all (platform/atomic_file.h).
+// Exit status: 0 done; 1 the scene is unreadable or cannot be rendered, has
+// problems (check), or an output cannot be written; 2 a bad command line.
+// Output files appear whole or not at all (platform/atomic_file.h).
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
+#include "preview/preview.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
 #include "scenefile/scene_stats.h"
 #include "vxs/gltf_export.h"
+#include "vxs/progress_bar.h"
 #include "vxs/scene_check.h"
 
 namespace {
@@ -87,6 +93,25 @@ int convert(const std::string& path, const std::string& outPath) {
     return 0;
 }
 
+// The progress bar goes to the terminal only; a log or pipe gets the summary alone.
+int render(const std::string& path, const std::string& outPath,
+           const preview::RenderOptions& options) {
+    const auto start = std::chrono::steady_clock::now();
+    preview::RenderResult result;
+    {
+        vxs::ProgressBar bar(stderr, ::isatty(STDERR_FILENO) == 1, "rendering");
+        result = preview::renderSceneFile(path, options, [&](double f) { bar.update(f); });
+    }
+    for (const std::string& w : result.warnings)
+        std::fprintf(stderr, "vxs: warning: %s\n", w.c_str());
+    preview::writePng(outPath, result.image);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s: %d x %d pixels, %d paths per pixel, %.2f s\n", outPath.c_str(),
+                result.image.width, result.image.height, options.samples, seconds);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,13 +139,35 @@ int main(int argc, char** argv) {
         app.add_subcommand("convert", "Hierarchy, meshes, base colours and textures as glTF 2.0");
     convertCmd->add_option("FILE", file, "scene file")->required();
     convertCmd->add_option("-o,--output", out, "OUT.gltf or OUT.glb")->required();
+    preview::RenderOptions picture;
+    auto* renderCmd = app.add_subcommand(
+        "render", "A path-traced picture of the scene from one of its cameras, as PNG");
+    renderCmd->add_option("FILE", file, "scene file")->required();
+    renderCmd->add_option("-o,--output", out, "OUT.png")->required();
+    renderCmd->add_option("--width", picture.width, "pixels")
+        ->check(CLI::Range(1, 16384))
+        ->capture_default_str();
+    renderCmd->add_option("--height", picture.height, "pixels")
+        ->check(CLI::Range(1, 16384))
+        ->capture_default_str();
+    renderCmd->add_option("--samples", picture.samples, "paths per pixel")
+        ->check(CLI::Range(1, 65536))
+        ->capture_default_str();
+    renderCmd->add_option("--camera", picture.camera,
+                          "camera block name (default: the scene's first camera)");
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help answers 0; a bad command line 2, apart from the failures below.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
     try {
         if (*infoCmd) return info(file, json);
         if (*checkCmd) return check(file, max);
         if (*dumpCmd) return dump(file, out);
         if (*convertCmd) return convert(file, out);
+        if (*renderCmd) return render(file, out, picture);
     } catch (const scenefile::ParseError& e) {
         return fail(file + ": " + e.what());
     } catch (const std::exception& e) {
