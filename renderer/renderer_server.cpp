@@ -101,6 +101,7 @@ struct RendererServer::State {
     std::vector<std::unique_ptr<Connection>> connections;
     std::vector<char> buffer = std::vector<char>(kReadBuffer);
     Clock::time_point idleSince = Clock::now();
+    std::unique_ptr<PreviewWorker> previews;  // null: previews off
 };
 
 RendererServer::RendererServer(ServerOptions options)
@@ -118,9 +119,15 @@ RendererServer::RendererServer(ServerOptions options)
         log("removed " + std::to_string(removed) +
             " partial scene file(s) of renderers that ended while receiving");
     }
+    if (options_.preview.enabled) {
+        state_->previews = std::make_unique<PreviewWorker>(
+            options_.preview, [this](const std::string& line) { log(line); });
+    }
 }
 
 RendererServer::~RendererServer() {
+    // The worker logs until it is gone.
+    state_->previews.reset();
     for (auto& c : state_->connections) close(*c);
     unpublish();
     if (listenFd_ >= 0) ::close(listenFd_);
@@ -160,7 +167,12 @@ bool RendererServer::start() {
     }
     publish();
     log("listening on 127.0.0.1:" + std::to_string(port_) + " (version " +
-        std::to_string(options_.versionMajor) + "), scenes saved in " + options_.outputFolder);
+        std::to_string(options_.versionMajor) + "), scenes saved in " + options_.outputFolder +
+        (state_->previews == nullptr
+             ? std::string()
+             : "; previews of " + std::to_string(options_.preview.width) + " x " +
+                   std::to_string(options_.preview.height) + " pixels, " +
+                   std::to_string(options_.preview.samples) + " paths per pixel"));
     return true;
 }
 
@@ -464,6 +476,7 @@ void RendererServer::endScene(Connection& c) {
     const Applied applied = state_->models.apply(document);
     const std::uint64_t number = ++scenes_;
     std::string saved = "not saved";
+    PreviewJob picture{number, applied.name, applied.update, {}, {}};
     if (c.saver != nullptr) {
         // The answer waits until the whole scene is in its file, under its name.
         handOver(c);
@@ -472,6 +485,8 @@ void RendererServer::endScene(Connection& c) {
                                  std::to_string(number) + "-" + safeName(applied.name) + ".vxs";
         if (c.saver->finish(path, error)) {
             saved = "saved " + path;
+            picture.scenePath = path;
+            picture.picturePath = picturePathFor(path);
         } else {
             log("connection " + std::to_string(c.number) + ": cannot save to " + path + ": " +
                 error);
@@ -479,6 +494,10 @@ void RendererServer::endScene(Connection& c) {
         c.saver.reset();
     }
     publish();
+    if (state_->previews != nullptr) {
+        saved += picture.scenePath.empty() ? "; no preview (the scene was not saved)"
+                                           : "; preview " + picture.picturePath;
+    }
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(c.start));
     log("scene " + std::to_string(number) + " \"" + printable(applied.name) + "\" (" +
@@ -495,6 +514,13 @@ void RendererServer::endScene(Connection& c) {
             ": the answer did not go out: " + std::strerror(errno));
     }
     close(c);
+    // Drawn after the answer: the client never waits for a picture.
+    if (state_->previews == nullptr) return;
+    if (picture.scenePath.empty()) {
+        state_->previews->forget(applied.name);
+    } else {
+        state_->previews->submit(std::move(picture));
+    }
 }
 
 void RendererServer::fail(Connection& c, const std::string& reason) {

@@ -27,6 +27,10 @@
 // while the scene arrives (SceneSaver); everything else, parsing included,
 // runs on the thread of run(). The answer "ok" goes out once the scene was
 // read, applied, and written completely under its final name.
+// With previews on, each saved scene's model set is then drawn as a picture
+// beside the scene file, "NAME.png" for "NAME.vxs", by a PreviewWorker
+// (preview_worker.h): the summary line names the picture to come, a later
+// line says how its drawing went.
 #pragma once
 
 #include <atomic>
@@ -36,6 +40,8 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+
+#include "renderer/preview_worker.h"
 
 namespace vxrenderer {
 
@@ -49,6 +55,7 @@ struct ServerOptions {
     int exitWhenIdleMs = 0;  // 0: serve until stopped
     // Bytes of the output filesystem kept free; negative: the default rule.
     std::int64_t diskReserveBytes = -1;
+    PreviewSettings preview;  // off unless enabled
 };
 
 class RendererServer {

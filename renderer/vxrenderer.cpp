@@ -6,6 +6,9 @@
 // Port 0 (--port 0, or a registry "LiveLinkPort" of 0) listens on a free port
 // the kernel picks; clients find it in the instance record, which always
 // carries the port actually bound.
+// With --preview, or when its installation's registry key holds a "Preview"
+// value other than 0, it draws each received model set as a picture beside
+// the saved scene.
 // Exit status: 0 after a normal end, 1 when it could not listen, 2 for
 // usage errors.
 #include <signal.h>
@@ -64,6 +67,19 @@ bool registryAsksForAnyPort() {
     const std::optional<std::string> text = found.key->readText("LiveLinkPort");
     bool digits = false;
     return text && tal::parseLeadingInt(*text, &digits) == 0 && digits;
+}
+
+// True when the installation's "Preview" value is a number or decimal text
+// other than 0: the renderer the plug-in starts, with no arguments, draws
+// previews.
+bool registryAsksForPreview() {
+    const tal::FoundInstallation found = tal::Installation::system().findInstallation(5, 20);
+    if (found.status != 0 || !found.key) return false;
+    if (const std::optional<std::uint32_t> number = found.key->readNumber("Preview")) {
+        return *number != 0;
+    }
+    const std::optional<std::string> text = found.key->readText("Preview");
+    return text && tal::parseLeadingInt(*text) != 0;
 }
 
 // The port range from the command line or the registry; false (after a
@@ -139,6 +155,18 @@ int main(int argc, char** argv) {
                    "MiB of the output folder's filesystem kept free: scenes that would leave "
                    "less are refused (default: 256, or 1 % of the filesystem when less)")
         ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 40));
+    app.add_flag("--preview", options.preview.enabled,
+                 "draw each received model set as NAME.png beside its saved scene (default: "
+                 "the registry's \"Preview\" value, else off)");
+    app.add_option("--preview-width", options.preview.width, "preview pixels across")
+        ->check(CLI::Range(1, 4096))
+        ->capture_default_str();
+    app.add_option("--preview-height", options.preview.height, "preview pixels down")
+        ->check(CLI::Range(1, 4096))
+        ->capture_default_str();
+    app.add_option("--preview-samples", options.preview.samples, "preview paths per pixel")
+        ->check(CLI::Range(1, 1024))
+        ->capture_default_str();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -160,6 +188,7 @@ int main(int argc, char** argv) {
     options.diskReserveBytes = reserveMiB < 0 ? -1 : reserveMiB << 20;
 
     if (!choosePorts(portOption->count() > 0, port, maxPort, options)) return 2;
+    if (!options.preview.enabled) options.preview.enabled = registryAsksForPreview();
 
     installSignals();
     vxrenderer::RendererServer server(options);

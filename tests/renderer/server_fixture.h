@@ -55,7 +55,8 @@ protected:
         ::unsetenv("TALVIK_LIVELINK_TIMEOUT_MS");
     }
 
-    void startServer(int timeoutMs = 5000, std::int64_t diskReserve = -1) {
+    void startServer(int timeoutMs = 5000, std::int64_t diskReserve = -1,
+                     vxrenderer::PreviewSettings preview = {}) {
         // Port 0: the kernel picks a free one; the server reports which.
         vxrenderer::ServerOptions options;
         options.firstPort = 0;
@@ -64,6 +65,7 @@ protected:
         options.instanceFolder = dir.path();
         options.timeoutMs = timeoutMs;
         options.diskReserveBytes = diskReserve;
+        options.preview = preview;
         server = std::make_unique<vxrenderer::RendererServer>(options);
         ASSERT_TRUE(server->start());
         port = server->port();
