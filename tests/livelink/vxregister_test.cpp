@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "livelink/installation.h"
+#include "tests/integration/process.h"
 #include "tests/platform/test_files.h"
 
 using nlohmann::json;
@@ -100,6 +103,50 @@ TEST_F(VxRegisterTest, RefusesBadInputAndLeavesTheFileAlone) {
     EXPECT_EQ(run("--bin '" + bin + "'" + resources + " --port 5000"), 1);
     EXPECT_NE(output.find("left unchanged"), std::string::npos) << output;
     EXPECT_EQ(testfiles::readFile(registry), "{ broken");
+}
+
+TEST_F(VxRegisterTest, PreviewIsRecordedAndKeptUntilTurnedOff) {
+    testfiles::writeFile(bin, "x");
+    const std::string base = "--bin '" + bin + "' --resources '" + (dir / "res") + "' --port 5000";
+    const auto preview = [this] { return root()["SOFTWARE\\Talvik\\Vantrix 8"]["Preview"]; };
+    ASSERT_EQ(run(base), 0) << output;
+    EXPECT_TRUE(preview().is_null());
+    ASSERT_EQ(run(base + " --preview"), 0) << output;
+    EXPECT_EQ(preview(), 1);
+    EXPECT_NE(output.find("previews on"), std::string::npos) << output;
+    ASSERT_EQ(run(base), 0) << output;  // a registration that does not say keeps it
+    EXPECT_EQ(preview(), 1);
+    ASSERT_EQ(run(base + " --no-preview"), 0) << output;
+    EXPECT_EQ(preview(), 0);
+}
+
+// The renderer the plug-in starts gets no arguments: it reads the setting.
+TEST_F(VxRegisterTest, TheRendererStartedWithoutArgumentsPreviewsWhenRegisteredSo) {
+    ASSERT_EQ(run("--bin '" + std::string(VXRENDERER_PATH) + "' --resources '" + (dir / "res") +
+                  "' --port 5000 --preview"),
+              0)
+        << output;
+    // A kernel-chosen port, as the renderer allows and the tool does not.
+    json patched = root();
+    patched["SOFTWARE\\Talvik\\Vantrix 8"]["LiveLinkPort"] = 0;
+    patched["SOFTWARE\\Talvik\\Vantrix 8"]["LiveLinkMaxPort"] = 0;
+    testfiles::writeFile(registry, patched.dump());
+    const testfiles::ScopedEnv user("TALVIK_REGISTRY_USER", registry.c_str());
+    const testfiles::ScopedEnv runtime("TALVIK_RUNTIME_DIR", (dir / "run").c_str());
+    std::filesystem::create_directories(dir / "run");
+    ::chmod((dir / "run").c_str(), 0700);
+    const pid_t renderer = vxtest::startProcess({VXRENDERER_PATH});
+    ASSERT_GT(renderer, 0);
+    const std::string log = dir / "run/scenes/vxrenderer.log";
+    const auto start = std::chrono::steady_clock::now();
+    while (testfiles::readFile(log).find("listening") == std::string::npos &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    vxtest::stopProcessGroup(renderer);
+    EXPECT_NE(testfiles::readFile(log).find("; previews of 640 x 360 pixels, 16 paths per pixel"),
+              std::string::npos)
+        << testfiles::readFile(log);
 }
 
 }  // namespace

@@ -41,6 +41,11 @@ int main(int argc, char** argv) {
     app.add_option("--active-path", r.activePath,
                    "Active installation path; without it any earlier one is removed");
     app.add_option("--registry", registry, "Registry root file to write (default: the user root)");
+    bool preview = false;
+    auto* previewFlag = app.add_flag(
+        "--preview,!--no-preview", preview,
+        "The renderer draws a picture of every scene it receives (\"Preview\" 1), or not; "
+        "without either the installation's setting stays");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -55,6 +60,7 @@ int main(int argc, char** argv) {
                                        : binFolder);
         r.resourceFolder = absolute(resources);
         if (maxPort->count() == 0) r.maxPort = r.port;
+        if (previewFlag->count() > 0) r.preview = preview;
         r.registryFile = registry.empty()
                              ? platform::defaultRegistryPath(platform::RegistryRoot::user)
                              : registry;
@@ -75,5 +81,6 @@ int main(int argc, char** argv) {
         "  live-link ports %d to %d\n",
         r.versionName.c_str(), r.registryFile.c_str(), r.binName.c_str(), r.binFolder.c_str(),
         r.resourceFolder.c_str(), r.port, r.maxPort);
+    if (r.preview) std::printf("  previews %s\n", *r.preview ? "on" : "off");
     return 0;
 }

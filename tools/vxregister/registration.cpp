@@ -140,6 +140,7 @@ void registerInstallation(const Registration& r) {
     member(installation, "ResourceFolder") = r.resourceFolder;
     member(installation, "LiveLinkPort") = r.port;
     member(installation, "LiveLinkMaxPort") = r.maxPort;
+    if (r.preview) member(installation, "Preview") = *r.preview ? 1 : 0;
 
     nlohmann::json& base = member(root, kBaseKey);
     if (!base.is_object()) base = nlohmann::json::object();

@@ -6,13 +6,16 @@
 // root file and makes it the active installation: "VantrixVersion" becomes the
 // version name and "VantrixActivePath" is set to `activePath`, or removed when
 // that is empty (a stale active path would otherwise outrank the new record).
-// Other keys and values are kept; names match without regard to case. The
+// "Preview" (1 or 0) is written only when the registration says whether the
+// renderer draws previews; otherwise an earlier value stays. Other keys and
+// values are kept; names match without regard to case. The
 // file is replaced atomically (a temporary file in the same folder, synced,
 // then renamed), so a reader never sees half a file. A malformed existing file
 // is left alone and reported. Failures are thrown as std::runtime_error with
 // a sentence for the user.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace vxregister {
@@ -26,6 +29,7 @@ struct Registration {
     std::string activePath;      // may be empty
     int port = 0;
     int maxPort = 0;
+    std::optional<bool> preview;  // unset: leave the installation's value as it is
 };
 
 // Checks the values (executable readable, ports 1..65535 and ordered, a version
