@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "renderer/instance_records.h"
@@ -120,8 +121,12 @@ RendererServer::RendererServer(ServerOptions options)
             " partial scene file(s) of renderers that ended while receiving");
     }
     if (options_.preview.enabled) {
-        state_->previews = std::make_unique<PreviewWorker>(
-            options_.preview, [this](const std::string& line) { log(line); });
+        try {
+            state_->previews = std::make_unique<PreviewWorker>(
+                options_.preview, [this](const std::string& line) { log(line); });
+        } catch (const std::system_error& e) {
+            log(std::string("previews off: no thread to draw them with: ") + e.what());
+        }
     }
 }
 
