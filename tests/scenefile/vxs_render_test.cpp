@@ -147,13 +147,4 @@ TEST_F(ProgressBarDrawing, DrawsInPlaceAtMostTenTimesASecondAndClearsTheLine) {
     EXPECT_EQ(text.find('\n'), std::string::npos);
 }
 
-TEST_F(ProgressBarDrawing, DisabledWritesNothing) {
-    {
-        vxs::ProgressBar b(out_, false, "rendering");
-        b.update(0.5);
-        b.update(1.0);
-    }
-    EXPECT_EQ(drawn(), "");
-}
-
 }  // namespace
