@@ -118,14 +118,20 @@ std::shared_ptr<const scenefile::Document> PreviewWorker::build(const PreviewJob
     const auto held = held_.find(job.modelSet);
     std::shared_ptr<const scenefile::Document> scene;
     if (job.update && held != held_.end()) {
-        scene = std::make_shared<scenefile::Document>(mergeUpdate(*held->second, std::move(read)));
+        scene = std::make_shared<scenefile::Document>(
+            mergeUpdate(*held->second.scene, std::move(read)));
     } else {
         if (job.update)
             log_(sceneTag(job) +
                  ": the model set's earlier scene is not at hand; the update is drawn alone");
         scene = std::make_shared<scenefile::Document>(std::move(read));
     }
-    held_[job.modelSet] = scene;
+    held_[job.modelSet] = {scene, job.scene};
+    if (held_.size() > kHeldScenes) {
+        held_.erase(std::min_element(held_.begin(), held_.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        }));
+    }
     return scene;
 }
 

@@ -8,8 +8,10 @@
 // model set merged with the update, model_merge.h), renders it and writes
 // the picture whole or not at all. Scenes are taken in the order submitted;
 // a scene whose model set has a later scene waiting is merged but not drawn
-// (the later picture supersedes it). The worker keeps, per model set, the
-// last whole scene it made, arrays included: previews cost that memory.
+// (the later picture supersedes it). The worker keeps the last whole scene
+// it made, arrays included, for the kHeldScenes model sets drawn last:
+// previews cost that memory; an Update of a model set dropped from them is
+// drawn alone.
 // forget() drops a model set whose scene could not be saved, so that a later
 // Update is not merged into a stale one; an Update without a held scene is
 // drawn alone, saying so. Every outcome is one line through `log` (plus one
@@ -51,6 +53,7 @@ struct PreviewJob {
 
 class PreviewWorker {
 public:
+    static constexpr std::size_t kHeldScenes = 4;
     using Log = std::function<void(const std::string& line)>;
 
     PreviewWorker(PreviewSettings settings, Log log);
@@ -74,7 +77,11 @@ private:
 
     PreviewSettings settings_;
     Log log_;
-    std::map<std::string, std::shared_ptr<const scenefile::Document>> held_;  // worker's only
+    struct Held {
+        std::shared_ptr<const scenefile::Document> scene;
+        std::uint64_t lastUse = 0;  // the scene number that made it
+    };
+    std::map<std::string, Held> held_;  // the worker thread's only
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Task> tasks_;
