@@ -247,6 +247,7 @@ Token Lexer::next() {
         return makeToken(TokenKind::End, start, start);
     }
     auto c = static_cast<unsigned char>(data_[start]);
+    if (kRunBytes[c] == kIntegralByte) return run(start);  // the common case: a number
     auto single = [&](TokenKind kind) {
         pos_ = start + 1;
         return makeToken(kind, start, start + 1);

@@ -87,8 +87,8 @@ private:
     // One array item or the closing bracket (nullopt); nothing is consumed for good
     // until the item's separator was seen.
     std::optional<Value> parseArrayItem(std::size_t depth);
-    Value parseElement(const Token& first, std::size_t depth);
-    Value parseTuple(const Token& first, bool acrossLines);
+    Value parseElement(const Token& first, std::size_t depth);  // other than numbers
+    Value parseTuple(const Token& first, bool acrossLines, Token& after);
     void reserveItems(std::vector<Value>& items) const;
     Value decodeBinary(const Token& binary) const;
     void parseBody(Node& block, std::size_t depth);

@@ -18,8 +18,10 @@ bool isName(const Token& t) { return t.kind == TokenKind::Text || t.kind == Toke
 Value StatementParser::parseValue(std::size_t depth) {
     Token t = lex_.next();
     switch (t.kind) {
-        case TokenKind::Number:
-            return parseTuple(t, false);
+        case TokenKind::Number: {
+            Token after;
+            return parseTuple(t, false, after);
+        }
         case TokenKind::Word:
             if (t.text == "on" || t.text == "off") return Value{t.text == "on"};
             break;
@@ -103,19 +105,19 @@ void StatementParser::parseBody(Node& block, std::size_t depth) {
     }
 }
 
-// The numbers from `first` up to the first token that is none, each read
-// once; the tuple's vector is allocated once, at its size.
-Value StatementParser::parseTuple(const Token& first, bool acrossLines) {
+// The numbers from `first` up to the first token that is none (`after`, left
+// unread), each read once; the tuple's vector is allocated once, at its size.
+Value StatementParser::parseTuple(const Token& first, bool acrossLines, Token& after) {
     tuple_.clear();
     tuple_.push_back({first.number, first.integral});
     for (;;) {
         const std::size_t before = lex_.pos();
-        Token t = acrossLines ? lex_.nextSkippingNewlines() : lex_.next();
-        if (t.kind != TokenKind::Number) {
+        after = acrossLines ? lex_.nextSkippingNewlines() : lex_.next();
+        if (after.kind != TokenKind::Number) {
             lex_.seek(before);
             break;
         }
-        tuple_.push_back({t.number, t.integral});
+        tuple_.push_back({after.number, after.integral});
     }
     return Value{std::vector<Number>(tuple_.begin(), tuple_.end())};
 }
@@ -143,6 +145,17 @@ std::optional<Value> StatementParser::parseArrayItem(std::size_t depth) {
     Token t = lex_.nextSkippingNewlines();
     if (t.kind == TokenKind::RBracket) return std::nullopt;
     if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
+    if (t.kind == TokenKind::Number) {
+        // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a
+        // matrix). The token after it is read already; a comma is the separator.
+        Token after;
+        Value item = parseTuple(t, true, after);
+        if (after.kind == TokenKind::Comma)
+            lex_.seek(after.end);
+        else
+            parseArraySeparator();
+        return item;
+    }
     bool binary = t.kind == TokenKind::Binary;
     Value item = binary ? Value{} : parseElement(t, depth);
     parseArraySeparator();
@@ -163,9 +176,6 @@ void StatementParser::parseArraySeparator() {
 
 Value StatementParser::parseElement(const Token& first, std::size_t depth) {
     switch (first.kind) {
-        case TokenKind::Number:
-            // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a matrix).
-            return parseTuple(first, true);
         case TokenKind::Word:
             if (first.text == "on" || first.text == "off") return Value{first.text == "on"};
             break;
