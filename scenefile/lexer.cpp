@@ -443,19 +443,24 @@ Token Lexer::run(std::size_t start) {
         ++end;
     }
     if (end >= data_.size() && !final_) needMore(data_.size() + 1);
-    std::string_view s = data_.substr(start, end - start);
+    const std::string_view s = data_.substr(start, end - start);
+    if (s == "#print") return message(start, end, TokenKind::Print);
+    if (s == "#error") return message(start, end, TokenKind::Error);
+    return word(start, end, integralForm);
+}
+
+// A run other than #print and #error: a number, a hex text or blob, or a
+// word. (Built in the caller's token: a number is filled in, not copied.)
+Token Lexer::word(std::size_t start, std::size_t end, bool integralForm) {
     pos_ = end;
+    const std::string_view s = data_.substr(start, end - start);
     Token t = makeToken(TokenKind::Word, start, end);
     t.text = s;
     if (looksNumeric(s)) {
         if (s.front() == '+') integralForm = s.size() > 1 && allIntegralBytes(s.substr(1));
         readNumber(s.front() == '+' ? s.substr(1) : s, integralForm, t);
-        return t;
-    }
-    if (s == "#print") return message(start, end, TokenKind::Print);
-    if (s == "#error") return message(start, end, TokenKind::Error);
-    if (s.size() >= 2 && (s[0] == 'x' || s[0] == 'b') && s[1] == 'X' && allHex(s.substr(2)) &&
-        (s[0] == 'b' || s.size() > 2)) {
+    } else if (s.size() >= 2 && (s[0] == 'x' || s[0] == 'b') && s[1] == 'X' &&
+               allHex(s.substr(2)) && (s[0] == 'b' || s.size() > 2)) {
         t.kind = s[0] == 'x' ? TokenKind::HexText : TokenKind::Blob;
         t.text = s.substr(2);
         if (t.text.size() % 2 != 0) fail(start, "odd number of hex digits in " + describe(t));

@@ -120,6 +120,7 @@ private:
     Token comment(std::size_t start);
     Token message(std::size_t start, std::size_t runEnd, TokenKind kind);
     Token run(std::size_t start);
+    Token word(std::size_t start, std::size_t end, bool integralForm);
     void readNumber(std::string_view digits, bool integralForm, Token& t) const;
 
     std::string_view data_;
