@@ -92,11 +92,14 @@ bool looksNumeric(std::string_view s) {
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || s == "nan" || s == "inf";
 }
 
-// Bytes of a list of numbers written as text: digits, signs, points,
-// exponents, nan and inf, blanks, line feeds and commas.
-constexpr std::array<bool, 256> kNumberListBytes = [] {
-    std::array<bool, 256> table{};
-    for (unsigned char c : std::string_view("0123456789+-.eEnaif \t\r\v\f\n,")) table[c] = true;
+// Bytes of a list of numbers written as text: those of numbers (digits,
+// signs, points, exponents, nan and inf), blanks and line feeds, and commas.
+constexpr std::uint8_t kNotInList = 0, kInNumber = 1, kBetween = 2, kComma = 3;
+constexpr std::array<std::uint8_t, 256> kNumberListBytes = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned char c : std::string_view("0123456789+-.eEnaif")) table[c] = kInNumber;
+    for (unsigned char c : std::string_view(" \t\r\v\f\n")) table[c] = kBetween;
+    table[','] = kComma;
     return table;
 }();
 
@@ -336,13 +339,19 @@ std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
 }
 
 std::size_t Lexer::numberItemsAhead() const {
-    std::size_t commas = 0;
+    std::size_t items = 1;
+    bool inItem = false;  // a number byte since the last comma (a run of commas is no items)
     for (std::size_t at = pos_; at < data_.size(); ++at) {
-        const auto c = static_cast<unsigned char>(data_[at]);
-        if (!kNumberListBytes[c]) break;
-        commas += c == ',';
+        const std::uint8_t kind = kNumberListBytes[static_cast<unsigned char>(data_[at])];
+        if (kind == kNotInList) break;
+        if (kind == kComma) {
+            items += inItem ? 1 : 0;
+            inItem = false;
+        } else {
+            inItem |= kind == kInNumber;
+        }
     }
-    return commas + 1;
+    return items;
 }
 
 Token Lexer::binary(std::size_t start) {

@@ -101,7 +101,8 @@ public:
 
     // For reserving room, not for parsing: the items a list of numbers has
     // from here to the first byte that no number, blank, line feed or comma
-    // has (its commas plus one), counting only the bytes in the window.
+    // has (one, and one more for each comma after a number), counting only
+    // the bytes in the window.
     std::size_t numberItemsAhead() const;
 
     SourcePos position(std::size_t at) const;
