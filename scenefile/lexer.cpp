@@ -1,6 +1,7 @@
 #include "scenefile/lexer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -11,13 +12,13 @@ namespace scenefile::detail {
 
 namespace {
 
-bool isBlank(unsigned char c) {
+constexpr bool isBlank(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
 // Bytes that end a run: blanks, line feeds, punctuation, quotes and control
 // bytes (a binary array may follow a text element directly).
-bool endsRun(unsigned char c) {
+constexpr bool endsRun(unsigned char c) {
     switch (c) {
         case '{':
         case '}':
@@ -50,10 +51,57 @@ bool canStartLine(unsigned char c) {
            c == '}' || c == '/' || c == '\n' || isBlank(c) || c >= 0x80;
 }
 
+// What a byte is to a run: its end (blanks, line feeds, punctuation, quotes
+// and control bytes), a byte of the integral form (digits and '-'), or
+// another byte of the run.
+constexpr std::uint8_t kRunByte = 0, kIntegralByte = 1, kEndsRun = 2;
+constexpr std::array<std::uint8_t, 256> kRunBytes = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        table[b] = endsRun(b) || isBlank(b)             ? kEndsRun
+                   : (b >= '0' && b <= '9') || b == '-' ? kIntegralByte
+                                                        : kRunByte;
+    }
+    return table;
+}();
+
+bool allIntegralBytes(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return kRunBytes[static_cast<unsigned char>(c)] == kIntegralByte;
+    });
+}
+
+// Integers of up to 15 digits are exact in a double, so the value is the one
+// std::from_chars gives (-0 included), without its general machinery.
+bool smallInteger(std::string_view s, double& value) {
+    const bool negative = !s.empty() && s.front() == '-';
+    if (negative) s.remove_prefix(1);
+    if (s.empty() || s.size() > 15) return false;
+    std::uint64_t u = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        u = u * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    value = negative ? -static_cast<double>(u) : static_cast<double>(u);
+    return true;
+}
+
 bool looksNumeric(std::string_view s) {
     unsigned char c = static_cast<unsigned char>(s.front());
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || s == "nan" || s == "inf";
 }
+
+// Bytes of a list of numbers written as text: those of numbers (digits,
+// signs, points, exponents, nan and inf), blanks and line feeds, and commas.
+constexpr std::uint8_t kNotInList = 0, kInNumber = 1, kBetween = 2, kComma = 3;
+constexpr std::array<std::uint8_t, 256> kNumberListBytes = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned char c : std::string_view("0123456789+-.eEnaif")) table[c] = kInNumber;
+    for (unsigned char c : std::string_view(" \t\r\v\f\n")) table[c] = kBetween;
+    table[','] = kComma;
+    return table;
+}();
 
 Token makeToken(TokenKind kind, std::size_t begin, std::size_t end) {
     Token t;
@@ -202,6 +250,7 @@ Token Lexer::next() {
         return makeToken(TokenKind::End, start, start);
     }
     auto c = static_cast<unsigned char>(data_[start]);
+    if (kRunBytes[c] == kIntegralByte) return run(start);  // the common case: a number
     auto single = [&](TokenKind kind) {
         pos_ = start + 1;
         return makeToken(kind, start, start + 1);
@@ -287,6 +336,22 @@ std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
     std::optional<BinaryHeader> header = headerAt(afterBlankLines());
     if (header) pos_ = header->start + kBinaryHeader;
     return header;
+}
+
+std::size_t Lexer::numberItemsAhead() const {
+    std::size_t items = 1;
+    bool inItem = false;  // a number byte since the last comma (a run of commas is no items)
+    for (std::size_t at = pos_; at < data_.size(); ++at) {
+        const std::uint8_t kind = kNumberListBytes[static_cast<unsigned char>(data_[at])];
+        if (kind == kNotInList) break;
+        if (kind == kComma) {
+            items += inItem ? 1 : 0;
+            inItem = false;
+        } else {
+            inItem |= kind == kInNumber;
+        }
+    }
+    return items;
 }
 
 Token Lexer::binary(std::size_t start) {
@@ -379,37 +444,58 @@ Token Lexer::message(std::size_t start, std::size_t runEnd, TokenKind kind) {
 
 Token Lexer::run(std::size_t start) {
     std::size_t end = start;
-    while (end < data_.size() && !endsRun(static_cast<unsigned char>(data_[end])) &&
-           !isBlank(static_cast<unsigned char>(data_[end])))
+    bool integralForm = true;  // digits and '-' only
+    while (end < data_.size()) {
+        const std::uint8_t kind = kRunBytes[static_cast<unsigned char>(data_[end])];
+        if (kind == kEndsRun) break;
+        integralForm &= kind == kIntegralByte;
         ++end;
+    }
     if (end >= data_.size() && !final_) needMore(data_.size() + 1);
-    std::string_view s = data_.substr(start, end - start);
+    const std::string_view s = data_.substr(start, end - start);
     if (s == "#print") return message(start, end, TokenKind::Print);
     if (s == "#error") return message(start, end, TokenKind::Error);
+    return word(start, end, integralForm);
+}
+
+// A run other than #print and #error: a number, a hex text or blob, or a
+// word. (Built in the caller's token: a number is filled in, not copied.)
+Token Lexer::word(std::size_t start, std::size_t end, bool integralForm) {
     pos_ = end;
+    const std::string_view s = data_.substr(start, end - start);
     Token t = makeToken(TokenKind::Word, start, end);
     t.text = s;
-    if (s.size() >= 2 && (s[0] == 'x' || s[0] == 'b') && s[1] == 'X' && allHex(s.substr(2)) &&
-        (s[0] == 'b' || s.size() > 2)) {
+    if (looksNumeric(s)) {
+        if (s.front() == '+') integralForm = s.size() > 1 && allIntegralBytes(s.substr(1));
+        readNumber(s.front() == '+' ? s.substr(1) : s, integralForm, t);
+    } else if (s.size() >= 2 && (s[0] == 'x' || s[0] == 'b') && s[1] == 'X' &&
+               allHex(s.substr(2)) && (s[0] == 'b' || s.size() > 2)) {
         t.kind = s[0] == 'x' ? TokenKind::HexText : TokenKind::Blob;
         t.text = s.substr(2);
         if (t.text.size() % 2 != 0) fail(start, "odd number of hex digits in " + describe(t));
-        return t;
-    }
-    if (looksNumeric(s)) {
-        std::string_view digits = s.front() == '+' ? s.substr(1) : s;
-        double value = 0;
-        auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        if (ec == std::errc() && ptr == digits.data() + digits.size() && !digits.empty()) {
-            t.kind = TokenKind::Number;
-            t.number = value;
-            t.integral = std::all_of(digits.begin(), digits.end(),
-                                     [](char ch) { return (ch >= '0' && ch <= '9') || ch == '-'; });
-        } else if (ec == std::errc::result_out_of_range && ptr == digits.data() + digits.size()) {
-            fail(start, "number out of range: " + std::string(shorten(s)));
-        }
     }
     return t;
+}
+
+// `digits`: a run that looks numeric, without a leading '+'. A number makes
+// `t` a Number token; a run that is no number leaves it a Word.
+void Lexer::readNumber(std::string_view digits, bool integralForm, Token& t) const {
+    double value = 0;
+    if (integralForm && smallInteger(digits, value)) {
+        t.kind = TokenKind::Number;
+        t.number = value;
+        t.integral = true;
+        return;
+    }
+    auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec == std::errc() && ptr == digits.data() + digits.size() && !digits.empty()) {
+        t.kind = TokenKind::Number;
+        t.number = value;
+        t.integral = integralForm;
+        return;
+    }
+    if (ec == std::errc::result_out_of_range && ptr == digits.data() + digits.size())
+        fail(t.begin, "number out of range: " + std::string(shorten(t.text)));
 }
 
 }  // namespace scenefile::detail

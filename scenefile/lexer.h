@@ -99,6 +99,12 @@ public:
     bool binaryAhead() const;
     std::optional<BinaryHeader> nextBinaryHeader();
 
+    // For reserving room, not for parsing: the items a list of numbers has
+    // from here to the first byte that no number, blank, line feed or comma
+    // has (one, and one more for each comma after a number), counting only
+    // the bytes in the window.
+    std::size_t numberItemsAhead() const;
+
     SourcePos position(std::size_t at) const;
     [[noreturn]] void fail(std::size_t at, const std::string& problem) const;
     // "expected <what>, found <token>".
@@ -115,6 +121,8 @@ private:
     Token comment(std::size_t start);
     Token message(std::size_t start, std::size_t runEnd, TokenKind kind);
     Token run(std::size_t start);
+    Token word(std::size_t start, std::size_t end, bool integralForm);
+    void readNumber(std::string_view digits, bool integralForm, Token& t) const;
 
     std::string_view data_;
     std::size_t pos_ = 0;

@@ -90,6 +90,7 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
     Lexer lex(window, base_, line_, final);
     StatementParser parser(lex, options_.maxDepth, options_.keepBinaryValues);
     std::size_t committed = 0;
+    if (pendingArray_) parser.reserveArrayItems(*pendingArray_);
     try {
         for (;;) {
             if (pendingArray_ && separatorDue_) {

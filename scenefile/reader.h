@@ -14,8 +14,10 @@
 // enough bytes arrived for it to be. The items of a parameter's array are
 // read one by one, and a binary array item is decoded into its final vector
 // as its bytes arrive, once its 8-byte header is there: its bytes are
-// neither kept nor rescanned. Bytes already read are dropped. Whole-buffer
-// reading (readScene) parses in place, without a copy.
+// neither kept nor rescanned. A text array gets room for as many items as
+// the bytes at hand hold (from a count of their commas), so that a large one
+// is not moved each time it grows. Bytes already read are dropped.
+// Whole-buffer reading (readScene) parses in place, without a copy.
 #pragma once
 
 #include <cstddef>

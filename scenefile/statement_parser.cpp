@@ -296,6 +296,7 @@ Head StatementParser::parseParameter(const Token& first, std::size_t start, std:
     } else if (t.kind == TokenKind::LBracket && arraysByItem) {
         lex_.next();
         n.args.push_back(Value{Array{}});
+        reserveArrayItems(n);
         return Head{HeadKind::OpenArray, std::move(n)};
     } else {
         n.args.push_back(parseValue(depth));

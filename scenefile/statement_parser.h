@@ -50,6 +50,11 @@ public:
     // were read (the parameter is then complete).
     bool parseArrayStep(Node& parameter, std::size_t depth);
 
+    // Room in the array that OpenArray began for the number items the
+    // window holds from here on (a large text array then grows without
+    // moving its items each time it doubles).
+    void reserveArrayItems(Node& parameter) const;
+
     // What follows an array item: a comma (read), or the closing bracket or
     // the next binary array (left for the next step). Nothing separates a
     // binary array from what follows it; only its first byte is looked at,
@@ -82,7 +87,9 @@ private:
     // One array item or the closing bracket (nullopt); nothing is consumed for good
     // until the item's separator was seen.
     std::optional<Value> parseArrayItem(std::size_t depth);
-    Value parseElement(const Token& first, std::size_t depth);
+    Value parseElement(const Token& first, std::size_t depth);  // other than numbers
+    Value parseTuple(const Token& first, bool acrossLines, Token& after);
+    void reserveItems(std::vector<Value>& items) const;
     Value decodeBinary(const Token& binary) const;
     void parseBody(Node& block, std::size_t depth);
 
@@ -90,6 +97,7 @@ private:
     std::size_t maxDepth_;
     bool keepBinaryValues_;
     std::size_t inlineDepth_ = 0;  // inline shaders being read, one inside another
+    std::vector<Number> tuple_;    // the numbers of the tuple being read
 };
 
 Value textValue(const Token& token);

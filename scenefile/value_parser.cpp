@@ -1,4 +1,5 @@
 // Values, arrays and inline shaders of the statement parser.
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -18,12 +19,8 @@ Value StatementParser::parseValue(std::size_t depth) {
     Token t = lex_.next();
     switch (t.kind) {
         case TokenKind::Number: {
-            std::vector<Number> nums{{t.number, t.integral}};
-            while (lex_.peek().kind == TokenKind::Number) {
-                Token n = lex_.next();
-                nums.push_back({n.number, n.integral});
-            }
-            return Value{std::move(nums)};
+            Token after;
+            return parseTuple(t, false, after);
         }
         case TokenKind::Word:
             if (t.text == "on" || t.text == "off") return Value{t.text == "on"};
@@ -108,8 +105,38 @@ void StatementParser::parseBody(Node& block, std::size_t depth) {
     }
 }
 
+// The numbers from `first` up to the first token that is none (`after`, left
+// unread), each read once; the tuple's vector is allocated once, at its size.
+Value StatementParser::parseTuple(const Token& first, bool acrossLines, Token& after) {
+    tuple_.clear();
+    tuple_.push_back({first.number, first.integral});
+    for (;;) {
+        const std::size_t before = lex_.pos();
+        after = acrossLines ? lex_.nextSkippingNewlines() : lex_.next();
+        if (after.kind != TokenKind::Number) {
+            lex_.seek(before);
+            break;
+        }
+        tuple_.push_back({after.number, after.integral});
+    }
+    return Value{std::vector<Number>(tuple_.begin(), tuple_.end())};
+}
+
+void StatementParser::reserveItems(std::vector<Value>& items) const {
+    // An estimate from the bytes ahead; room never touched costs no memory,
+    // and the bound keeps a run of commas from asking for much more.
+    constexpr std::size_t kMaxItems = (std::size_t{1} << 30) / sizeof(Value);
+    const std::size_t wanted = std::min(items.size() + lex_.numberItemsAhead(), kMaxItems);
+    if (wanted > items.capacity()) items.reserve(std::max(wanted, 2 * items.capacity()));
+}
+
+void StatementParser::reserveArrayItems(Node& parameter) const {
+    reserveItems(std::get<Array>(parameter.args.front().v).items);
+}
+
 Array StatementParser::parseArray(std::size_t depth) {
     Array arr;
+    reserveItems(arr.items);
     while (auto item = parseArrayItem(depth)) arr.items.push_back(std::move(*item));
     return arr;
 }
@@ -118,6 +145,17 @@ std::optional<Value> StatementParser::parseArrayItem(std::size_t depth) {
     Token t = lex_.nextSkippingNewlines();
     if (t.kind == TokenKind::RBracket) return std::nullopt;
     if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
+    if (t.kind == TokenKind::Number) {
+        // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a
+        // matrix). The token after it is read already; a comma is the separator.
+        Token after;
+        Value item = parseTuple(t, true, after);
+        if (after.kind == TokenKind::Comma)
+            lex_.seek(after.end);
+        else
+            parseArraySeparator();
+        return item;
+    }
     bool binary = t.kind == TokenKind::Binary;
     Value item = binary ? Value{} : parseElement(t, depth);
     parseArraySeparator();
@@ -129,24 +167,15 @@ void StatementParser::parseArraySeparator() {
     // Elements are separated by commas; a binary array may also follow a text
     // element directly, and nothing separates it from the closing bracket.
     if (lex_.binaryAhead()) return;
-    Token sep = lex_.peekSkippingNewlines();
-    if (sep.kind == TokenKind::Comma)
-        lex_.nextSkippingNewlines();
-    else if (sep.kind != TokenKind::RBracket)
-        lex_.expected("',' or ']' in the array", sep);
+    const std::size_t before = lex_.pos();
+    Token sep = lex_.nextSkippingNewlines();
+    if (sep.kind == TokenKind::Comma) return;
+    if (sep.kind != TokenKind::RBracket) lex_.expected("',' or ']' in the array", sep);
+    lex_.seek(before);
 }
 
 Value StatementParser::parseElement(const Token& first, std::size_t depth) {
     switch (first.kind) {
-        case TokenKind::Number: {
-            // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a matrix).
-            std::vector<Number> nums{{first.number, first.integral}};
-            while (lex_.peekSkippingNewlines().kind == TokenKind::Number) {
-                Token n = lex_.nextSkippingNewlines();
-                nums.push_back({n.number, n.integral});
-            }
-            return Value{std::move(nums)};
-        }
         case TokenKind::Word:
             if (first.text == "on" || first.text == "off") return Value{first.text == "on"};
             break;

@@ -6,7 +6,10 @@
 // /tmp) and removed at exit; after the first pass it is in the page cache, so
 // the plain read measures copying from the cache, the floor of any reader.
 // Reported as bytes/s of the file; a text-array variant of 200,000 triangles
-// shows the speed of numbers in text.
+// shows the speed of numbers in text: read into the tree, where the tree's
+// memory (a value per array element and a vector per tuple, about 15 times
+// the file's size) weighs most, and tokenised alone, which is the speed at
+// which the reader turns the text into numbers.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "sceneapi/scene_api_file.h"
+#include "scenefile/lexer.h"
 #include "scenefile/reader.h"
 #include "tests/platform/test_files.h"
 
@@ -133,12 +137,29 @@ void streamInChunks(benchmark::State& state, const SceneFile& file) {
     state.SetBytesProcessed(state.iterations() * file.size);
 }
 
+// The lexer alone over bytes in memory: every token, numbers converted.
+void tokenize(benchmark::State& state, const SceneFile& file) {
+    using scenefile::detail::TokenKind;
+    const std::string bytes = scenefile::readFileBytes(file.path);
+    for (auto _ : state) {
+        scenefile::detail::Lexer lex(bytes, 0, 1, true);
+        double sum = 0;
+        for (auto t = lex.nextSkippingNewlines(); t.kind != TokenKind::End;
+             t = lex.nextSkippingNewlines())
+            sum += t.number;
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(state.iterations() * file.size);
+}
+
 void BM_PlainRead(benchmark::State& s) { plainRead(s, bigMesh()); }
 void BM_ReadSceneFile(benchmark::State& s) { readSceneFile(s, bigMesh()); }
 void BM_ParseInMemory(benchmark::State& s) { parseInMemory(s, bigMesh()); }
 void BM_StreamIn64KiBChunks(benchmark::State& s) { streamInChunks(s, bigMesh()); }
 void BM_TextArrays_PlainRead(benchmark::State& s) { plainRead(s, textMesh()); }
 void BM_TextArrays_ReadSceneFile(benchmark::State& s) { readSceneFile(s, textMesh()); }
+void BM_TextArrays_ParseInMemory(benchmark::State& s) { parseInMemory(s, textMesh()); }
+void BM_TextArrays_Tokenize(benchmark::State& s) { tokenize(s, textMesh()); }
 
 }  // namespace
 
@@ -148,5 +169,7 @@ BENCHMARK(BM_ParseInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StreamIn64KiBChunks)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TextArrays_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TextArrays_ReadSceneFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TextArrays_ParseInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TextArrays_Tokenize)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
