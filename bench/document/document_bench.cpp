@@ -1,0 +1,217 @@
+// Exports a document file of a generated grid of N x N quads (default 1000 x
+// 1000: 1,000,000 quads with uvs and a phong tag, bench/mesh/grid_document.h)
+// with vxhost, and compares it with reading the file's bytes from the page
+// cache. The file is written by the document writer into a fresh folder in
+// $TMPDIR (default /tmp).
+//
+//   document_bench [side] [repeats] [older-vxhost]     defaults 1000, 3, none
+//
+// Each round, in this order: the file's bytes read from the page cache (read
+// in 1 MiB pieces into one buffer, and read whole into memory as the loader
+// does), nlohmann's parser alone over the text in memory (accept: its lexer
+// and grammar, no values kept), the document loaded in this process (time
+// and peak memory above the resident size before it, VmHWM reset through
+// /proc/self/clear_refs), then `vxhost export FILE -o SCENE` as a child
+// process (time and its peak resident size, from wait4) with this build's
+// vxhost and, when given, an older one, alternately, so that both meet the
+// same load. Their scene files are compared byte for byte.
+//
+// Reported: best and median of each (the best is the figure to compare; the
+// machine is shared), the ratio export / read, the grid's host model (the
+// resident growth while it was built) and the export's peak against the
+// target of 1.5 x the model plus the file's size.
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "bench/mesh/grid_document.h"
+#include "host/document_loader.h"
+#include "host/document_writer.h"
+#include "platform/regular_file.h"
+#include "tests/platform/test_files.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"); 0 when unknown.
+long statusKiB(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0)
+            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+    }
+    return 0;
+}
+
+void resetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+double mib(long kib) { return static_cast<double>(kib) / 1024.0; }
+
+struct Times {
+    std::vector<double> seconds;
+    double best() const { return *std::min_element(seconds.begin(), seconds.end()); }
+    double median() const {
+        std::vector<double> s = seconds;
+        std::sort(s.begin(), s.end());
+        const std::size_t n = s.size();
+        return n % 2 == 1 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
+    }
+};
+
+// Seconds to read the file in 1 MiB pieces into one buffer.
+double readInPieces(const std::string& path) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    const auto start = Clock::now();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    while (::read(fd, buffer.data(), buffer.size()) > 0) {
+    }
+    ::close(fd);
+    return since(start);
+}
+
+struct Run {
+    double seconds = -1;
+    long peakKiB = 0;
+};
+
+// `exe export document -o scene`, its output discarded; seconds -1 on failure.
+Run exportWith(const std::string& exe, const std::string& document, const std::string& scene) {
+    std::remove(scene.c_str());
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl(exe.c_str(), exe.c_str(), "export", document.c_str(), "-o", scene.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return {};
+    Run run;
+    run.peakKiB = usage.ru_maxrss;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) run.seconds = since(start);
+    return run;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one.empty() ? "unknown" : one + " " + five + " " + fifteen;
+}
+
+void report(const char* what, const Times& t, double bytes, const char* note = "") {
+    std::printf("%-30s %7.3f s (%7.3f)  %6.0f MB/s  %s\n", what, t.best(), t.median(),
+                bytes / t.best() / 1e6, note);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::string older = argc > 3 ? argv[3] : "";
+    const testfiles::TempDir scratch("vx-document-bench");
+    const std::string documentPath = scratch / "grid.json";
+    const std::string loadBefore = loadAverage();
+
+    long modelKiB = 0;
+    {
+        const long before = statusKiB("VmRSS");
+        const std::unique_ptr<host::BaseDocument> grid = bench::makeGrid(side);
+        modelKiB = statusKiB("VmRSS") - before;
+        host::WriteDocumentFile(*grid, documentPath);
+    }
+    const double bytes = static_cast<double>(contents(documentPath).size());
+
+    Times pieces, whole, accept, load, fresh, old;
+    long loadPeakKiB = 0, freshPeakKiB = 0, oldPeakKiB = 0;
+    bool same = true;
+    for (int r = 0; r < repeats; ++r) {
+        pieces.seconds.push_back(readInPieces(documentPath));
+        std::string text, error;
+        auto start = Clock::now();
+        platform::readRegularFile(documentPath, text, error);
+        whole.seconds.push_back(since(start));
+        start = Clock::now();
+        if (!nlohmann::json::accept(text)) std::printf("the document is not JSON\n");
+        accept.seconds.push_back(since(start));
+        text = std::string();
+
+        ::malloc_trim(0);  // what earlier rounds freed would hide the load's growth
+        resetPeak();
+        const long base = statusKiB("VmRSS");
+        start = Clock::now();
+        host::LoadDocumentFile(documentPath);
+        load.seconds.push_back(since(start));
+        loadPeakKiB = std::max(loadPeakKiB, statusKiB("VmHWM") - base);
+
+        const Run now = exportWith(VXHOST_EXE, documentPath, scratch / "fresh.vxs");
+        fresh.seconds.push_back(now.seconds);
+        freshPeakKiB = std::max(freshPeakKiB, now.peakKiB);
+        if (!older.empty()) {
+            const Run then = exportWith(older, documentPath, scratch / "old.vxs");
+            old.seconds.push_back(then.seconds);
+            oldPeakKiB = std::max(oldPeakKiB, then.peakKiB);
+            same = same && contents(scratch / "fresh.vxs") == contents(scratch / "old.vxs");
+        }
+    }
+
+    std::printf("grid                           %d x %d quads, UVW tag, phong tag\n", side, side);
+    std::printf("document file                  %.1f MB\n", bytes / 1e6);
+    std::printf("host model of the grid         %.1f MiB\n", mib(modelKiB));
+    std::printf("load average                   %s before, %s after\n", loadBefore.c_str(),
+                loadAverage().c_str());
+    std::printf("times                          best of %d (median)\n", repeats);
+    report("read, 1 MiB pieces", pieces, bytes, "the page cache's pace");
+    report("read whole into memory", whole, bytes);
+    report("nlohmann accept (no values)", accept, bytes);
+    report("load in process", load, bytes);
+    report("vxhost export", fresh, bytes);
+    std::printf("  export / read in pieces      %.2f   (target <= 4)\n",
+                fresh.best() / pieces.best());
+    std::printf("  export / read whole          %.2f\n", fresh.best() / whole.best());
+    const double budget = 1.5 * static_cast<double>(modelKiB) + bytes / 1024.0;
+    std::printf("load peak memory               %.1f MiB above the process before it\n",
+                mib(loadPeakKiB));
+    std::printf("vxhost export peak memory      %.1f MiB   (target <= 1.5 x model + file = %.1f)\n",
+                mib(freshPeakKiB), budget / 1024.0);
+    if (!older.empty()) {
+        report("older vxhost export", old, bytes);
+        std::printf("older vxhost export peak       %.1f MiB\n", mib(oldPeakKiB));
+        std::printf("scene files identical          %s\n", same ? "yes" : "NO");
+    }
+    return 0;
+}
