@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -120,14 +121,19 @@ bool readList(const char*& p, Item item) {
 // Once a bulk array has kRehearsal entries, reserves room for as many more
 // as the rest of the text would hold at their average length: the array
 // then never moves, and room it does not use is never touched, so it costs
-// address space, not memory.
+// address space, not memory. Where the system refuses that much address
+// space, the array grows as usual.
 constexpr std::size_t kRehearsal = 4096;
 
 template <class Vec>
 void reserveAhead(Vec& v, const char* start, const char* p, const char* end) {
     if (v.size() != kRehearsal) return;
     const double perEntry = static_cast<double>(p - start) / static_cast<double>(kRehearsal);
-    v.reserve(kRehearsal + static_cast<std::size_t>(static_cast<double>(end - p) / perEntry) + 1);
+    try {
+        v.reserve(kRehearsal + static_cast<std::size_t>(static_cast<double>(end - p) / perEntry) +
+                  1);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 bool readPoints(const char*& p, const char* end, std::vector<Vector>& out) {
