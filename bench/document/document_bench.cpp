@@ -17,7 +17,8 @@
 // same load. Their scene files are compared byte for byte.
 //
 // Reported: best and median of each (the best is the figure to compare; the
-// machine is shared), the ratio export / read, the grid's host model (the
+// machine is shared; the exports' processor time is the steadier figure when
+// it is busy), the ratio export / read, the grid's host model (the
 // resident growth while it was built) and the export's peak against the
 // target of 1.5 x the model plus the file's size.
 #include <fcntl.h>
@@ -95,6 +96,7 @@ double readInPieces(const std::string& path) {
 
 struct Run {
     double seconds = -1;
+    double cpu = 0;  // user + system seconds
     long peakKiB = 0;
 };
 
@@ -116,6 +118,10 @@ Run exportWith(const std::string& exe, const std::string& document, const std::s
     if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return {};
     Run run;
     run.peakKiB = usage.ru_maxrss;
+    const auto secs = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    run.cpu = secs(usage.ru_utime) + secs(usage.ru_stime);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) run.seconds = since(start);
     return run;
 }
@@ -156,7 +162,7 @@ int main(int argc, char** argv) {
     }
     const double bytes = static_cast<double>(contents(documentPath).size());
 
-    Times pieces, whole, accept, load, fresh, old;
+    Times pieces, whole, accept, load, fresh, old, freshCpu, oldCpu;
     long loadPeakKiB = 0, freshPeakKiB = 0, oldPeakKiB = 0;
     bool same = true;
     for (int r = 0; r < repeats; ++r) {
@@ -180,10 +186,12 @@ int main(int argc, char** argv) {
 
         const Run now = exportWith(VXHOST_EXE, documentPath, scratch / "fresh.vxs");
         fresh.seconds.push_back(now.seconds);
+        freshCpu.seconds.push_back(now.cpu);
         freshPeakKiB = std::max(freshPeakKiB, now.peakKiB);
         if (!older.empty()) {
             const Run then = exportWith(older, documentPath, scratch / "old.vxs");
             old.seconds.push_back(then.seconds);
+            oldCpu.seconds.push_back(then.cpu);
             oldPeakKiB = std::max(oldPeakKiB, then.peakKiB);
             same = same && contents(scratch / "fresh.vxs") == contents(scratch / "old.vxs");
         }
@@ -200,6 +208,7 @@ int main(int argc, char** argv) {
     report("nlohmann accept (no values)", accept, bytes);
     report("load in process", load, bytes);
     report("vxhost export", fresh, bytes);
+    report("  its processor time", freshCpu, bytes, "user + system");
     std::printf("  export / read in pieces      %.2f   (target <= 4)\n",
                 fresh.best() / pieces.best());
     std::printf("  export / read whole          %.2f\n", fresh.best() / whole.best());
@@ -210,6 +219,7 @@ int main(int argc, char** argv) {
                 mib(freshPeakKiB), budget / 1024.0);
     if (!older.empty()) {
         report("older vxhost export", old, bytes);
+        report("  its processor time", oldCpu, bytes, "user + system");
         std::printf("older vxhost export peak       %.1f MiB\n", mib(oldPeakKiB));
         std::printf("scene files identical          %s\n", same ? "yes" : "NO");
     }
