@@ -136,9 +136,9 @@ void check(std::string_view text) {
 // One pass of the document parser; when it declines the text, nlohmann's
 // parser names the problem, and should it find none, builds the tree itself.
 // `text` is followed by a NUL.
-loader::ParsedDocument parse(std::string_view text) {
+loader::ParsedDocument parse(std::string_view text, bool bulkArrays) {
     loader::ParsedDocument parsed;
-    if (loader::parseDocumentText(text.data(), text.size(), parsed)) return parsed;
+    if (loader::parseDocumentText(text.data(), text.size(), parsed, bulkArrays)) return parsed;
     check(text);
     parsed = loader::ParsedDocument();
     parsed.root = Json::parse(text.begin(), text.end());
@@ -182,9 +182,13 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
     }
 }
 
-// `text` is followed by a NUL.
-std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string& directory) {
-    loader::ParsedDocument parsed = parse(text);
+}  // namespace
+
+namespace loader {
+
+std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string& directory,
+                                       bool bulkArrays) {
+    loader::ParsedDocument parsed = parse(text, bulkArrays);
     auto doc = std::make_unique<BaseDocument>();
     loader::Context ctx(*doc, &parsed.bulk);
     loadTop(ctx, parsed.root, directory);
@@ -193,11 +197,11 @@ std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string&
     return doc;
 }
 
-}  // namespace
+}  // namespace loader
 
 std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,
                                                const std::string& directory) {
-    return loadText(text, directory);
+    return loader::loadText(text, directory);
 }
 
 std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
@@ -210,7 +214,7 @@ std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     if (ec) absolute = path;
     std::string folder = absolute.lexically_normal().parent_path().string();
-    return loadText(text.view(), folder);
+    return loader::loadText(text.view(), folder);
 }
 
 }  // namespace host

@@ -186,8 +186,8 @@ bool readUvw(const char*& p, const char* end, BulkArrays::Uvw& out) {
 
 class Parser {
 public:
-    Parser(const char* text, std::size_t size, ParsedDocument& out)
-        : p_(text), end_(text + size), out_(out) {}
+    Parser(const char* text, std::size_t size, ParsedDocument& out, bool bulkArrays)
+        : p_(text), end_(text + size), out_(out), bulkArrays_(bulkArrays) {}
 
     bool run() {
         if (end_ - p_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) p_ += 3;
@@ -212,6 +212,7 @@ private:
     const char* p_;
     const char* end_;
     ParsedDocument& out_;
+    bool bulkArrays_;
     std::vector<Frame> frames_;
     std::string key_;  // the key of the value being read, in an object
 };
@@ -254,7 +255,7 @@ bool Parser::tree(Json& root) {
 // value; `closed` when it was empty (or read whole as a bulk array).
 bool Parser::open(Json*& slot, bool& closed) {
     const bool array = *p_ == '[';
-    if (array && !frames_.empty() && !frames_.back().array) {
+    if (array && bulkArrays_ && !frames_.empty() && !frames_.back().array) {
         if (bulk(*slot)) {
             closed = true;
             return true;
@@ -389,8 +390,8 @@ bool Parser::string(std::string& out) {
 
 }  // namespace
 
-bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out) {
-    return Parser(text, size, out).run();
+bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out, bool bulkArrays) {
+    return Parser(text, size, out, bulkArrays).run();
 }
 
 }  // namespace host::loader

@@ -48,7 +48,10 @@ struct ParsedDocument {
     BulkArrays bulk;
 };
 
-// `text[size]` must be readable and NUL: the parser relies on it.
-bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out);
+// `text[size]` must be readable and NUL: the parser relies on it. Without
+// `bulkArrays` every array stays in the tree (the general path alone, for
+// tests that compare both).
+bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out,
+                       bool bulkArrays = true);
 
 }  // namespace host::loader

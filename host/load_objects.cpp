@@ -247,6 +247,11 @@ std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
     if (j.contains("polygons")) {
         const std::string pp = childPath(path, "polygons");
         const Json& list = ctx.array(j["polygons"], pp);
+        // A list shaped like an object's polygons was read as polygons: its
+        // first entry is a list, not an index.
+        std::vector<CPolygon> misread;
+        if (ctx.takePolygons(list, misread) && !misread.empty())
+            ctx.fail(indexPath(pp, 0), "expected an integer, found an array");
         const Int64 count = polygonOwner ? polygonOwner->GetPolygonCount() : 0;
         BaseSelect* select = static_cast<SelectionTag&>(*tag).GetBaseSelect();
         for (std::size_t i = 0; i < list.size(); ++i) {

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -93,6 +94,12 @@ private:
     std::vector<PendingLink> links_;
     std::vector<std::pair<BaseObject*, bool>> objects_;
 };
+
+// A document from its text, which is followed by a NUL (document_loader.cpp).
+// Without `bulkArrays` the parser keeps every array as JSON: the general path
+// alone, for tests that compare both.
+std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string& directory,
+                                       bool bulkArrays = true);
 
 // Node loaders (load_objects.cpp, load_materials.cpp).
 std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path,

@@ -9,10 +9,13 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <string>
 #include <tuple>
 
 #include "host/document_loader.h"
+#include "host/document_writer.h"
+#include "host/loader_context.h"
 #include "host/object.h"
 #include "host/tag.h"
 #include "tests/host/test_util.h"
@@ -104,6 +107,9 @@ TEST(LoaderOnePass, FaultsInBulkArraysKeepTheirPathsAndOrder) {
         {R"({"objects": [{"type": "polygon", "points": [[0, 0, 0]], "polygons": [[0, 0, 9]],
             "bits": "x"}]})",
          "objects[0].bits: expected an integer, found a string"},
+        {R"({"objects": [{"type": "polygon", "points": [[0, 0, 0]], "polygons": [[0, 0, 0]],
+            "tags": [{"type": "polygonSelection", "polygons": [[0, 0, 0]]}]}]})",
+         "objects[0].tags[0].polygons[0]: expected an integer, found an array"},
         {R"({"objects": [{"type": "null", "points": [[0, 0, 0]]}]})",
          "objects[0].points: only polygon objects (5100) have this key"},
         {R"({"points": [[0, 0, 0]]})",
@@ -187,6 +193,57 @@ TEST(LoaderOnePass, EditedDocumentsAreRefusedExactlyWhenTheJsonParserRefusesThem
         const bool jsonFault =
             message.rfind("JSON syntax error", 0) == 0 || message.rfind("JSON error", 0) == 0;
         EXPECT_EQ(jsonFault, !nlohmann::json::accept(text)) << text << "\n" << message;
+    }
+}
+
+// What a load of `text` comes to: the document as the writer writes it, or
+// the message; by the one pass or by the general path alone.
+std::string outcome(const std::string& text, bool bulkArrays) {
+    try {
+        return WriteDocumentText(*loader::loadText(text, "/docs", bulkArrays), "/docs");
+    } catch (const DocumentError& e) {
+        return e.what();
+    }
+}
+
+// Edits of numbers and brackets in a document of bulk arrays in every place
+// they may or may not be: the one pass and the general path agree on the
+// document or on the message.
+TEST(LoaderOnePass, EditedDocumentsComeOutAsTheGeneralPathMakesThem) {
+    const std::string base =
+        R"({"objects": [{"type": "polygon", "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]],
+  "polygons": [[0, 1, 2, 3], [0, 2, 3]], "tags": [
+    {"type": "uvw", "uvw": [[[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], [[0, 0, 0], [1, 1, 0], [0, 1, 0]]]},
+    {"type": 5673, "polygons": [1]}],
+  "children": [{"type": "null", "tags": [{"type": "uvw", "uvw": []}]},
+    {"type": 5100, "points": [[2, 2, 2]], "polygons": [[0, 0, 0]]}]}]})";
+    ASSERT_EQ(outcome(base, true), outcome(base, false));
+    const std::string replacements[] = {"-1",  "9",  "4",     "2147483648", "0.5",  "1e400", "2.0",
+                                        "[0]", "[]", "\"x\"", "[0, 1, 2]",  "null", "-0"};
+    std::vector<std::pair<std::size_t, std::size_t>> numbers;  // offset and length
+    const std::regex number(R"(-?\d+(\.\d+)?([eE][+-]?\d+)?)");
+    for (auto it = std::sregex_iterator(base.begin(), base.end(), number);
+         it != std::sregex_iterator(); ++it)
+        numbers.emplace_back(static_cast<std::size_t>(it->position()),
+                             static_cast<std::size_t>(it->length()));
+    std::mt19937 random(8122026);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = base;
+        for (int edits = 1 + static_cast<int>(random() % 2); edits > 0; --edits) {
+            if (random() % 3 == 0) {  // a bracket or comma goes or comes
+                const std::size_t at = random() % text.size();
+                const char* marks = "[],";
+                if (random() % 2)
+                    text.erase(at, 1);
+                else
+                    text.insert(at, 1, marks[random() % 3]);
+            } else {  // one number of the original becomes something else
+                const auto [at, length] = numbers[random() % numbers.size()];
+                if (at + length <= text.size())
+                    text.replace(at, length, replacements[random() % std::size(replacements)]);
+            }
+        }
+        EXPECT_EQ(outcome(text, true), outcome(text, false)) << text;
     }
 }
 
