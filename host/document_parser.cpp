@@ -61,9 +61,48 @@ const char* scanNumber(const char* p, bool& integral) {
     return p;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A plain decimal ("-12.375") whose digits make an integer of at most 2^53
+// with at most 22 of them after the point: that integer and the power of ten
+// are exact, so one division rounds correctly. False, with p unchanged, for
+// any other number.
+bool readPlainDecimal(const char*& p, double& out) {
+    const char* q = p;
+    const bool negative = *q == '-';
+    q += negative;
+    if (!isDigit(*q)) return false;
+    std::uint64_t m = 0;
+    int digits = 0, fraction = 0;
+    bool integral = true;
+    if (*q == '0') {
+        ++q;
+    } else {
+        for (; isDigit(*q); ++q, ++digits) m = m * 10 + static_cast<std::uint64_t>(*q - '0');
+    }
+    if (*q == '.') {
+        ++q;
+        integral = false;
+        if (!isDigit(*q)) return false;
+        for (; isDigit(*q); ++q, ++digits, ++fraction)
+            m = m * 10 + static_cast<std::uint64_t>(*q - '0');
+    }
+    if (isDigit(*q) || *q == 'e' || *q == 'E' || digits > 19 || fraction > 22 ||
+        m > (std::uint64_t{1} << 53))
+        return false;
+    const double v = static_cast<double>(m) / kExactPowers[fraction];
+    out = negative && !(integral && m == 0) ? -v : v;  // "-0" is the integer 0, so +0
+    p = q;
+    return true;
+}
+
 // A number as a double, the way nlohmann reads and converts it: an integer
 // token rounds like its exact value, and "-0" is the integer 0, so +0.
 bool readDouble(const char*& p, double& out) {
+    if (readPlainDecimal(p, out)) return true;
     bool integral = false;
     const char* end = scanNumber(p, integral);
     if (!end) return false;

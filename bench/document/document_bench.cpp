@@ -7,14 +7,13 @@
 //   document_bench [side] [repeats] [older-vxhost]     defaults 1000, 3, none
 //
 // Each round, in this order: the file's bytes read from the page cache (read
-// in 1 MiB pieces into one buffer, and read whole into memory as the loader
-// does), nlohmann's parser alone over the text in memory (accept: its lexer
-// and grammar, no values kept), the document loaded in this process (time
-// and peak memory above the resident size before it, VmHWM reset through
-// /proc/self/clear_refs), then `vxhost export FILE -o SCENE` as a child
-// process (time and its peak resident size, from wait4) with this build's
-// vxhost and, when given, an older one, alternately, so that both meet the
-// same load. Their scene files are compared byte for byte.
+// in 1 MiB pieces into one buffer, and read whole into fresh pages as the
+// loader does; wall and processor time), nlohmann's parser alone over the text in memory (accept:
+// its lexer and grammar, no values kept), the document loaded in this process (time and peak memory
+// above the resident size before it, VmHWM reset through /proc/self/clear_refs), then `vxhost
+// export FILE -o SCENE` as a child process (time and its peak resident size, from wait4) with this
+// build's vxhost and, when given, an older one, alternately, so that both meet the same load. Their
+// scene files are compared byte for byte.
 //
 // Reported: best and median of each (the best is the figure to compare; the
 // machine is shared; the exports' processor time is the steadier figure when
@@ -41,8 +40,8 @@
 
 #include "bench/mesh/grid_document.h"
 #include "host/document_loader.h"
+#include "host/document_text.h"
 #include "host/document_writer.h"
-#include "platform/regular_file.h"
 #include "tests/platform/test_files.h"
 
 namespace {
@@ -92,6 +91,15 @@ double readInPieces(const std::string& path) {
     }
     ::close(fd);
     return since(start);
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto secs = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return secs(usage.ru_utime) + secs(usage.ru_stime);
 }
 
 struct Run {
@@ -162,26 +170,35 @@ int main(int argc, char** argv) {
     }
     const double bytes = static_cast<double>(contents(documentPath).size());
 
-    Times pieces, whole, accept, load, fresh, old, freshCpu, oldCpu;
+    Times pieces, whole, accept, load, fresh, old, freshCpu, oldCpu, piecesProcessor,
+        wholeProcessor, loadProcessor;
     long loadPeakKiB = 0, freshPeakKiB = 0, oldPeakKiB = 0;
     bool same = true;
     for (int r = 0; r < repeats; ++r) {
+        const double piecesCpu = cpuSeconds();
         pieces.seconds.push_back(readInPieces(documentPath));
-        std::string text, error;
-        auto start = Clock::now();
-        platform::readRegularFile(documentPath, text, error);
-        whole.seconds.push_back(since(start));
-        start = Clock::now();
-        if (!nlohmann::json::accept(text)) std::printf("the document is not JSON\n");
-        accept.seconds.push_back(since(start));
-        text = std::string();
+        piecesProcessor.seconds.push_back(cpuSeconds() - piecesCpu);
+        {
+            host::loader::DocumentText text;
+            std::string error;
+            const double wholeCpu = cpuSeconds();
+            auto start = Clock::now();
+            text.read(documentPath, error);
+            whole.seconds.push_back(since(start));
+            wholeProcessor.seconds.push_back(cpuSeconds() - wholeCpu);
+            start = Clock::now();
+            if (!nlohmann::json::accept(text.view())) std::printf("the document is not JSON\n");
+            accept.seconds.push_back(since(start));
+        }
 
         ::malloc_trim(0);  // what earlier rounds freed would hide the load's growth
         resetPeak();
         const long base = statusKiB("VmRSS");
-        start = Clock::now();
+        const double loadCpu = cpuSeconds();
+        const auto start = Clock::now();
         host::LoadDocumentFile(documentPath);
         load.seconds.push_back(since(start));
+        loadProcessor.seconds.push_back(cpuSeconds() - loadCpu);
         loadPeakKiB = std::max(loadPeakKiB, statusKiB("VmHWM") - base);
 
         const Run now = exportWith(VXHOST_EXE, documentPath, scratch / "fresh.vxs");
@@ -204,14 +221,19 @@ int main(int argc, char** argv) {
                 loadAverage().c_str());
     std::printf("times                          best of %d (median)\n", repeats);
     report("read, 1 MiB pieces", pieces, bytes, "the page cache's pace");
-    report("read whole into memory", whole, bytes);
+    report("  its processor time", piecesProcessor, bytes);
+    report("read whole into fresh pages", whole, bytes, "as the loader reads it");
+    report("  its processor time", wholeProcessor, bytes);
     report("nlohmann accept (no values)", accept, bytes);
     report("load in process", load, bytes);
+    report("  its processor time", loadProcessor, bytes);
     report("vxhost export", fresh, bytes);
     report("  its processor time", freshCpu, bytes, "user + system");
     std::printf("  export / read in pieces      %.2f   (target <= 4)\n",
                 fresh.best() / pieces.best());
     std::printf("  export / read whole          %.2f\n", fresh.best() / whole.best());
+    std::printf("  in processor time: export / read in pieces %.2f, / read whole %.2f\n",
+                freshCpu.best() / piecesProcessor.best(), freshCpu.best() / wholeProcessor.best());
     const double budget = 1.5 * static_cast<double>(modelKiB) + bytes / 1024.0;
     std::printf("load peak memory               %.1f MiB above the process before it\n",
                 mib(loadPeakKiB));

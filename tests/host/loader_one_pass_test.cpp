@@ -47,12 +47,15 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 TEST(LoaderOnePass, PointsHoldExactlyTheValuesNlohmannReads) {
     const std::string points =
         "[[0, -0, 1e-3], [1.5, -2.25e2, 12345678901234567890], [0.1, 1E2, -0.0], "
-        "[3.000000000000000444, 5e-324, -99999999999999999999999]]";
+        "[3.000000000000000444, 5e-324, -99999999999999999999999], "
+        "[0.012494792317669583, -7.25, 9007199254740993], [9007199254740992, "
+        "0.1000000000000000055511, "
+        "123.4567890123456789012345], [-0.30000000000000004, 1.7976931348623157e308, 0.000001]]";
     const auto doc = LoadDocumentText(mesh(points, kQuadAndTriangle, kTwoUvs), "/docs");
     const nlohmann::json reference = nlohmann::json::parse(points);
     const PolygonObject& o = polygonOf(*doc);
-    ASSERT_EQ(o.GetPointCount(), 4);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(o.GetPointCount(), 7);
+    for (int i = 0; i < 7; ++i) {
         const Vector& p = o.GetPointR()[i];
         const double read[3] = {p.x, p.y, p.z};
         for (int k = 0; k < 3; ++k)
