@@ -151,6 +151,79 @@ void report(const char* what, const Times& t, double bytes, const char* note = "
                 bytes / t.best() / 1e6, note);
 }
 
+struct Results {
+    Times pieces, piecesCpu, whole, wholeCpu, accept, load, loadCpu, fresh, freshCpu, old, oldCpu;
+    long loadPeakKiB = 0, freshPeakKiB = 0, oldPeakKiB = 0;
+    bool same = true;
+};
+
+// Wall and processor seconds of `work`.
+template <class Work>
+void timed(Times& wall, Times& processor, Work work) {
+    const double cpu = cpuSeconds();
+    const auto start = Clock::now();
+    work();
+    wall.seconds.push_back(since(start));
+    processor.seconds.push_back(cpuSeconds() - cpu);
+}
+
+void round(Results& r, const std::string& document, const std::string& folder,
+           const std::string& older) {
+    timed(r.pieces, r.piecesCpu, [&] { readInPieces(document); });
+    {
+        host::loader::DocumentText text;
+        std::string error;
+        timed(r.whole, r.wholeCpu, [&] { text.read(document, error); });
+        Times ignored;
+        timed(r.accept, ignored, [&] {
+            if (!nlohmann::json::accept(text.view())) std::printf("the document is not JSON\n");
+        });
+    }
+    ::malloc_trim(0);  // what earlier rounds freed would hide the load's growth
+    resetPeak();
+    const long base = statusKiB("VmRSS");
+    timed(r.load, r.loadCpu, [&] { host::LoadDocumentFile(document); });
+    r.loadPeakKiB = std::max(r.loadPeakKiB, statusKiB("VmHWM") - base);
+
+    const Run now = exportWith(VXHOST_EXE, document, folder + "/fresh.vxs");
+    r.fresh.seconds.push_back(now.seconds);
+    r.freshCpu.seconds.push_back(now.cpu);
+    r.freshPeakKiB = std::max(r.freshPeakKiB, now.peakKiB);
+    if (older.empty()) return;
+    const Run then = exportWith(older, document, folder + "/old.vxs");
+    r.old.seconds.push_back(then.seconds);
+    r.oldCpu.seconds.push_back(then.cpu);
+    r.oldPeakKiB = std::max(r.oldPeakKiB, then.peakKiB);
+    r.same = r.same && contents(folder + "/fresh.vxs") == contents(folder + "/old.vxs");
+}
+
+void print(const Results& r, double bytes, long modelKiB, bool older) {
+    report("read, 1 MiB pieces", r.pieces, bytes, "the page cache's pace");
+    report("  its processor time", r.piecesCpu, bytes);
+    report("read whole into fresh pages", r.whole, bytes, "as the loader reads it");
+    report("  its processor time", r.wholeCpu, bytes);
+    report("nlohmann accept (no values)", r.accept, bytes);
+    report("load in process", r.load, bytes);
+    report("  its processor time", r.loadCpu, bytes);
+    report("vxhost export", r.fresh, bytes);
+    report("  its processor time", r.freshCpu, bytes, "user + system");
+    std::printf("  export / read in pieces      %.2f   (target <= 4)\n",
+                r.fresh.best() / r.pieces.best());
+    std::printf("  export / read whole          %.2f\n", r.fresh.best() / r.whole.best());
+    std::printf("  in processor time: export / read in pieces %.2f, / read whole %.2f\n",
+                r.freshCpu.best() / r.piecesCpu.best(), r.freshCpu.best() / r.wholeCpu.best());
+    const double budget = 1.5 * static_cast<double>(modelKiB) + bytes / 1024.0;
+    std::printf("load peak memory               %.1f MiB above the process before it\n",
+                mib(r.loadPeakKiB));
+    std::printf("vxhost export peak memory      %.1f MiB   (target <= 1.5 x model + file = %.1f)\n",
+                mib(r.freshPeakKiB), budget / 1024.0);
+    if (!older) return;
+    report("older vxhost export", r.old, bytes);
+    report("  its processor time", r.oldCpu, bytes, "user + system");
+    std::printf("older vxhost export peak       %.1f MiB\n", mib(r.oldPeakKiB));
+    std::printf("scene files identical          %s\n", r.same ? "yes" : "NO");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,50 +242,8 @@ int main(int argc, char** argv) {
         host::WriteDocumentFile(*grid, documentPath);
     }
     const double bytes = static_cast<double>(contents(documentPath).size());
-
-    Times pieces, whole, accept, load, fresh, old, freshCpu, oldCpu, piecesProcessor,
-        wholeProcessor, loadProcessor;
-    long loadPeakKiB = 0, freshPeakKiB = 0, oldPeakKiB = 0;
-    bool same = true;
-    for (int r = 0; r < repeats; ++r) {
-        const double piecesCpu = cpuSeconds();
-        pieces.seconds.push_back(readInPieces(documentPath));
-        piecesProcessor.seconds.push_back(cpuSeconds() - piecesCpu);
-        {
-            host::loader::DocumentText text;
-            std::string error;
-            const double wholeCpu = cpuSeconds();
-            auto start = Clock::now();
-            text.read(documentPath, error);
-            whole.seconds.push_back(since(start));
-            wholeProcessor.seconds.push_back(cpuSeconds() - wholeCpu);
-            start = Clock::now();
-            if (!nlohmann::json::accept(text.view())) std::printf("the document is not JSON\n");
-            accept.seconds.push_back(since(start));
-        }
-
-        ::malloc_trim(0);  // what earlier rounds freed would hide the load's growth
-        resetPeak();
-        const long base = statusKiB("VmRSS");
-        const double loadCpu = cpuSeconds();
-        const auto start = Clock::now();
-        host::LoadDocumentFile(documentPath);
-        load.seconds.push_back(since(start));
-        loadProcessor.seconds.push_back(cpuSeconds() - loadCpu);
-        loadPeakKiB = std::max(loadPeakKiB, statusKiB("VmHWM") - base);
-
-        const Run now = exportWith(VXHOST_EXE, documentPath, scratch / "fresh.vxs");
-        fresh.seconds.push_back(now.seconds);
-        freshCpu.seconds.push_back(now.cpu);
-        freshPeakKiB = std::max(freshPeakKiB, now.peakKiB);
-        if (!older.empty()) {
-            const Run then = exportWith(older, documentPath, scratch / "old.vxs");
-            old.seconds.push_back(then.seconds);
-            oldCpu.seconds.push_back(then.cpu);
-            oldPeakKiB = std::max(oldPeakKiB, then.peakKiB);
-            same = same && contents(scratch / "fresh.vxs") == contents(scratch / "old.vxs");
-        }
-    }
+    Results results;
+    for (int r = 0; r < repeats; ++r) round(results, documentPath, scratch.path(), older);
 
     std::printf("grid                           %d x %d quads, UVW tag, phong tag\n", side, side);
     std::printf("document file                  %.1f MB\n", bytes / 1e6);
@@ -220,30 +251,6 @@ int main(int argc, char** argv) {
     std::printf("load average                   %s before, %s after\n", loadBefore.c_str(),
                 loadAverage().c_str());
     std::printf("times                          best of %d (median)\n", repeats);
-    report("read, 1 MiB pieces", pieces, bytes, "the page cache's pace");
-    report("  its processor time", piecesProcessor, bytes);
-    report("read whole into fresh pages", whole, bytes, "as the loader reads it");
-    report("  its processor time", wholeProcessor, bytes);
-    report("nlohmann accept (no values)", accept, bytes);
-    report("load in process", load, bytes);
-    report("  its processor time", loadProcessor, bytes);
-    report("vxhost export", fresh, bytes);
-    report("  its processor time", freshCpu, bytes, "user + system");
-    std::printf("  export / read in pieces      %.2f   (target <= 4)\n",
-                fresh.best() / pieces.best());
-    std::printf("  export / read whole          %.2f\n", fresh.best() / whole.best());
-    std::printf("  in processor time: export / read in pieces %.2f, / read whole %.2f\n",
-                freshCpu.best() / piecesProcessor.best(), freshCpu.best() / wholeProcessor.best());
-    const double budget = 1.5 * static_cast<double>(modelKiB) + bytes / 1024.0;
-    std::printf("load peak memory               %.1f MiB above the process before it\n",
-                mib(loadPeakKiB));
-    std::printf("vxhost export peak memory      %.1f MiB   (target <= 1.5 x model + file = %.1f)\n",
-                mib(freshPeakKiB), budget / 1024.0);
-    if (!older.empty()) {
-        report("older vxhost export", old, bytes);
-        report("  its processor time", oldCpu, bytes, "user + system");
-        std::printf("older vxhost export peak       %.1f MiB\n", mib(oldPeakKiB));
-        std::printf("scene files identical          %s\n", same ? "yes" : "NO");
-    }
+    print(results, bytes, modelKiB, !older.empty());
     return 0;
 }
