@@ -1,12 +1,17 @@
-// The document file loader: JSON syntax (with duplicate keys refused), the
-// top level of the document, then link resolution and key assignment. Node
+// The document file loader: one pass of the document parser (nlohmann's
+// parser names what it declines: JSON syntax, duplicate keys), the top level
+// of the document, then link resolution and key assignment. Node
 // kinds are loaded in load_objects.cpp and load_materials.cpp.
 #include "host/document_loader.h"
 
 #include <filesystem>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "host/document_parser.h"
+#include "host/document_text.h"
 #include "host/loader_context.h"
 #include "platform/regular_file.h"
 
@@ -19,7 +24,7 @@ using loader::indexPath;
 using loader::Json;
 
 // "line L, column C (byte B)" of a byte offset; lines and columns count from 1.
-std::string location(const std::string& text, std::size_t byte) {
+std::string location(std::string_view text, std::size_t byte) {
     if (byte > text.size()) byte = text.size();
     std::size_t line = 1, column = 1;
     for (std::size_t i = 0; i < byte; ++i) {
@@ -34,12 +39,11 @@ std::string location(const std::string& text, std::size_t byte) {
            std::to_string(byte) + ")";
 }
 
-// Builds the JSON value from the parser's events and refuses a key that an
-// object already holds, naming it by its JSON path. Each event costs a
-// constant amount of work (a key costs a lookup in its own object), so a
-// file with many siblings loads in linear time; the library's callback
-// parser would rescan a parent at the end of each of its children.
-class CheckedBuilder {
+// Checks the text with nlohmann's parser, without building anything, and
+// refuses a key that an object already holds, naming it by its JSON path.
+// Each event costs a constant amount of work (a key costs a lookup in its
+// own object's keys), so a file with many siblings is checked in linear time.
+class DuplicateKeyCheck {
 public:
     using number_integer_t = Json::number_integer_t;
     using number_unsigned_t = Json::number_unsigned_t;
@@ -47,26 +51,27 @@ public:
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
 
-    Json& result() { return root_; }
-
-    bool null() { return put(Json(nullptr)); }
-    bool boolean(bool v) { return put(Json(v)); }
-    bool number_integer(number_integer_t v) { return put(Json(v)); }
-    bool number_unsigned(number_unsigned_t v) { return put(Json(v)); }
-    bool number_float(number_float_t v, const string_t&) { return put(Json(v)); }
-    bool string(string_t& v) { return put(Json(std::move(v))); }
-    bool binary(binary_t& v) { return put(Json::binary(std::move(v))); }
-    bool start_object(std::size_t) { return open(Json::object()); }
-    bool start_array(std::size_t) { return open(Json::array()); }
+    bool null() { return value(); }
+    bool boolean(bool) { return value(); }
+    bool number_integer(number_integer_t) { return value(); }
+    bool number_unsigned(number_unsigned_t) { return value(); }
+    bool number_float(number_float_t, const string_t&) { return value(); }
+    bool string(string_t&) { return value(); }
+    bool binary(binary_t&) { return value(); }
+    bool start_object(std::size_t) { return open(false); }
+    bool start_array(std::size_t) { return open(true); }
     bool end_object() { return close(); }
     bool end_array() { return close(); }
     bool key(string_t& k) {
         Frame& f = frames_.back();
+        if (!f.keys.insert(k).second) {
+            f.key = std::move(k);
+            throw DocumentError(path() + ": duplicate key");
+        }
         f.key = std::move(k);
-        if (f.value->contains(f.key)) throw DocumentError(path() + ": duplicate key");
         return true;
     }
-    // The library's own exception (a parse_error), handled by parse().
+    // The library's own exception (a parse_error), handled by check().
     template <class Exception>
     bool parse_error(std::size_t, const std::string&, const Exception& e) {
         throw e;
@@ -74,30 +79,19 @@ public:
 
 private:
     struct Frame {
-        Json* value;      // the object or array being filled
-        long index = -1;  // arrays: index of the latest element
-        std::string key;  // objects: the key of the value being read
+        bool array;
+        long index = -1;                       // arrays: index of the latest element
+        std::string key;                       // objects: the key of the value being read
+        std::unordered_set<std::string> keys;  // objects: the keys so far
     };
 
-    // Where the next value goes: the root, the next element or the pending key.
-    Json* slot() {
-        if (frames_.empty()) return &root_;
-        Frame& f = frames_.back();
-        if (f.value->is_array()) {
-            ++f.index;
-            f.value->push_back(nullptr);
-            return &f.value->back();
-        }
-        return &(*f.value)[f.key];
-    }
-    bool put(Json&& v) {
-        *slot() = std::move(v);
+    bool value() {
+        if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
         return true;
     }
-    bool open(Json&& empty) {
-        Json* at = slot();
-        *at = std::move(empty);
-        frames_.push_back({at, -1, {}});
+    bool open(bool array) {
+        value();
+        frames_.push_back({array, -1, {}, {}});
         return true;
     }
     bool close() {
@@ -107,12 +101,10 @@ private:
     std::string path() const {
         std::string p;
         for (const Frame& f : frames_)
-            p = f.value->is_array() ? indexPath(p, static_cast<std::size_t>(f.index))
-                                    : childPath(p, f.key);
+            p = f.array ? indexPath(p, static_cast<std::size_t>(f.index)) : childPath(p, f.key);
         return p;
     }
 
-    Json root_;
     std::vector<Frame> frames_;
 };
 
@@ -122,11 +114,12 @@ std::string cannotRead(const std::string& reason) {
     return "cannot read the file: " + (reason.rfind("is ", 0) == 0 ? "it " + reason : reason);
 }
 
-Json parse(const std::string& text) {
+// nlohmann's verdict on the text: returns when it is valid JSON without a
+// duplicate key, else raises DocumentError naming the first problem.
+void check(std::string_view text) {
     try {
-        CheckedBuilder builder;
-        Json::sax_parse(text, &builder);
-        return std::move(builder.result());
+        DuplicateKeyCheck checker;
+        Json::sax_parse(text.begin(), text.end(), &checker);
     } catch (const Json::parse_error& e) {
         // The library's message reads "[json.exception.parse_error.101] parse
         // error at line 1, column 5: <reason>"; keep the reason.
@@ -138,6 +131,18 @@ Json parse(const std::string& text) {
     } catch (const Json::exception& e) {
         throw DocumentError(std::string("JSON error: ") + e.what());
     }
+}
+
+// One pass of the document parser; when it declines the text, nlohmann's
+// parser names the problem, and should it find none, builds the tree itself.
+// `text` is followed by a NUL.
+loader::ParsedDocument parse(std::string_view text, bool bulkArrays) {
+    loader::ParsedDocument parsed;
+    if (loader::parseDocumentText(text.data(), text.size(), parsed, bulkArrays)) return parsed;
+    check(text);
+    parsed = loader::ParsedDocument();
+    parsed.root = Json::parse(text.begin(), text.end());
+    return parsed;
 }
 
 void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) {
@@ -179,27 +184,37 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
 
 }  // namespace
 
-std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,
-                                               const std::string& directory) {
-    const Json j = parse(text);
+namespace loader {
+
+std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string& directory,
+                                       bool bulkArrays) {
+    loader::ParsedDocument parsed = parse(text, bulkArrays);
     auto doc = std::make_unique<BaseDocument>();
-    loader::Context ctx(*doc);
-    loadTop(ctx, j, directory);
+    loader::Context ctx(*doc, &parsed.bulk);
+    loadTop(ctx, parsed.root, directory);
     ctx.resolveLinks();
     ctx.assignKeys();
     return doc;
 }
 
+}  // namespace loader
+
+std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,
+                                               const std::string& directory) {
+    return loader::loadText(text, directory);
+}
+
 std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
-    std::string text, error;
-    if (!platform::readRegularFile(path, text, error)) throw DocumentError(cannotRead(error));
+    loader::DocumentText text;
+    std::string error;
+    if (!text.read(path, error)) throw DocumentError(cannotRead(error));
     // The folder that holds the file, absolute, so that "" keeps meaning
     // "never saved" even for a file in the current directory.
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     if (ec) absolute = path;
     std::string folder = absolute.lexically_normal().parent_path().string();
-    return LoadDocumentText(text, folder);
+    return loader::loadText(text.view(), folder);
 }
 
 }  // namespace host

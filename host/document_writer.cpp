@@ -1,10 +1,14 @@
 // The document file writer: a BaseDocument as the JSON the loader reads.
-// Structure first (an ordered JSON tree), then a printer that keeps small
-// numeric arrays on one line.
+// Structure first (an ordered JSON tree of everything but the big arrays),
+// then the printer (document_printer.h), which prints the big arrays straight
+// from the document.
 #include "host/document_writer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -12,13 +16,16 @@
 #include <set>
 
 #include "host/document_loader.h"
+#include "host/document_printer.h"
 #include "platform/atomic_file.h"
 
 namespace host {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using writer::BulkArray;
+using writer::Json;
+using writer::Output;
 
 const char* objectAlias(Int32 type) {
     switch (type) {
@@ -72,10 +79,6 @@ const char* shaderAlias(Int32 type) {
 Json typeJson(Int32 type, const char* alias) { return alias ? Json(alias) : Json(type); }
 
 Json vec(const Vector& v) { return Json::array({v.x, v.y, v.z}); }
-Json vec(const Vector32& v) {
-    return Json::array(
-        {static_cast<double>(v.x), static_cast<double>(v.y), static_cast<double>(v.z)});
-}
 
 bool finite(const Vector& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -108,7 +111,9 @@ bool sameValue(const GeData& a, const GeData& b) {
 
 class Writer {
 public:
-    explicit Writer(const BaseDocument& doc) : doc_(doc) { collectIds(); }
+    Writer(const BaseDocument& doc, writer::Printer& printer) : doc_(doc), printer_(&printer) {
+        collectIds();
+    }
 
     Json document(const std::string& fileFolder) const {
         Json j = Json::object();
@@ -331,18 +336,7 @@ private:
             if (texture->GetMaterial()) j["material"] = idOf(texture->GetMaterial());
             if (!(texture->GetMl() == Matrix())) j["textureMatrix"] = matrix(texture->GetMl());
         }
-        if (const auto* uvw = dynamic_cast<const UVWTag*>(&t)) {
-            Json& entries = j["uvw"] = Json::array();
-            const std::size_t count =
-                std::min(polygons, static_cast<std::size_t>(uvw->GetDataCount()));
-            for (std::size_t i = 0; i < count; ++i) {
-                const UVWStruct& e = uvw->GetDataAddressR()[i];
-                const bool three = polygon->GetPolygonR()[i].IsTriangle() && e.d == e.c;
-                Json corners = Json::array({vec(e.a), vec(e.b), vec(e.c)});
-                if (!three) corners.push_back(vec(e.d));
-                entries.push_back(std::move(corners));
-            }
-        }
+        if (const auto* uvw = dynamic_cast<const UVWTag*>(&t)) j["uvw"] = uvwEntries(*uvw, polygon);
         if (const auto* selection = dynamic_cast<const SelectionTag*>(&t)) {
             Json& list = j["polygons"] = Json::array();
             for (const auto& [first, last] : selection->GetBaseSelect()->ranges())
@@ -387,25 +381,74 @@ private:
         if (!(o.GetRelScale() == Vector(1, 1, 1))) j["scale"] = vec(o.GetRelScale());
     }
 
-    static void geometry(Json& j, const PolygonObject& p) {
-        Json& points = j["points"] = Json::array();
-        for (Int32 i = 0; i < p.GetPointCount(); ++i) points.push_back(vec(p.GetPointR()[i]));
-        Json& polygons = j["polygons"] = Json::array();
-        for (Int32 i = 0; i < p.GetPolygonCount(); ++i) {
-            const CPolygon& q = p.GetPolygonR()[i];
-            polygons.push_back(q.IsTriangle() ? Json::array({q.a, q.b, q.c})
-                                              : Json::array({q.a, q.b, q.c, q.d}));
-        }
+    // Three corners for a triangle whose fourth repeats the third, else four.
+    static std::size_t corners(const CPolygon& polygon, bool lastRepeats) {
+        return polygon.IsTriangle() && lastRepeats ? 3 : 4;
+    }
+
+    Json uvwEntries(const UVWTag& uvw, const PolygonObject* polygon) const {
+        BulkArray a;
+        if (polygon)
+            a.count = std::min(static_cast<std::size_t>(polygon->GetPolygonCount()),
+                               static_cast<std::size_t>(uvw.GetDataCount()));
+        const UVWStruct* e = uvw.GetDataAddressR();
+        const CPolygon* p = polygon ? polygon->GetPolygonR() : nullptr;
+        a.numbers = [=](std::size_t i) { return 3 * corners(p[i], e[i].d == e[i].c); };
+        a.entry = [=](Output& out, std::size_t i) {
+            const std::size_t n = corners(p[i], e[i].d == e[i].c);
+            const Vector* c[4] = {&e[i].a, &e[i].b, &e[i].c, &e[i].d};
+            out.put('[');
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k > 0) out.put(", ");
+                out.vector(*c[k]);
+            }
+            out.put(']');
+        };
+        return printer_->defer(std::move(a));
+    }
+
+    void geometry(Json& j, const PolygonObject& p) const {
+        const Vector* points = p.GetPointR();
+        const CPolygon* polygons = p.GetPolygonR();
+        BulkArray a;
+        a.count = static_cast<std::size_t>(p.GetPointCount());
+        a.numbers = [](std::size_t) { return std::size_t{3}; };
+        a.entry = [=](Output& out, std::size_t i) { out.vector(points[i]); };
+        j["points"] = printer_->defer(std::move(a));
+        BulkArray b;
+        b.count = static_cast<std::size_t>(p.GetPolygonCount());
+        b.numbers = [=](std::size_t i) { return std::size_t{polygons[i].IsTriangle() ? 3u : 4u}; };
+        b.entry = [=](Output& out, std::size_t i) {
+            const CPolygon& q = polygons[i];
+            const Int32 index[4] = {q.a, q.b, q.c, q.d};
+            out.put('[');
+            for (std::size_t k = 0; k < (q.IsTriangle() ? 3u : 4u); ++k) {
+                if (k > 0) out.put(", ");
+                out.number(static_cast<Int64>(index[k]));
+            }
+            out.put(']');
+        };
+        j["polygons"] = printer_->defer(std::move(b));
         const std::vector<Vector32>& normals = p.givenNormals();
         if (normals.empty() || normals.size() != 4 * static_cast<std::size_t>(p.GetPolygonCount()))
             return;
-        Json& entries = j["normals"] = Json::array();
-        for (std::size_t i = 0; i < normals.size() / 4; ++i) {
-            const Vector32* n = &normals[4 * i];
-            Json corners = Json::array({vec(n[0]), vec(n[1]), vec(n[2])});
-            if (!(p.GetPolygonR()[i].IsTriangle() && n[3] == n[2])) corners.push_back(vec(n[3]));
-            entries.push_back(std::move(corners));
-        }
+        const Vector32* n = normals.data();
+        BulkArray c;
+        c.count = normals.size() / 4;
+        c.numbers = [=](std::size_t i) {
+            return 3 * corners(polygons[i], n[4 * i + 3] == n[4 * i + 2]);
+        };
+        c.entry = [=](Output& out, std::size_t i) {
+            out.put('[');
+            for (std::size_t k = 0; k < corners(polygons[i], n[4 * i + 3] == n[4 * i + 2]); ++k) {
+                if (k > 0) out.put(", ");
+                const Vector32& v = n[4 * i + k];
+                out.vector(Vector(static_cast<double>(v.x), static_cast<double>(v.y),
+                                  static_cast<double>(v.z)));
+            }
+            out.put(']');
+        };
+        j["normals"] = printer_->defer(std::move(c));
     }
 
     static Json hair(const HairGuides& h) {
@@ -459,59 +502,20 @@ private:
     }
 
     const BaseDocument& doc_;
+    writer::Printer* printer_;
     std::map<const BaseList2D*, std::string> ids_;
     std::set<const BaseList2D*> linked_;
 };
 
-// One line: an array without objects and with at most 16 numbers in all, or
-// an object of at most four plain values (a key, a channel list).
-bool fitsOnOneLine(const Json& j, int& scalars) {
-    if (j.is_object()) {
-        if (j.size() > 4) return false;
-        for (const auto& item : j.items())
-            if (item.value().is_structured()) return false;
-        return true;
-    }
-    if (!j.is_array()) return ++scalars <= 16;
-    for (const Json& e : j)
-        if (e.is_object() || !fitsOnOneLine(e, scalars)) return false;
-    return true;
-}
-
-void print(std::string& out, const Json& j, int indent) {
-    int scalars = 0;
-    if (!j.is_structured()) {
-        out += j.dump();
-        return;
-    }
-    const bool object = j.is_object();
-    if (j.empty()) {
-        out += object ? "{}" : "[]";
-        return;
-    }
-    const bool inline_ = fitsOnOneLine(j, scalars);
-    const std::string inner(static_cast<std::size_t>(indent + 2), ' ');
-    out += object ? '{' : '[';
-    if (!inline_) out += '\n';
-    bool first = true;
-    for (auto it = j.begin(); it != j.end(); ++it) {
-        if (!first) out += inline_ ? ", " : ",\n";
-        first = false;
-        if (!inline_) out += inner;
-        if (object) out += Json(it.key()).dump() + ": ";
-        print(out, *it, indent + 2);
-    }
-    if (!inline_) out += '\n' + std::string(static_cast<std::size_t>(indent), ' ');
-    out += object ? '}' : ']';
-}
-
 }  // namespace
 
 std::string WriteDocumentText(const BaseDocument& doc, const std::string& fileFolder) {
-    std::string out;
-    print(out, Writer(doc).document(fileFolder), 0);
-    out += '\n';
-    return out;
+    writer::Printer printer;
+    const Json tree = Writer(doc, printer).document(fileFolder);
+    Output out;
+    printer.print(out, tree, 0);
+    out.put('\n');
+    return out.finish();
 }
 
 void WriteDocumentFile(const BaseDocument& doc, const std::string& path) {
@@ -520,10 +524,20 @@ void WriteDocumentFile(const BaseDocument& doc, const std::string& path) {
     fs::path absolute = fs::absolute(path, ec);
     if (ec) absolute = path;
     const std::string folder = absolute.lexically_normal().parent_path().string();
-    const std::string text = WriteDocumentText(doc, folder);
+    writer::Printer printer;
+    const Json tree = Writer(doc, printer).document(folder);
     std::string error;
-    if (!platform::writeFileAtomically(path, text.data(), text.size(), error))
-        throw DocumentError("cannot write the file: " + error);
+    platform::AtomicFile file;
+    if (!file.open(path, error)) throw DocumentError("cannot write the file: " + error);
+    std::FILE* stream = file.stream();
+    if (!stream) throw DocumentError("cannot write the file: " + std::string(std::strerror(errno)));
+    // A failed write leaves the stream's error set, which commit() reports.
+    Output out(
+        [stream](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stream); });
+    printer.print(out, tree, 0);
+    out.put('\n');
+    out.finish();
+    if (!file.commit(error)) throw DocumentError("cannot write the file: " + error);
 }
 
 }  // namespace host

@@ -39,13 +39,32 @@ namespace {
 constexpr Int32 kInt32Max = std::numeric_limits<Int32>::max();
 
 void loadPoints(Context& ctx, PolygonObject& o, const Json& j, const std::string& path) {
+    if (ctx.takePoints(j, o.points())) return;  // finite [x, y, z] each: nothing to check
     const Json& points = ctx.array(j, path);
     o.points().reserve(points.size());
     for (std::size_t i = 0; i < points.size(); ++i)
         o.points().push_back(ctx.vector(points[i], indexPath(path, i)));
 }
 
+// Polygons read as host polygons still have their indices checked against
+// the points, in the order and with the messages of the general path.
+void checkPolygons(Context& ctx, const PolygonObject& o, const std::string& path) {
+    const Int64 count = o.GetPointCount();
+    const CPolygon* polygons = o.GetPolygonR();
+    for (Int32 i = 0; i < o.GetPolygonCount(); ++i) {
+        const CPolygon& p = polygons[i];
+        const Int32 idx[4] = {p.a, p.b, p.c, p.d};
+        for (std::size_t k = 0; k < 4; ++k) {
+            if (idx[k] < count) continue;
+            const std::string at = indexPath(indexPath(path, static_cast<std::size_t>(i)), k);
+            ctx.fail(at, "point index " + std::to_string(idx[k]) + " outside the " +
+                             std::to_string(count) + " points");
+        }
+    }
+}
+
 void loadPolygons(Context& ctx, PolygonObject& o, const Json& j, const std::string& path) {
+    if (ctx.takePolygons(j, o.polygons())) return checkPolygons(ctx, o, path);
     const Json& polygons = ctx.array(j, path);
     const Int64 count = o.GetPointCount();
     o.polygons().reserve(polygons.size());
@@ -114,8 +133,26 @@ void loadHair(Context& ctx, BaseObject& o, const Json& j, const std::string& pat
 // whose fourth corner repeats the third). Polygons without an entry read 0.
 void loadUVW(Context& ctx, UVWTag& tag, const PolygonObject* owner, const Json& j,
              const std::string& path) {
-    const Json& entries = ctx.array(j, path);
     const std::size_t polygons = owner ? static_cast<std::size_t>(owner->GetPolygonCount()) : 0;
+    BulkArrays::Uvw read;
+    if (ctx.takeUvw(j, read)) {
+        // The first failure of the general path's order: an entry past the
+        // polygons comes after every earlier entry's corner check.
+        const std::size_t count = std::min(read.entries.size(), polygons);
+        for (std::size_t i : read.threeCornered) {
+            if (i >= count) break;
+            if (!owner->GetPolygonR()[i].IsTriangle())
+                ctx.fail(indexPath(path, i),
+                         "polygon " + std::to_string(i) + " is a quad: four corners expected");
+        }
+        if (read.entries.size() > polygons)
+            ctx.fail(indexPath(path, polygons),
+                     "UVW entry outside the " + std::to_string(polygons) + " polygons");
+        tag.data() = std::move(read.entries);
+        tag.data().resize(polygons);
+        return;
+    }
+    const Json& entries = ctx.array(j, path);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string at = indexPath(path, i);
         if (i >= polygons)
@@ -210,6 +247,11 @@ std::unique_ptr<BaseTag> loadTag(Context& ctx, BaseObject& owner, const Json& j,
     if (j.contains("polygons")) {
         const std::string pp = childPath(path, "polygons");
         const Json& list = ctx.array(j["polygons"], pp);
+        // A list shaped like an object's polygons was read as polygons: its
+        // first entry is a list, not an index.
+        std::vector<CPolygon> misread;
+        if (ctx.takePolygons(list, misread) && !misread.empty())
+            ctx.fail(indexPath(pp, 0), "expected an integer, found an array");
         const Int64 count = polygonOwner ? polygonOwner->GetPolygonCount() : 0;
         BaseSelect* select = static_cast<SelectionTag&>(*tag).GetBaseSelect();
         for (std::size_t i = 0; i < list.size(); ++i) {

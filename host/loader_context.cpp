@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "host/material.h"
 
@@ -95,6 +96,32 @@ std::string childPath(const std::string& path, const std::string& key) {
 
 std::string indexPath(const std::string& path, std::size_t i) {
     return path + "[" + std::to_string(i) + "]";
+}
+
+namespace {
+
+template <class Map, class Value>
+bool take(Map* map, const Json& j, Value& out) {
+    if (!map) return false;
+    const auto it = map->find(&j);
+    if (it == map->end()) return false;
+    out = std::move(it->second);
+    map->erase(it);
+    return true;
+}
+
+}  // namespace
+
+bool Context::takePoints(const Json& j, std::vector<Vector>& out) {
+    return take(bulk_ ? &bulk_->points : nullptr, j, out);
+}
+
+bool Context::takePolygons(const Json& j, std::vector<CPolygon>& out) {
+    return take(bulk_ ? &bulk_->polygons : nullptr, j, out);
+}
+
+bool Context::takeUvw(const Json& j, BulkArrays::Uvw& out) {
+    return take(bulk_ ? &bulk_->uvw : nullptr, j, out);
 }
 
 void Context::fail(const std::string& path, const std::string& message) const {

@@ -6,6 +6,10 @@
 // while the nodes are built and resolved once every node exists, so a link
 // may point forward. Object keys are assigned after the load, in document
 // order, to the objects that have none.
+//
+// The big numeric arrays the parser read straight into host vectors
+// (document_parser.h) are handed over by their placeholder: each is taken
+// once, by the node loader of the key it was read under.
 #pragma once
 
 #include <functional>
@@ -14,15 +18,15 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "host/document.h"
 #include "host/document_loader.h"
+#include "host/document_parser.h"
 
 namespace host::loader {
-
-using Json = nlohmann::json;
 
 using host::kMaxObjectDepth;
 
@@ -34,8 +38,14 @@ std::string indexPath(const std::string& path, std::size_t i);
 
 class Context {
 public:
-    explicit Context(BaseDocument& doc) : doc_(doc) {}
+    explicit Context(BaseDocument& doc, BulkArrays* bulk = nullptr) : doc_(doc), bulk_(bulk) {}
     BaseDocument& doc() { return doc_; }
+
+    // The host vectors read in place of `j`, moved out into `out`; false when
+    // `j` is an ordinary JSON value.
+    bool takePoints(const Json& j, std::vector<Vector>& out);
+    bool takePolygons(const Json& j, std::vector<CPolygon>& out);
+    bool takeUvw(const Json& j, BulkArrays::Uvw& out);
 
     [[noreturn]] void fail(const std::string& path, const std::string& message) const;
 
@@ -79,10 +89,17 @@ private:
         std::function<void(BaseList2D*)> apply;
     };
     BaseDocument& doc_;
+    BulkArrays* bulk_;
     std::map<std::string, std::pair<BaseList2D*, std::string>> ids_;  // id -> node, path
     std::vector<PendingLink> links_;
     std::vector<std::pair<BaseObject*, bool>> objects_;
 };
+
+// A document from its text, which is followed by a NUL (document_loader.cpp).
+// Without `bulkArrays` the parser keeps every array as JSON: the general path
+// alone, for tests that compare both.
+std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string& directory,
+                                       bool bulkArrays = true);
 
 // Node loaders (load_objects.cpp, load_materials.cpp).
 std::unique_ptr<BaseObject> loadObject(Context& ctx, const Json& j, const std::string& path,

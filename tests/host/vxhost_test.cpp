@@ -118,6 +118,27 @@ TEST_F(Vxhost, FailuresAreMessagesWithExitStatusOne) {
     EXPECT_NE(r.err.find("vxhost: could not open file: "), std::string::npos) << r.err;
 }
 
+TEST_F(Vxhost, ABadDocumentFileIsRefusedWithItsPathAndNothingIsWritten) {
+    const std::string scene = (dir_ / "scene.vxs").string();
+    const std::string index = write("index.json", R"({"objects": [{"type": "polygon",
+        "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0]], "polygons": [[0, 1, 5]]}]})");
+    Result r = run("export '" + index + "' -o '" + scene + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vxhost: " + index +
+                         ": objects[0].polygons[0][2]: point index 5 outside the 3 points\n");
+    EXPECT_FALSE(fs::exists(scene));
+
+    const std::string syntax = write("syntax.json", R"({"objects": [{"type": "polygon",
+        "points": [[0, 0, 0], [1, 0, 0] [1, 1, 0]]}]})");
+    r = run("export '" + syntax + "' -o '" + scene + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(
+                  "vxhost: " + syntax + ": JSON syntax error at line 2, column 41 (byte 73): ", 0),
+              0u)
+        << r.err;
+    EXPECT_FALSE(fs::exists(scene));
+}
+
 TEST_F(Vxhost, PluginProblemsAreReportedNotCrashes) {
     Result r = run("commands", "VXHOST_TEST_START=throw");
     EXPECT_EQ(r.status, 1);
