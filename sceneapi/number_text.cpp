@@ -110,6 +110,56 @@ char* putGeneral(char* out, bool negative, std::uint32_t n, int x) {
     return out + last + 1;
 }
 
+// 128-bit products (a GCC and Clang extension on 64-bit targets).
+__extension__ typedef unsigned __int128 Wide;
+
+// printf's "%.16f" text of `value` by exact integer arithmetic: value =
+// m × 2^e, its whole part m >> -e, and its 16 decimals the fraction bits
+// times 10^16, shifted back and rounded half to even as printf rounds an
+// exact decimal tie. False for what this does not cover (subnormals,
+// infinities, NaNs, magnitudes from 2^63 up or below 2^-21): the caller
+// takes the exact conversion then.
+bool fixed16Integers(double value, char*& out) {
+    constexpr std::uint64_t kTen16 = 10'000'000'000'000'000;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const int biased = static_cast<int>(bits >> 52) & 0x7FF;
+    const std::uint64_t fractionBits = bits & ((std::uint64_t{1} << 52) - 1);
+    std::uint64_t whole = 0;
+    std::uint64_t decimals = 0;
+    if (biased != 0) {
+        const std::uint64_t m = fractionBits | (std::uint64_t{1} << 52);
+        const int e = biased - 1075;
+        if (e > 10 || e < -74) return false;
+        if (e >= 0) {
+            whole = m << e;
+        } else {
+            const int s = -e;
+            whole = s < 53 ? m >> s : 0;
+            const std::uint64_t fraction = s < 53 ? m & ((std::uint64_t{1} << s) - 1) : m;
+            const Wide scaled = static_cast<Wide>(fraction) * kTen16;
+            const Wide half = static_cast<Wide>(1) << (s - 1);
+            const Wide rest = scaled & ((half << 1) - 1);
+            decimals = static_cast<std::uint64_t>(scaled >> s);
+            if (rest > half || (rest == half && (decimals & 1) != 0)) ++decimals;
+            if (decimals == kTen16) {
+                decimals = 0;
+                ++whole;
+            }
+        }
+    } else if (fractionBits != 0) {
+        return false;  // subnormal
+    }
+    if ((bits >> 63) != 0) *out++ = '-';
+    out = std::to_chars(out, out + 20, whole).ptr;
+    *out++ = '.';
+    for (int i = 15; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    out += 16;
+    return true;
+}
+
 // printf pads a text narrower than the field width with blanks on the left.
 char* padLeft(char* start, char* end, std::size_t width) {
     const auto length = static_cast<std::size_t>(end - start);
@@ -139,8 +189,11 @@ char* writeGeneral(char* out, double value) {
 }
 
 char* writeFixed16(char* out, double value) {
-    // Finite values always fill the width: at least a digit, the point and
-    // 16 digits.
+    if (fixed16Integers(value, out)) return out;
+    // "%16.16f" is "%.16f" in a field of 16: only a text shorter than 16 is
+    // padded, and a finite value's text never is (a digit, the point and 16
+    // decimals). So it is to_chars' fixed form with precision 16, padded for
+    // infinities and NaNs.
     char* end = std::to_chars(out, out + kMaxFixed16Text, value, std::chars_format::fixed, 16).ptr;
     return std::isfinite(value) ? end : padLeft(out, end, 16);
 }

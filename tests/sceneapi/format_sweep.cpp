@@ -1,5 +1,6 @@
-// format_sweep [values per conversion] [seed]: compares the writer's number
-// texts with snprintf on many values (default 100,000,000 per conversion)
+// format_sweep [values per conversion] [seed] [conversion]: compares the writer's number
+// texts with snprintf on many values (default 100,000,000 per conversion; all
+// conversions, or the one named, e.g. %g)
 // drawn as tests/sceneapi/number_cases.h describes, and prints per
 // conversion the count of values, of mismatches (the first ten in full) and
 // the time taken. Exits 1 when any text differs. Not part of the test suite:
@@ -32,7 +33,9 @@ int main(int argc, char** argv) {
     const long long count = argc > 1 ? std::atoll(argv[1]) : 100'000'000;
     const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 20261208;
     long long total = 0;
+    const std::string only = argc > 3 ? argv[3] : "";
     for (const tal::test::Conversion& conversion : tal::test::kConversions) {
+        if (!only.empty() && only != conversion.name) continue;
         const auto start = std::chrono::steady_clock::now();
         const long long mismatches = sweep(conversion, count, seed);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
