@@ -1,15 +1,20 @@
-// The writer's number texts are printf's, byte for byte, on samples of the
-// cases format_sweep runs in full, and on every edge value.
+// The writer's number texts are printf's, byte for byte: on samples of the
+// cases format_sweep runs in full, on every edge value, and in the writer's
+// text arrays.
 #include "sceneapi/number_text.h"
 
 #include <gtest/gtest.h>
 #include <locale.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "number_cases.h"
+#include "sceneapi/scene_api.h"
+#include "test_support.h"
 
 namespace tal::test {
 namespace {
@@ -97,6 +102,47 @@ TEST(NumberText, TextsKeepThePointUnderAnyProcessLocale) {
     const std::string texts = general(0.5) + " " + fixed16(0.25);
     setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(texts, "0.5 0.2500000000000000");
+}
+
+// The value text of one setParameter in the quoted style: "v" <value>,\n
+std::string valueText(int code, const void* value) {
+    MemoryScene scene;
+    scene.api.setParameter("v", code, value);
+    const std::string text = scene.text();
+    return text.substr(4, text.size() - 6);
+}
+
+std::string printed(const char* format, double v) {
+    char text[kMaxFixed16Text + 1];
+    const int n = std::snprintf(text, sizeof text, format, v);
+    return std::string(text, static_cast<std::size_t>(n));
+}
+
+TEST(NumberText, TextArraysOfTheWriterHoldPrintfTexts) {
+    NumberCases cases(11);
+    std::vector<double> matrices(3 * 16);
+    std::vector<float> floats(20);
+    for (double& v : matrices) v = cases.nextDouble();
+    for (float& v : floats) v = static_cast<float>(cases.nextDouble());
+    matrices[5] = std::numeric_limits<double>::quiet_NaN();  // written as it is
+    floats[3] = std::numeric_limits<float>::infinity();      // written as -1
+
+    std::string expected = "[ ";
+    for (std::size_t k = 0; k < 3; ++k) {
+        for (std::size_t j = 0; j < 16; ++j) expected += printed("%g ", matrices[16 * k + j]);
+        expected += k < 2 ? ",\n" : "\n";
+    }
+    const ArrayValue matrixArray{matrices.data(), 3};
+    EXPECT_EQ(valueText(kMatrix | kArrayBit, &matrixArray), expected + "] ");
+
+    expected = "[ ";
+    for (std::size_t k = 0; k < floats.size(); ++k) {
+        expected += printed("%g", substituteOutOfRange(double{floats[k]}));
+        expected += k + 1 < floats.size() ? "," : " ";
+        if (k >= 1 && k % 8 == 0) expected += "\n";
+    }
+    const ArrayValue floatArray{floats.data(), static_cast<std::int32_t>(floats.size())};
+    EXPECT_EQ(valueText(kFloat | kArrayBit, &floatArray), expected + "] ");
 }
 
 }  // namespace
