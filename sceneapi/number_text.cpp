@@ -66,6 +66,11 @@ char* putTwoDigits(char* out, unsigned v) {
     return out + 2;
 }
 
+char* putDigits(char* out, const char* digits, int count) {
+    std::memcpy(out, digits, static_cast<std::size_t>(count));
+    return out + count;
+}
+
 // printf's %g text of ±n × 10^(x − 5): the e style when x < -4 or x >= 6,
 // else the f style, trailing zeros of the fraction and a bare point removed.
 char* putGeneral(char* out, bool negative, std::uint32_t n, int x) {
@@ -81,8 +86,7 @@ char* putGeneral(char* out, bool negative, std::uint32_t n, int x) {
         *out++ = d[0];
         if (last > 0) {
             *out++ = '.';
-            std::memcpy(out, d + 1, static_cast<std::size_t>(last));
-            out += last;
+            out = putDigits(out, d + 1, last);
         }
         *out++ = 'e';
         *out++ = x < 0 ? '-' : '+';
@@ -94,20 +98,17 @@ char* putGeneral(char* out, bool negative, std::uint32_t n, int x) {
         return putTwoDigits(out, e);
     }
     if (x >= 0) {
-        std::memcpy(out, d, static_cast<std::size_t>(x + 1));
-        out += x + 1;
+        out = putDigits(out, d, x + 1);
         if (last > x) {
             *out++ = '.';
-            std::memcpy(out, d + x + 1, static_cast<std::size_t>(last - x));
-            out += last - x;
+            out = putDigits(out, d + x + 1, last - x);
         }
         return out;
     }
     *out++ = '0';
     *out++ = '.';
     for (int i = -1; i > x; --i) *out++ = '0';
-    std::memcpy(out, d, static_cast<std::size_t>(last + 1));
-    return out + last + 1;
+    return putDigits(out, d, last + 1);
 }
 
 // 128-bit products (a GCC and Clang extension on 64-bit targets).
