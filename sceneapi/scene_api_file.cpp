@@ -6,6 +6,7 @@
 #include <limits>
 #include <string_view>
 
+#include "sceneapi/number_text.h"
 #include "sceneapi/value_format.h"
 
 namespace tal {
@@ -15,6 +16,23 @@ namespace {
 std::string_view orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 std::size_t lengthOf(int length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
+
+// The text of one number, for the statements that hold a single one.
+class NumberText {
+public:
+    static NumberText ofInt(int value) { return NumberText(writeInt, value); }
+    static NumberText ofUnsigned(unsigned value) { return NumberText(writeUnsigned, value); }
+    static NumberText ofFixed3(double value) { return NumberText(writeFixed3, value); }
+    std::string_view view() const { return {text_, length_}; }
+
+private:
+    template <class Write, class T>
+    NumberText(Write write, T value)
+        : length_(static_cast<std::size_t>(write(text_, value) - text_)) {}
+
+    char text_[kMaxFixed3Text];
+    std::size_t length_;
+};
 
 }  // namespace
 
@@ -232,36 +250,39 @@ void talScene_api_file::endMaterial() { endLoad(); }
 
 void talScene_api_file::writeMatrix(const char* keyword, const double* m) {
     if (m == nullptr) return;
-    char text[1024];
-    int used = std::snprintf(text, sizeof text, "%s", keyword);
-    for (int i = 0; i < 16; ++i) {
-        used += std::snprintf(text + used, sizeof text - static_cast<std::size_t>(used),
-                              i == 0 ? "%g" : " %g", static_cast<double>(static_cast<float>(m[i])));
-    }
-    used += std::snprintf(text + used, sizeof text - static_cast<std::size_t>(used), "\n");
-    out_.indented(std::string_view(text, static_cast<std::size_t>(used)));
+    char text[kMatrixTextRoom + 1];
+    char* end = writeMatrixAsFloats(text, m);
+    *end++ = '\n';
+    out_.indented({keyword, std::string_view(text, static_cast<std::size_t>(end - text))});
 }
 
 void talScene_api_file::transform(const double* m) { writeMatrix("transform ", m); }
 
 void talScene_api_file::setTransform(const double* m) { writeMatrix("set transform ", m); }
 
-void talScene_api_file::writeTriple(const char* format, const double* x, const double* y,
+void talScene_api_file::writeTriple(std::string_view keyword, const double* x, const double* y,
                                     const double* z) {
     if (x == nullptr || y == nullptr || z == nullptr) return;
-    out_.indentedf(format, *x, *y, *z);
+    char text[3 * (kMaxGeneralText + 1)];
+    char* end = text;
+    for (const double* v : {x, y, z}) {
+        *end++ = ' ';
+        end = writeGeneral(end, *v);
+    }
+    *end++ = '\n';
+    out_.indented({keyword, std::string_view(text, static_cast<std::size_t>(end - text))});
 }
 
 void talScene_api_file::scale(const double* x, const double* y, const double* z) {
-    writeTriple("scale %g %g %g\n", x, y, z);
+    writeTriple("scale", x, y, z);
 }
 
 void talScene_api_file::rotate(const double* x, const double* y, const double* z) {
-    writeTriple("rotate %g %g %g\n", x, y, z);
+    writeTriple("rotate", x, y, z);
 }
 
 void talScene_api_file::translate(const double* x, const double* y, const double* z) {
-    writeTriple("translate %g %g %g\n", x, y, z);
+    writeTriple("translate", x, y, z);
 }
 
 // ---- shaders ------------------------------------------------------------------
@@ -342,7 +363,9 @@ void talScene_api_file::writeRoleWord(int kind, bool trailingBlank) {
 
 void talScene_api_file::useShader(int kind, int shaderId) {
     writeRoleWord(kind, false);
-    out_.plainf(" %d\n", shaderId);
+    out_.plain(" ");
+    out_.plain(NumberText::ofInt(shaderId).view());
+    out_.plain("\n");
 }
 
 void talScene_api_file::useShaderText(int kind, const ShaderText* text) {
@@ -354,7 +377,9 @@ void talScene_api_file::useShaderText(int kind, const ShaderText* text) {
 
 bool talScene_api_file::linkShader(const char* name, int shaderId) {
     out_.quoted(name);
-    out_.plainf(" ! %d,\n", shaderId);
+    out_.plain(" ! ");
+    out_.plain(NumberText::ofInt(shaderId).view());
+    out_.plain(",\n");
     return true;
 }
 
@@ -469,13 +494,15 @@ void talScene_api_file::setFormatFlags(int flags) {
 }
 
 void talScene_api_file::version(int version) {
-    out_.indentedf("version %d\n\n", version == -1 ? 8 : version);
+    out_.indented({"version ", NumberText::ofInt(version == -1 ? 8 : version).view(), "\n\n"});
 }
 
 void talScene_api_file::progress(const char* text, float fraction) {
     out_.indented("progress ");
     out_.quotedFlat(text);
-    out_.plainf(" %.3f\n\n", static_cast<double>(fraction));
+    out_.plain(" ");
+    out_.plain(NumberText::ofFixed3(static_cast<double>(fraction)).view());
+    out_.plain("\n\n");
 }
 
 void talScene_api_file::icon(const unsigned char* bytes, int length) {
@@ -491,9 +518,13 @@ void talScene_api_file::binaryParameter(const char* keyword, const unsigned char
     out_.indented("\n");
 }
 
-void talScene_api_file::id(unsigned int id) { out_.indentedf("id %u\n", id); }
+void talScene_api_file::id(unsigned int id) {
+    out_.indented({"id ", NumberText::ofUnsigned(id).view(), "\n"});
+}
 
-void talScene_api_file::flags(unsigned int flags) { out_.indentedf("flags %u\n", flags); }
+void talScene_api_file::flags(unsigned int flags) {
+    out_.indented({"flags ", NumberText::ofUnsigned(flags).view(), "\n"});
+}
 
 bool talScene_api_file::render() {
     out_.indented("\nrender\n");

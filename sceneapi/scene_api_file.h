@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "sceneapi/array_pieces.h"
@@ -137,7 +138,7 @@ private:
     void pushShaderState();
     void writeRoleWord(int kind, bool trailingBlank);
     void writeMatrix(const char* keyword, const double* m);
-    void writeTriple(const char* format, const double* x, const double* y, const double* z);
+    void writeTriple(std::string_view keyword, const double* x, const double* y, const double* z);
     void parameterName(const char* name);
 
     NeutralNumericLocale locale_;  // first in, last out: restored after all output

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "sceneapi/number_text.h"
 #include "sceneapi/output_paths.h"
 #include "sceneapi/scene_api.h"
 #include "sceneapi/shader_text.h"
@@ -13,49 +14,74 @@ namespace tal {
 
 namespace {
 
-constexpr std::size_t kNumberText = 512;  // "%16.16f" of the largest double needs 327
+// Room for the text of any scalar or array element: "%16.16f" of the
+// largest double needs 327 bytes, a matrix 16 "%g" texts and blanks.
+constexpr std::size_t kNumberText = 512;
+static_assert(kNumberText >= kMaxFixed16Text && kNumberText >= kMatrixTextRoom);
 
-void writeMatrixAsFloats(OutputPaths& out, const double* m) {
-    char text[kNumberText * 2];
-    std::size_t used = 0;
-    for (int i = 0; i < 16; ++i) {
-        const int r = std::snprintf(text + used, sizeof text - used, i == 0 ? "%g" : " %g",
-                                    static_cast<double>(static_cast<float>(m[i])));
-        if (r > 0) used += static_cast<std::size_t>(r);
+// `count` values as "%g" texts separated by blanks.
+template <class T>
+char* generals(char* out, const T* values, int count) {
+    for (int k = 0; k < count; ++k) {
+        if (k > 0) *out++ = ' ';
+        out = writeGeneral(out, static_cast<double>(values[k]));
     }
-    out.plain(std::string_view(text, used));
+    return out;
 }
 
-void writeScalar(OutputPaths& out, int code, const void* value) {
+// `count` values as "%d" texts separated by blanks.
+char* ints(char* out, const std::int32_t* values, int count) {
+    for (int k = 0; k < count; ++k) {
+        if (k > 0) *out++ = ' ';
+        out = writeInt(out, values[k]);
+    }
+    return out;
+}
+
+// The text of a numeric scalar of type `code`; null for other codes.
+char* scalarNumbers(char* out, int code, const void* value) {
     const auto* f = static_cast<const float*>(value);
     const auto* d = static_cast<const double*>(value);
     const auto* i = static_cast<const std::int32_t*>(value);
     switch (code) {
+        case kFloat2:
+            return generals(out, f, 2);
         case kFloat3:
-            out.plainf("%g %g %g", double{f[0]}, double{f[1]}, double{f[2]});
-            break;
+            return generals(out, f, 3);
         case kFloat4:
         case kFloat4b:
-            out.plainf("%g %g %g %g", double{f[0]}, double{f[1]}, double{f[2]}, double{f[3]});
-            break;
+            return generals(out, f, 4);
         case kFloat:
-            out.plainf("%g", substituteOutOfRange(double{f[0]}));
-            break;
+            return writeGeneral(out, substituteOutOfRange(double{f[0]}));
         case kDouble:
-            out.plainf("%16.16f", d[0]);
-            break;
+            return writeFixed16(out, d[0]);
         case kDouble3:
-            out.plainf("%g %g %g", d[0], d[1], d[2]);
-            break;
+            return generals(out, d, 3);
         case kInt:
         case kInt23:
-            out.plainf("%d", i[0]);
-            break;
-        case kBool:
-            out.plain(i[0] != 0 ? "on" : "off");
-            break;
+            return ints(out, i, 1);
+        case kInt2:
+            return ints(out, i, 2);
+        case kInt3:
+            return ints(out, i, 3);
+        case kInt4:
+            return ints(out, i, 4);
         case kMatrix:
-            writeMatrixAsFloats(out, d);
+            return writeMatrixAsFloats(out, d);
+        default:
+            return nullptr;
+    }
+}
+
+void writeScalar(OutputPaths& out, int code, const void* value) {
+    char number[kNumberText];
+    if (const char* end = scalarNumbers(number, code, value)) {
+        out.plain(std::string_view(number, static_cast<std::size_t>(end - number)));
+        return;
+    }
+    switch (code) {
+        case kBool:
+            out.plain(*static_cast<const std::int32_t*>(value) != 0 ? "on" : "off");
             break;
         case kString:
             out.quotedFlat(static_cast<const char*>(value));
@@ -65,18 +91,6 @@ void writeScalar(OutputPaths& out, int code, const void* value) {
             if (text != nullptr) out.quotedFlat(text);
             break;
         }
-        case kFloat2:
-            out.plainf("%g %g", double{f[0]}, double{f[1]});
-            break;
-        case kInt2:
-            out.plainf("%d %d", i[0], i[1]);
-            break;
-        case kInt3:
-            out.plainf("%d %d %d", i[0], i[1], i[2]);
-            break;
-        case kInt4:
-            out.plainf("%d %d %d %d", i[0], i[1], i[2], i[3]);
-            break;
         case kShaderText: {
             // Written at depth 2, whatever the block depth.
             const int saved = out.depth;
@@ -90,39 +104,39 @@ void writeScalar(OutputPaths& out, int code, const void* value) {
     }
 }
 
-// One element of a text-form numeric array.
-void writeElement(PlainBatch& text, int base, const void* data, std::size_t k) {
+// The text of element `k` of a text-form numeric array; null for other codes.
+char* elementNumbers(char* out, int base, const void* data, std::size_t k) {
     const auto* f = static_cast<const float*>(data);
     const auto* d = static_cast<const double*>(data);
     const auto* i = static_cast<const std::int32_t*>(data);
     switch (base) {
         case kFloat3:
-            text.formatted("%g %g %g", double{f[3 * k]}, double{f[3 * k + 1]},
-                           double{f[3 * k + 2]});
-            break;
+            return generals(out, f + 3 * k, 3);
         case kFloat4:
-            text.formatted("%g %g %g %g", double{f[4 * k]}, double{f[4 * k + 1]},
-                           double{f[4 * k + 2]}, double{f[4 * k + 3]});
-            break;
+            return generals(out, f + 4 * k, 4);
         case kFloat:
-            text.formatted("%g", substituteOutOfRange(double{f[k]}));
-            break;
+            return writeGeneral(out, substituteOutOfRange(double{f[k]}));
         case kDouble:
             // Substituted like floats, then formatted: -1 reads -1.0000000000000000.
-            text.formatted("%16.16f", substituteOutOfRange(d[k]));
-            break;
+            return writeFixed16(out, substituteOutOfRange(d[k]));
         case kDouble3:
-            text.formatted("%g %g %g", d[3 * k], d[3 * k + 1], d[3 * k + 2]);
-            break;
+            return generals(out, d + 3 * k, 3);
         case kInt:
         case kInt23:
-            text.formatted("%d", i[k]);
-            break;
+            return writeInt(out, i[k]);
         case kBool:
-            text.text(i[k] != 0 ? "1" : "0");
-            break;
+            *out = i[k] != 0 ? '1' : '0';
+            return out + 1;
         default:
-            break;
+            return nullptr;
+    }
+}
+
+// One element of a text-form numeric array.
+void writeElement(PlainBatch& text, int base, const void* data, std::size_t k) {
+    char number[kNumberText];
+    if (const char* end = elementNumbers(number, base, data, k)) {
+        text.text(std::string_view(number, static_cast<std::size_t>(end - number)));
     }
 }
 
@@ -147,8 +161,15 @@ void writeMatrixArray(OutputPaths& out, const double* m, std::size_t count) {
     text.text("[ ");
     for (std::size_t k = 0; k < count; ++k) {
         text.indentOnly();
-        for (std::size_t j = 0; j < 16; ++j) text.formatted("%g ", m[16 * k + j]);
-        text.text(k + 1 < count ? ",\n" : "\n");
+        char line[16 * (kMaxGeneralText + 1) + 2];
+        char* end = line;
+        for (std::size_t j = 0; j < 16; ++j) {
+            end = writeGeneral(end, m[16 * k + j]);
+            *end++ = ' ';
+        }
+        if (k + 1 < count) *end++ = ',';
+        *end++ = '\n';
+        text.text(std::string_view(line, static_cast<std::size_t>(end - line)));
     }
     text.text("] ");
 }
@@ -206,6 +227,14 @@ void writeArray(OutputPaths& out, int base, const ArrayValue& array, bool binary
 }
 
 }  // namespace
+
+char* writeMatrixAsFloats(char* out, const double* m) {
+    for (int i = 0; i < 16; ++i) {
+        if (i > 0) *out++ = ' ';
+        out = writeGeneral(out, static_cast<double>(static_cast<float>(m[i])));
+    }
+    return out;
+}
 
 void writeValue(OutputPaths& out, int code, const void* value, bool binaryArrays) {
     if (value == nullptr) return;

@@ -3,8 +3,8 @@
 //
 // Values go out through the plain path (quoted texts through q() with depth
 // 0), so they never indent except where a layout asks for an
-// indentation-only write. Numbers follow the thread's numeric locale; the
-// writer keeps it neutral ("C") while it exists. A null value pointer, or an
+// indentation-only write. Numbers are printf's texts in the "C" locale
+// (sceneapi/number_text.h), whatever the thread's locale. A null value pointer, or an
 // unknown type code, writes no value at all.
 //
 // Binary array block: the marker 0x01 0x02 0x03 and a kind letter ('c' float
@@ -14,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "sceneapi/number_text.h"
 
 namespace tal {
 
@@ -27,6 +29,11 @@ inline constexpr double kFloatLimit = 3.4028234663852886e38;
 inline double substituteOutOfRange(double v) {
     return (v > -kFloatLimit && v < kFloatLimit) ? v : -1.0;
 }
+
+// The 16 values of a matrix narrowed to float, as "%g" texts separated by
+// blanks, at `out`; answers the end. At most kMatrixTextRoom bytes.
+inline constexpr std::size_t kMatrixTextRoom = 16 * (kMaxGeneralText + 1);
+char* writeMatrixAsFloats(char* out, const double* m);
 
 // Writes the value of type `code` (a ValueType, with kArrayBit for arrays
 // passed as ArrayValue) at `value`. With `binaryArrays`, arrays of codes 1,

@@ -1,10 +1,19 @@
 // Binary arrays of 10 million floats and 10 million integers written through
 // the scene file writer to a file in $TMPDIR (default /tmp), beside a plain
 // fwrite of the same number of bytes. Each iteration opens, writes and closes
-// the file, so the figures include the stream's flush. Reported as bytes/s.
+// the file, so the figures include the stream's flush. Reported as bytes/s
+// of the values in memory (4 bytes a float, 8 a double), so text and binary
+// forms compare directly.
+//
+//   BM_WriterTextFloats    10 million floats with fractions, in text form
+//                          ("%g" each)
+//   BM_WriterTextDoubles   10 million doubles in text form ("%16.16f" each)
+//   BM_WriterTextMatrices  625,000 matrices in text form (16 "%g" each), as
+//                          animations write them
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,22 +43,44 @@ const std::vector<T>& values() {
     return v;
 }
 
-// One parameter holding the whole array: one marker, one count, one block.
+// Doubles with every digit of the "%g" and "%16.16f" texts in use.
+const std::vector<double>& fractions() {
+    static const std::vector<double> v = [] {
+        std::vector<double> out(kValues);
+        for (std::int32_t i = 0; i < kValues; ++i)
+            out[static_cast<std::size_t>(i)] = std::sin(0.001 * i) * (1 + i % 100);
+        return out;
+    }();
+    return v;
+}
+
+// One parameter holding the whole array: in binary form one marker, one
+// count, one block.
 template <class T>
-void writerParameter(benchmark::State& state, int code) {
+void writerParameter(benchmark::State& state, int code, const std::vector<T>& data,
+                     std::int32_t count, bool binary) {
     const std::string path = scratchPath();
-    const std::vector<T>& data = values<T>();
     for (auto _ : state) {
         std::FILE* file = std::fopen(path.c_str(), "wb");
         {
-            tal::talScene_api_file writer(file, true);
-            const tal::ArrayValue array{data.data(), kValues};
+            tal::talScene_api_file writer(file, binary);
+            const tal::ArrayValue array{data.data(), count};
             writer.setParameter("values", code | tal::kArrayBit, &array);
         }
         std::fclose(file);
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t{kValues} * std::int64_t{sizeof(T)});
     std::remove(path.c_str());
+}
+
+const std::vector<float>& fractionFloats() {
+    static const std::vector<float> v(fractions().begin(), fractions().end());
+    return v;
+}
+
+template <class T>
+void writerParameter(benchmark::State& state, int code, bool binary) {
+    writerParameter(state, code, values<T>(), kValues, binary);
 }
 
 // An array statement fed one value per call, collected and written at its end.
@@ -82,9 +113,20 @@ void plainFwrite(benchmark::State& state) {
     std::remove(path.c_str());
 }
 
-void BM_WriterBinaryFloats(benchmark::State& state) { writerParameter<float>(state, tal::kFloat); }
+void BM_WriterBinaryFloats(benchmark::State& state) {
+    writerParameter<float>(state, tal::kFloat, true);
+}
 void BM_WriterBinaryInts(benchmark::State& state) {
-    writerParameter<std::int32_t>(state, tal::kInt);
+    writerParameter<std::int32_t>(state, tal::kInt, true);
+}
+void BM_WriterTextFloats(benchmark::State& state) {
+    writerParameter(state, tal::kFloat, fractionFloats(), kValues, false);
+}
+void BM_WriterTextDoubles(benchmark::State& state) {
+    writerParameter(state, tal::kDouble, fractions(), kValues, false);
+}
+void BM_WriterTextMatrices(benchmark::State& state) {
+    writerParameter(state, tal::kMatrix, fractions(), kValues / 16, false);
 }
 void BM_WriterArrayStatementFloats(benchmark::State& state) { writerArrayStatement(state); }
 void BM_PlainFwrite(benchmark::State& state) { plainFwrite(state); }
@@ -93,6 +135,9 @@ BENCHMARK(BM_PlainFwrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WriterBinaryFloats)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WriterBinaryInts)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WriterArrayStatementFloats)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WriterTextFloats)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WriterTextDoubles)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WriterTextMatrices)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
