@@ -13,7 +13,10 @@
 //                    bitmap shader for the base colour texture
 //   camera           camera object, 1008 = horizontal field of view
 //   KHR_lights_punctual light object (colour, type, photometric intensity)
-//   animation 0      position, rotation (H, P, B) and scale tracks with keys
+//   animations       position, rotation (H, P, B) and scale tracks with keys, all
+//                    on the document's one timeline (the first animation in the
+//                    file wins a property two of them drive), or the one named in
+//                    ImportOptions::animation
 //
 // Space: glTF is right-handed, y up, in metres; the host is left-handed, y up,
 // in centimetres. A glTF point (x, y, z) is the host point 100 * (x, y, -z);
@@ -34,6 +37,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +57,11 @@ struct ImportOptions {
     // The document's directory, parameter 1012 ("" = the folder of the glTF
     // file, absolute).
     std::string documentDirectory;
+    // The one animation to import, for files whose animations are
+    // alternatives (walk, run, idle): its name or, when no animation has that
+    // name, its index ("0" is the first). None: every animation. A name the
+    // file does not hold raises GltfError listing the file's animations.
+    std::optional<std::string> animation;
 };
 
 struct ImportResult {

@@ -1,8 +1,12 @@
 // glTF animation into host tracks with keys.
 //
-// The document has one timeline, so the first animation is imported (the
-// others are warned about). Each channel on an imported node's translation,
-// rotation or scale becomes up to three tracks, one per component:
+// The document has one timeline, and every animation goes onto it: files
+// often hold one animation per object. Where two channels drive the same
+// property (node and path), the first in the file wins and the others are
+// warned about; ImportOptions::animation picks one animation alone instead,
+// for files whose animations are alternatives of each other. Each channel on
+// an imported node's translation, rotation or scale becomes up to three
+// tracks, one per component:
 //
 // | glTF path    | track (description id)  | key values                            |
 // |--------------|-------------------------|---------------------------------------|
@@ -26,7 +30,13 @@
 // track: its value is set on the object instead. Either way, the object's
 // own position, rotation or scale is set to the channel's value at its first
 // key, so its components agree with the tracks at every time.
+//
+// Time: every track keeps the times of its glTF keys, so the merged timeline
+// spans the union of the animations' ranges by itself. The document's start
+// time stays 0, as with a single animation: the export reads the objects'
+// rest values there and places each track by its own first key.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <sstream>
 
@@ -208,46 +218,93 @@ void addTracks(BaseObject& object, Path path, const std::vector<Key>& keys, Inte
     if (path == Path::Scale) object.SetRelScale(rest);
 }
 
+// How messages name animation `i`: its name in quotes, else "animation i".
+std::string animationLabel(const Context& ctx, std::size_t i) {
+    const std::string& name = ctx.model.animations[i].name;
+    return name.empty() ? "animation " + std::to_string(i) : "\"" + name + "\"";
+}
+
+std::string nodeLabel(const Context& ctx, int node) {
+    const std::string& name = ctx.model.nodes[static_cast<std::size_t>(node)].name;
+    return name.empty() ? indexPath("nodes", static_cast<std::size_t>(node)) : "\"" + name + "\"";
+}
+
+// The animation `wanted` names: the first with that name, else the one at
+// that index. Raises GltfError listing the file's animations when neither.
+std::size_t pickAnimation(const Context& ctx, const std::string& wanted) {
+    const auto& animations = ctx.model.animations;
+    for (std::size_t i = 0; i < animations.size(); ++i)
+        if (!wanted.empty() && animations[i].name == wanted) return i;
+    std::size_t index = 0;
+    const char* end = wanted.data() + wanted.size();
+    const auto [stop, error] = std::from_chars(wanted.data(), end, index);
+    if (!wanted.empty() && error == std::errc() && stop == end && index < animations.size())
+        return index;
+    std::string known;
+    for (std::size_t i = 0; i < animations.size(); ++i)
+        known += (i ? ", " : "") + animationLabel(ctx, i);
+    ctx.fail("animations", "no animation \"" + wanted + "\" in the file; " +
+                               (animations.empty() ? "it has none" : "it has " + known));
+}
+
+// Who drives a node's property: (node, glTF path) -> animation index.
+using Drivers = std::map<std::pair<int, std::string>, std::size_t>;
+
+void importChannel(Context& ctx, std::size_t index, std::size_t k, Drivers& drivers) {
+    const tinygltf::Animation& animation = ctx.model.animations[index];
+    const tinygltf::AnimationChannel& channel = animation.channels[k];
+    const std::string animationPath = indexPath("animations", index);
+    const std::string at = animationPath + indexPath(".channels", k);
+    if (channel.target_path == "weights") {
+        ctx.warnings.note(kind::kMorphTargets, "their weight animation");
+        return;
+    }
+    Path path = Path::Translation;
+    if (channel.target_path == "rotation")
+        path = Path::Rotation;
+    else if (channel.target_path == "scale")
+        path = Path::Scale;
+    else if (channel.target_path != "translation")
+        ctx.fail(at + ".target.path", "unknown path \"" + channel.target_path + "\"");
+    if (channel.target_node < 0 ||
+        static_cast<std::size_t>(channel.target_node) >= ctx.nodeObjects.size())
+        ctx.fail(at + ".target.node", "no node " + std::to_string(channel.target_node));
+    if (channel.sampler < 0 ||
+        static_cast<std::size_t>(channel.sampler) >= animation.samplers.size())
+        ctx.fail(at + ".sampler", "no sampler " + std::to_string(channel.sampler));
+    BaseObject* object = ctx.nodeObjects[static_cast<std::size_t>(channel.target_node)];
+    if (!object) return;
+    const auto [driver, first] =
+        drivers.emplace(std::make_pair(channel.target_node, channel.target_path), index);
+    if (!first) {
+        ctx.warnings.note(kind::kAnimationOverlaps, animationLabel(ctx, index) + " on " +
+                                                        nodeLabel(ctx, channel.target_node) + " " +
+                                                        channel.target_path + " (kept " +
+                                                        animationLabel(ctx, driver->second) + ")");
+        return;
+    }
+    const std::string samplerPath =
+        animationPath + indexPath(".samplers", static_cast<std::size_t>(channel.sampler));
+    const Curve curve = readCurve(
+        ctx, animation.samplers[static_cast<std::size_t>(channel.sampler)], path, samplerPath);
+    addTracks(*object, path, hostKeys(curve),
+              curve.mode == Mode::Step ? Interpolation::Step : Interpolation::Linear);
+}
+
+void importOne(Context& ctx, std::size_t index, Drivers& drivers) {
+    for (std::size_t k = 0; k < ctx.model.animations[index].channels.size(); ++k)
+        importChannel(ctx, index, k, drivers);
+}
+
 }  // namespace
 
-void importAnimation(Context& ctx) {
-    const auto& animations = ctx.model.animations;
-    for (std::size_t i = 1; i < animations.size(); ++i)
-        ctx.warnings.note(kind::kAnimations, animations[i].name.empty()
-                                                 ? indexPath("animations", i)
-                                                 : "\"" + animations[i].name + "\"");
-    if (animations.empty()) return;
-    const tinygltf::Animation& animation = animations[0];
-    std::set<std::pair<int, std::string>> done;
-    for (std::size_t k = 0; k < animation.channels.size(); ++k) {
-        const tinygltf::AnimationChannel& channel = animation.channels[k];
-        const std::string at = "animations[0]" + indexPath(".channels", k);
-        if (channel.target_path == "weights") {
-            ctx.warnings.note(kind::kMorphTargets, "their weight animation");
-            continue;
-        }
-        Path path = Path::Translation;
-        if (channel.target_path == "rotation")
-            path = Path::Rotation;
-        else if (channel.target_path == "scale")
-            path = Path::Scale;
-        else if (channel.target_path != "translation")
-            ctx.fail(at + ".target.path", "unknown path \"" + channel.target_path + "\"");
-        if (channel.target_node < 0 ||
-            static_cast<std::size_t>(channel.target_node) >= ctx.nodeObjects.size())
-            ctx.fail(at + ".target.node", "no node " + std::to_string(channel.target_node));
-        if (channel.sampler < 0 ||
-            static_cast<std::size_t>(channel.sampler) >= animation.samplers.size())
-            ctx.fail(at + ".sampler", "no sampler " + std::to_string(channel.sampler));
-        BaseObject* object = ctx.nodeObjects[static_cast<std::size_t>(channel.target_node)];
-        if (!object || !done.emplace(channel.target_node, channel.target_path).second) continue;
-        const std::string samplerPath =
-            "animations[0]" + indexPath(".samplers", static_cast<std::size_t>(channel.sampler));
-        const Curve curve = readCurve(
-            ctx, animation.samplers[static_cast<std::size_t>(channel.sampler)], path, samplerPath);
-        addTracks(*object, path, hostKeys(curve),
-                  curve.mode == Mode::Step ? Interpolation::Step : Interpolation::Linear);
+void importAnimation(Context& ctx, const std::optional<std::string>& only) {
+    Drivers drivers;
+    if (only) {
+        importOne(ctx, pickAnimation(ctx, *only), drivers);
+        return;
     }
+    for (std::size_t i = 0; i < ctx.model.animations.size(); ++i) importOne(ctx, i, drivers);
 }
 
 }  // namespace host::gltf::detail

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,8 +62,9 @@ inline const char* const kOrthographic = "orthographic cameras imported as persp
 inline const char* const kAspect =
     "cameras without an aspect ratio: horizontal field of view taken for 4:3";
 inline const char* const kLightProperties = "light properties not imported";
-inline const char* const kAnimations =
-    "animations not imported (the document has one timeline; the first animation is imported)";
+inline const char* const kAnimationOverlaps =
+    "animations that drive the same property: the first in the file is kept (--animation picks "
+    "one animation alone)";
 inline const char* const kScenes = "scenes not imported (the default scene is imported)";
 inline const char* const kMissingImages = "image files not found (their paths are kept)";
 }  // namespace kind
@@ -104,6 +106,8 @@ void importMesh(Context& ctx, int meshIndex, PolygonObject& object, const std::s
 // Camera and light objects; null when the index does not exist (after fail).
 std::unique_ptr<BaseObject> importCamera(Context& ctx, int cameraIndex, const std::string& path);
 std::unique_ptr<BaseObject> importLight(Context& ctx, int lightIndex, const std::string& path);
-void importAnimation(Context& ctx);
+// Every animation onto the document's one timeline, or only the one that
+// `only` names (ImportOptions::animation).
+void importAnimation(Context& ctx, const std::optional<std::string>& only);
 
 }  // namespace host::gltf::detail

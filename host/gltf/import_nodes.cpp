@@ -232,7 +232,7 @@ ImportResult ImportGltfFile(const std::string& path, const ImportOptions& option
 
     importMaterials(ctx);
     for (const int root : sceneRoots(ctx)) doc.InsertObject(importNode(ctx, root, 1));
-    importAnimation(ctx);
+    importAnimation(ctx, options.animation);
     UInt64 key = 1;
     assignKeys(doc.GetFirstObject(), key);
 

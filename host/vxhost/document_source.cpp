@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <stdexcept>
 
 #include "host/document_loader.h"
 #include "host/gltf/gltf_import.h"
@@ -41,14 +42,22 @@ std::string folderOf(const std::string& file) {
 
 std::unique_ptr<host::BaseDocument> loadDocument(const std::string& path,
                                                  const std::string& imageFolder,
-                                                 const std::string& documentDirectory) {
-    if (!host::gltf::IsGltfPath(path)) return host::LoadDocumentFile(path);
+                                                 const std::string& documentDirectory,
+                                                 const LoadOptions& load) {
+    if (!host::gltf::IsGltfPath(path)) {
+        if (load.animation)
+            throw std::runtime_error(
+                "--animation picks an animation of a glTF file (.gltf, "
+                ".glb); this is a document file");
+        return host::LoadDocumentFile(path);
+    }
     host::gltf::ImportOptions options;
     std::error_code ec;
     fs::path absolute = fs::absolute(path, ec);
     options.imageDirectory =
         imageFolder.empty() ? cacheFolder(absolute.lexically_normal()).string() : imageFolder;
     options.documentDirectory = documentDirectory;
+    options.animation = load.animation;
     host::gltf::ImportResult result = host::gltf::ImportGltfFile(path, options);
     for (const std::string& line : result.warnings)
         std::cerr << "vxhost: " << path << ": warning: " << line << '\n';

@@ -30,6 +30,11 @@ constexpr const char* kRenderId = "1033591";
 constexpr const char* kUpdateId = "1034393";
 constexpr const char* kExportId = "1034420";
 
+constexpr const char* kAnimationHelp =
+    "import only this animation of a glTF file, by name or index (0 is the first), for files "
+    "whose animations are alternatives (walk, run, idle); default: every animation on the one "
+    "timeline";
+
 int writeDemo(const std::string& out) {
     const std::string& json = host::DemoDocumentJson();
     if (out == "-") {
@@ -47,11 +52,12 @@ int writeDemo(const std::string& out) {
 
 // Writes what vxhost makes of `in` as a document file. For a glTF file, the
 // document and its embedded images belong to the output's folder.
-int convertDocument(const std::string& in, const std::string& out) {
+int convertDocument(const std::string& in, const std::string& out,
+                    const vxhost::LoadOptions& load) {
     std::unique_ptr<host::BaseDocument> doc;
     const std::string folder = out == "-" ? std::string() : vxhost::folderOf(out);
     try {
-        doc = vxhost::loadDocument(in, folder, folder);
+        doc = vxhost::loadDocument(in, folder, folder, load);
     } catch (const std::exception& e) {
         std::cerr << "vxhost: " << in << ": " << e.what() << '\n';
         return 1;
@@ -92,19 +98,19 @@ int run(int argc, char** argv) {
     runCmd->add_option("--save-path", runRequest.savePath,
                        "answer to the save dialog (\"-\": standard output)");
 
-    vxhost::RunRequest exportRequest{kExportId, {}, {}};
+    vxhost::RunRequest exportRequest{kExportId, {}, {}, {}};
     auto* exportCmd = app.add_subcommand("export", "export the document to a scene file");
     exportCmd->add_option("DOCUMENT", exportRequest.document,
                           "document or glTF file (default: the demo document)");
     exportCmd->add_option("-o,--output", exportRequest.savePath,
                           "scene file to write (\"-\": standard output)");
 
-    vxhost::RunRequest renderRequest{kRenderId, {}, {}};
+    vxhost::RunRequest renderRequest{kRenderId, {}, {}, {}};
     auto* renderCmd = app.add_subcommand("render", "render the document in the renderer");
     renderCmd->add_option("DOCUMENT", renderRequest.document,
                           "document or glTF file (default: the demo document)");
 
-    vxhost::RunRequest updateRequest{kUpdateId, {}, {}};
+    vxhost::RunRequest updateRequest{kUpdateId, {}, {}, {}};
     auto* updateCmd = app.add_subcommand("update", "update the renderer's scene of the document");
     updateCmd->add_option("DOCUMENT", updateRequest.document,
                           "document or glTF file (default: the demo document)");
@@ -124,6 +130,13 @@ int run(int argc, char** argv) {
         ->add_option("-o,--output", convertOut, "document file to write (\"-\": standard output)")
         ->required();
 
+    vxhost::LoadOptions convertLoad;
+    convertCmd->add_option("--animation", convertLoad.animation, kAnimationHelp);
+    runCmd->add_option("--animation", runRequest.animation, kAnimationHelp);
+    exportCmd->add_option("--animation", exportRequest.animation, kAnimationHelp);
+    renderCmd->add_option("--animation", renderRequest.animation, kAnimationHelp);
+    updateCmd->add_option("--animation", updateRequest.animation, kAnimationHelp);
+
     for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
 
     try {
@@ -133,7 +146,7 @@ int run(int argc, char** argv) {
     }
 
     if (demoCmd->parsed()) return writeDemo(demoOut);
-    if (convertCmd->parsed()) return convertDocument(convertIn, convertOut);
+    if (convertCmd->parsed()) return convertDocument(convertIn, convertOut, convertLoad);
 
     vxhost::installConsole();
     try {

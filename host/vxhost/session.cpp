@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 
 #include "host/demo_document.h"
 #include "host/plugin_api.h"
@@ -95,8 +96,11 @@ int runCommand(const RunRequest& request) {
         // is one, else into vxhost's image cache.
         const bool toFile =
             request.savePath && *request.savePath != "-" && !request.savePath->empty();
+        if (!request.document && request.animation)
+            throw std::runtime_error("--animation picks an animation of a glTF file");
         doc = request.document
-                  ? loadDocument(*request.document, toFile ? folderOf(*request.savePath) : "")
+                  ? loadDocument(*request.document, toFile ? folderOf(*request.savePath) : "", {},
+                                 LoadOptions{request.animation})
                   : host::LoadDemoDocument();
     } catch (const std::exception& e) {
         std::cerr << "vxhost: " << label << ": " << e.what() << '\n';

@@ -20,9 +20,10 @@
 namespace vxhost {
 
 struct RunRequest {
-    std::string command;                  // id or menu name
-    std::optional<std::string> document;  // none: the demo document; .gltf/.glb are imported
-    std::optional<std::string> savePath;  // the save dialog's answer
+    std::string command;                   // id or menu name
+    std::optional<std::string> document;   // none: the demo document; .gltf/.glb are imported
+    std::optional<std::string> savePath;   // the save dialog's answer
+    std::optional<std::string> animation;  // a glTF file's one animation; none: all
 };
 
 // Sends the plug-in's console output and messages to stderr for the whole
