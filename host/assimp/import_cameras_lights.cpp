@@ -8,7 +8,8 @@
 //
 // | assimp camera                 | camera object (5103)                        |
 // |-------------------------------|---------------------------------------------|
-// | mHorizontalFOV (half angle)   | 1008 = the whole horizontal field of view   |
+// | mHorizontalFOV                | 1008, the horizontal field of view (assimp's|
+// |                               | readers store the whole angle there)        |
 // | orthographic width            | not kept (warned)                           |
 //
 // | assimp light                  | light object (5102)                         |
@@ -62,11 +63,11 @@ std::unique_ptr<BaseObject> importCamera(Context& ctx, const aiCamera& camera) {
     const std::string label = "camera \"" + text(camera.mName) + "\"";
     auto object = std::make_unique<BaseObject>(Ocamera);
     ApplyHostDefaults(*object);
-    const double half = camera.mHorizontalFOV;
-    if (!(half > 0.0 && half < std::numbers::pi / 2))
-        ctx.fail(label + ": field of view " + std::to_string(2 * half) +
+    const double fov = camera.mHorizontalFOV;
+    if (!(fov > 0.0 && fov < std::numbers::pi))
+        ctx.fail(label + ": field of view " + std::to_string(fov) +
                  " is not between 0 and pi radians");
-    object->params().Set(kFieldOfView, GeData::Number(2 * half));
+    object->params().Set(kFieldOfView, GeData::Number(fov));
     if (camera.mOrthographicWidth > 0) ctx.warnings.note(kOrthographic, label);
     if (!finite(camera.mPosition) || !finite(camera.mLookAt) || !finite(camera.mUp))
         ctx.fail(label + ": its position or direction is not finite");
