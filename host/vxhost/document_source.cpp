@@ -51,7 +51,7 @@ Kind kindOf(const std::string& path) {
     std::size_t first = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
     first = head.find_first_not_of(" \t\r\n", first);
     if (first == std::string::npos || head[first] != '{')
-        return head.empty() && ext == ".json" ? Kind::Document : Kind::Asset;
+        return ext == ".json" ? Kind::Document : Kind::Asset;
     if (host::gltf::IsGltfPath(path) || head.find("\"asset\"") != std::string::npos)
         return Kind::Gltf;
     return Kind::Document;
