@@ -48,8 +48,12 @@ TEST_F(VxhostAssets, TrianglesOfTheExportMatchAssimpInfo) {
     const std::string d = dir_.path();
     std::vector<std::string> assets = {assettest::writeObj(d), assettest::writePly(d),
                                        assettest::writeStl(d), assettest::writeCollada(d)};
-    // assimp 5.2 cannot read back its own binary FBX; its ASCII FBX it reads.
-    const std::string fbx = d + "/converted.fbx";
+    // 3DS converted from the OBJ. assimp 5.2 cannot read back its own binary
+    // FBX; its ASCII FBX it reads.
+    const std::string max3ds = d + "/converted.3ds", fbx = d + "/converted.fbx";
+    const auto made3ds = runProcess({ASSIMP_EXE, "export", assets[0], max3ds});
+    EXPECT_EQ(made3ds.exitStatus, 0) << made3ds.err;
+    if (made3ds.exitStatus == 0) assets.push_back(max3ds);
     const auto made = runProcess({ASSIMP_EXE, "export", assets[3], fbx, "-ffbxa"});
     if (made.exitStatus == 0) assets.push_back(fbx);
     for (const std::string& asset : assets) {
