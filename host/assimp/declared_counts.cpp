@@ -26,8 +26,12 @@ bool exceeds(const std::string& digits, std::uint64_t limit) {
 std::string checkPly(const std::string& head, std::uint64_t size) {
     std::istringstream lines(head);
     std::string line;
+    bool ended = false;
     while (std::getline(lines, line)) {
-        if (line.rfind("end_header", 0) == 0) break;
+        if (line.rfind("end_header", 0) == 0) {
+            ended = true;
+            break;
+        }
         std::istringstream words(line);
         std::string keyword, name, count;
         if (!(words >> keyword >> name >> count) || keyword != "element") continue;
@@ -35,6 +39,8 @@ std::string checkPly(const std::string& head, std::uint64_t size) {
             return "PLY header: element " + name + " has no count";
         if (exceeds(count, size)) return tooLarge("PLY header: element " + name, count, size);
     }
+    // assimp's reader never returns from a header that does not end.
+    if (!ended) return "PLY header: no end_header line (is the file cut short?)";
     return "";
 }
 

@@ -5,7 +5,8 @@
 // for that many before reading one. A count larger than the file's size in
 // bytes cannot be honest (every element takes at least a byte), so such a
 // file is refused before it is parsed: the work stays bounded by the input,
-// not by a number in it. Returns "" when the counts fit, else the problem.
+// not by a number in it. A PLY header must also end ("end_header") within
+// the bytes given. Returns "" when the counts fit, else the problem.
 #pragma once
 
 #include <cstdint>
