@@ -15,7 +15,8 @@ packages=(
   libtinygltf-dev         # glTF output of vxs convert
   libembree-dev           # the preview renderer's ray tracing
   libstb-dev              # the preview's texture decoding and PNG output
-  assimp-utils            # reference counts of the glTF sample test
+  libassimp-dev           # OBJ, FBX, COLLADA, PLY, STL, 3DS, ... import (host/assimp)
+  assimp-utils            # reference counts of the glTF sample and asset import tests
   clang libclang-rt-dev   # the scene reader's fuzz target (tools/fuzz-reader.sh)
   clang-tidy              # static checks of the product sources (tools/tidy.sh)
   clang-format            # the layout check (tools/format-check.sh)

@@ -1,5 +1,6 @@
-// Loading documents by kind: glTF through the importer, everything else
-// through the document file loader.
+// Loading documents by kind, told by the file's content: glTF (binary, or
+// JSON with an "asset" member) through the glTF importer, other JSON through
+// the document file loader, anything else through the asset importer.
 #include "host/vxhost/document_source.h"
 
 #include <cstdio>
@@ -9,8 +10,10 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "host/assimp/assimp_import.h"
 #include "host/document_loader.h"
 #include "host/gltf/gltf_import.h"
+#include "platform/regular_file.h"
 
 namespace vxhost {
 
@@ -31,6 +34,39 @@ fs::path cacheFolder(const fs::path& gltf) {
     return base / "vxhost" / "images" / (gltf.stem().string() + "-" + hash);
 }
 
+enum class Kind { Document, Gltf, Asset };
+
+// The first bytes decide: "glTF" is a binary glTF; JSON is a glTF when it
+// has an "asset" member near its start (or the file says .gltf), otherwise a
+// document file; anything else goes to the asset importer. A file that
+// cannot be read goes to the loader its name suggests, which says why.
+Kind kindOf(const std::string& path) {
+    const std::string ext = fs::path(path).extension().string();
+    std::string error;
+    std::FILE* file = platform::openRegularStream(path, error);
+    if (!file) return host::gltf::IsGltfPath(path) ? Kind::Gltf : Kind::Document;
+    std::string head(4096, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fclose(file);
+    if (head.rfind("glTF", 0) == 0) return Kind::Gltf;
+    std::size_t first = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    first = head.find_first_not_of(" \t\r\n", first);
+    if (first == std::string::npos || head[first] != '{')
+        return ext == ".json" ? Kind::Document : Kind::Asset;
+    if (host::gltf::IsGltfPath(path) || head.find("\"asset\"") != std::string::npos)
+        return Kind::Gltf;
+    return Kind::Document;
+}
+
+void report(const std::string& path, const std::vector<std::string>& warnings,
+            const std::vector<std::string>& images, const std::string& folder) {
+    for (const std::string& line : warnings)
+        std::cerr << "vxhost: " << path << ": warning: " << line << '\n';
+    if (!images.empty())
+        std::cerr << "vxhost: " << path << ": wrote " << images.size() << " embedded image"
+                  << (images.size() == 1 ? "" : "s") << " to " << folder << '\n';
+}
+
 }  // namespace
 
 std::string folderOf(const std::string& file) {
@@ -44,27 +80,29 @@ std::unique_ptr<host::BaseDocument> loadDocument(const std::string& path,
                                                  const std::string& imageFolder,
                                                  const std::string& documentDirectory,
                                                  const LoadOptions& load) {
-    if (!host::gltf::IsGltfPath(path)) {
-        if (load.animation)
-            throw std::runtime_error(
-                "--animation picks an animation of a glTF file (.gltf, "
-                ".glb); this is a document file");
-        return host::LoadDocumentFile(path);
-    }
-    host::gltf::ImportOptions options;
+    const Kind kind = kindOf(path);
+    if (kind != Kind::Gltf && load.animation)
+        throw std::runtime_error(
+            std::string("--animation picks an animation of a glTF file (.gltf, .glb); ") +
+            (kind == Kind::Document ? "this is a document file"
+                                    : "this file is read by the asset importer"));
+    if (kind == Kind::Document) return host::LoadDocumentFile(path);
     std::error_code ec;
     fs::path absolute = fs::absolute(path, ec);
-    options.imageDirectory =
+    const std::string images =
         imageFolder.empty() ? cacheFolder(absolute.lexically_normal()).string() : imageFolder;
+    if (kind == Kind::Asset) {
+        host::assimp::ImportResult result =
+            host::assimp::ImportAssetFile(path, {images, documentDirectory});
+        report(path, result.warnings, result.writtenImages, images);
+        return std::move(result.document);
+    }
+    host::gltf::ImportOptions options;
+    options.imageDirectory = images;
     options.documentDirectory = documentDirectory;
     options.animation = load.animation;
     host::gltf::ImportResult result = host::gltf::ImportGltfFile(path, options);
-    for (const std::string& line : result.warnings)
-        std::cerr << "vxhost: " << path << ": warning: " << line << '\n';
-    if (!result.writtenImages.empty())
-        std::cerr << "vxhost: " << path << ": wrote " << result.writtenImages.size()
-                  << " embedded image" << (result.writtenImages.size() == 1 ? "" : "s") << " to "
-                  << options.imageDirectory << '\n';
+    report(path, result.warnings, result.writtenImages, images);
     return std::move(result.document);
 }
 

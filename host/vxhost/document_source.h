@@ -1,7 +1,9 @@
 // Where vxhost's documents come from: a document file (JSON), a glTF file
-// (.gltf, .glb, imported through host/gltf), or the built-in demo document.
+// (imported through host/gltf), any other asset the installed assimp reads
+// (through host/assimp), or the built-in demo document. The file's content,
+// not its name, chooses the importer.
 //
-// A glTF import's warnings go to stderr as "vxhost: <file>: warning: <line>".
+// An import's warnings go to stderr as "vxhost: <file>: warning: <line>".
 // Its embedded images are written into `imageFolder`; an empty one means
 // vxhost's image cache ($XDG_CACHE_HOME/vxhost/images/<stem>-<hash>, else
 // ~/.cache/..., else the temporary folder), kept so that a renderer can read
