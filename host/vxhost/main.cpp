@@ -76,6 +76,22 @@ int convertDocument(const std::string& in, const std::string& out,
     return 0;
 }
 
+// The DOCUMENT argument and the --animation option of a subcommand that
+// runs a plug-in command on a document; they fill `request`, which must
+// outlive the parse.
+void addDocumentOptions(CLI::App& command, vxhost::RunRequest& request) {
+    command.add_option("DOCUMENT", request.document,
+                       "document or glTF file (default: the demo document)");
+    command.add_option("--animation", request.animation, kAnimationHelp);
+}
+
+CLI::App* addDocumentCommand(CLI::App& app, const char* name, const char* help,
+                             vxhost::RunRequest& request) {
+    CLI::App* command = app.add_subcommand(name, help);
+    addDocumentOptions(*command, request);
+    return command;
+}
+
 int run(int argc, char** argv) {
     CLI::App app{
         "vxhost: runs the plug-in's commands on a document file (JSON), a glTF file (.gltf, .glb) "
@@ -93,27 +109,22 @@ int run(int argc, char** argv) {
     vxhost::RunRequest runRequest;
     auto* runCmd = app.add_subcommand("run", "run one command, named by id or menu name");
     runCmd->add_option("COMMAND", runRequest.command, "command id or menu name")->required();
-    runCmd->add_option("DOCUMENT", runRequest.document,
-                       "document or glTF file (default: the demo document)");
+    addDocumentOptions(*runCmd, runRequest);
     runCmd->add_option("--save-path", runRequest.savePath,
                        "answer to the save dialog (\"-\": standard output)");
 
     vxhost::RunRequest exportRequest{kExportId, {}, {}, {}};
-    auto* exportCmd = app.add_subcommand("export", "export the document to a scene file");
-    exportCmd->add_option("DOCUMENT", exportRequest.document,
-                          "document or glTF file (default: the demo document)");
+    auto* exportCmd =
+        addDocumentCommand(app, "export", "export the document to a scene file", exportRequest);
     exportCmd->add_option("-o,--output", exportRequest.savePath,
                           "scene file to write (\"-\": standard output)");
 
     vxhost::RunRequest renderRequest{kRenderId, {}, {}, {}};
-    auto* renderCmd = app.add_subcommand("render", "render the document in the renderer");
-    renderCmd->add_option("DOCUMENT", renderRequest.document,
-                          "document or glTF file (default: the demo document)");
-
+    auto* renderCmd =
+        addDocumentCommand(app, "render", "render the document in the renderer", renderRequest);
     vxhost::RunRequest updateRequest{kUpdateId, {}, {}, {}};
-    auto* updateCmd = app.add_subcommand("update", "update the renderer's scene of the document");
-    updateCmd->add_option("DOCUMENT", updateRequest.document,
-                          "document or glTF file (default: the demo document)");
+    auto* updateCmd = addDocumentCommand(
+        app, "update", "update the renderer's scene of the document", updateRequest);
 
     std::string demoOut = "-";
     auto* demoCmd = app.add_subcommand("demo-document", "write the built-in demo document as JSON");
@@ -132,10 +143,6 @@ int run(int argc, char** argv) {
 
     vxhost::LoadOptions convertLoad;
     convertCmd->add_option("--animation", convertLoad.animation, kAnimationHelp);
-    runCmd->add_option("--animation", runRequest.animation, kAnimationHelp);
-    exportCmd->add_option("--animation", exportRequest.animation, kAnimationHelp);
-    renderCmd->add_option("--animation", renderRequest.animation, kAnimationHelp);
-    updateCmd->add_option("--animation", updateRequest.animation, kAnimationHelp);
 
     for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
 
