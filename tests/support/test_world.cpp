@@ -100,6 +100,16 @@ bool pointEnvironmentAt(const std::string& root, std::string& error) {
     };
     for (const auto& [name, value] : paths) ::setenv(name, value.c_str(), 1);
     ::setenv("VXRENDERER_EXIT_WHEN_IDLE", "60", 0);
+#if defined(__SANITIZE_ADDRESS__)
+    // The programs the tests start (vxhost, vxrenderer, vxs) run without the
+    // leak checker: its at-exit tracer has crashed in them with "Tracer caught
+    // signal 11" after a whole, successful run, failing sound tests. The code
+    // they run is leak-checked in process by the unit tests; this process's
+    // own checking, set up before this line, is unchanged.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string options = asan != nullptr && *asan != '\0' ? std::string(asan) + ":" : "";
+    ::setenv("ASAN_OPTIONS", (options + "detect_leaks=0").c_str(), 1);
+#endif
     return true;
 }
 
