@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/assimp/assimp_import.h"
+#include "host/import_warnings.h"
 
 namespace host::assimp::detail {
 
@@ -31,14 +32,7 @@ struct Space {
 Vector hpbNear(const Matrix& rotation, const Vector& near);
 
 // --- Warnings ----------------------------------------------------------------
-class Warnings {
-public:
-    void note(const std::string& kind, const std::string& detail) { details_[kind].insert(detail); }
-    std::vector<std::string> lines() const;
-
-private:
-    std::map<std::string, std::set<std::string>> details_;
-};
+using Warnings = host::ImportWarnings;
 
 // --- The import --------------------------------------------------------------
 struct Context {

@@ -59,23 +59,6 @@ Vector hpbNear(const Matrix& rotation, const Vector& near) {
     return best;
 }
 
-std::vector<std::string> Warnings::lines() const {
-    constexpr std::size_t kShown = 6;
-    std::vector<std::string> out;
-    for (const auto& [kind, details] : details_) {
-        std::string line = kind + ": ";
-        std::size_t shown = 0;
-        for (const std::string& d : details) {
-            if (shown == kShown) break;
-            line += (shown++ ? ", " : "") + d;
-        }
-        if (details.size() > kShown)
-            line += " (and " + std::to_string(details.size() - kShown) + " more)";
-        out.push_back(line);
-    }
-    return out;
-}
-
 std::string text(const aiString& s) { return std::string(s.C_Str(), s.length); }
 
 }  // namespace host::assimp::detail

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/gltf/gltf_import.h"
+#include "host/import_warnings.h"
 
 namespace host::gltf::detail {
 
@@ -38,15 +39,7 @@ Vector hpbNear(const Matrix& rotation, const Vector& near);
 double rotationDistance(const Matrix& a, const Matrix& b);
 
 // --- Warnings ----------------------------------------------------------------
-// One line per kind: "<kind>: <detail>, <detail>, ... (and N more)".
-class Warnings {
-public:
-    void note(const std::string& kind, const std::string& detail) { details_[kind].insert(detail); }
-    std::vector<std::string> lines() const;
-
-private:
-    std::map<std::string, std::set<std::string>> details_;
-};
+using Warnings = host::ImportWarnings;
 
 namespace kind {
 inline const char* const kSkins = "skins not imported, skinned meshes keep their rest shape";

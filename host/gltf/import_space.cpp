@@ -83,23 +83,6 @@ double rotationDistance(const Matrix& a, const Matrix& b) {
     return std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0));
 }
 
-std::vector<std::string> Warnings::lines() const {
-    constexpr std::size_t kShown = 6;
-    std::vector<std::string> out;
-    for (const auto& [kind, details] : details_) {
-        std::string line = kind + ": ";
-        std::size_t shown = 0;
-        for (const std::string& d : details) {
-            if (shown == kShown) break;
-            line += (shown++ ? ", " : "") + d;
-        }
-        if (details.size() > kShown)
-            line += " (and " + std::to_string(details.size() - kShown) + " more)";
-        out.push_back(line);
-    }
-    return out;
-}
-
 void Context::fail(const std::string& path, const std::string& problem) const {
     throw GltfError(path.empty() ? problem : path + ": " + problem);
 }
