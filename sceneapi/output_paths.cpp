@@ -11,8 +11,6 @@ namespace tal {
 
 namespace {
 
-constexpr std::size_t kBatchReserve = 1024;  // room kept free for one number text
-
 bool needsHex(const char* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -169,44 +167,12 @@ void OutputPaths::indented(std::initializer_list<std::string_view> pieces) {
     for (std::string_view piece : pieces) text.put(piece);
 }
 
-void OutputPaths::indentedf(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    vindentedf(format, args);
-    va_end(args);
-}
-
 void OutputPaths::vindentedf(const char* format, std::va_list args) {
     if (format == nullptr) return;
     char* buffer = formatBuffer_.get();
     const int r = std::vsnprintf(buffer, kOutputBufferSize, format, args);
     const std::size_t n = r < 0 ? 0 : std::min(static_cast<std::size_t>(r), kOutputBufferSize - 1);
     indented(std::string_view(buffer, boundFormattedText(buffer, n)));
-}
-
-void OutputPaths::plainf(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::va_list again;
-    va_copy(again, args);
-    char* buffer = formatBuffer_.get();
-    const int r = std::vsnprintf(buffer, kOutputBufferSize, format, args);
-    const auto n = static_cast<std::size_t>(std::max(r, 0));
-    if (capturing) {
-        // Bounded, as the contract says of captured formatting.
-        sink(buffer, boundFormattedText(buffer, std::min(n, kOutputBufferSize - 1)));
-    } else if (r < 0) {
-        if (stream_ != nullptr) noteError();
-    } else if (n < kOutputBufferSize) {
-        sink(buffer, n);
-    } else {
-        // Text bound for the stream is never cut: format it again, whole.
-        std::string text(n, '\0');
-        std::vsnprintf(text.data(), n + 1, format, again);
-        sink(text.data(), n);
-    }
-    va_end(again);
-    va_end(args);
 }
 
 void OutputPaths::quote(const char* text, int width) {
@@ -287,16 +253,6 @@ void PlainBatch::text(std::string_view text) {
     }
     std::memcpy(buffer_ + used_, text.data(), text.size());
     used_ += text.size();
-}
-
-void PlainBatch::formatted(const char* format, ...) {
-    if (kOutputBufferSize - used_ < kBatchReserve) flush();
-    const std::size_t room = kOutputBufferSize - used_;
-    std::va_list args;
-    va_start(args, format);
-    const int r = std::vsnprintf(buffer_ + used_, room, format, args);
-    va_end(args);
-    if (r > 0) used_ += std::min(static_cast<std::size_t>(r), room - 1);
 }
 
 void PlainBatch::indentOnly() {

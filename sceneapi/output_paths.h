@@ -1,10 +1,10 @@
 // OutputPaths: the three paths through which every byte of a scene file
 // leaves the writer, and the text forms built directly on them.
 //
-//   indenting path  K  indented(), indentedf(): `depth` blanks before the text
+//   indenting path  K  indented(), vindentedf(): `depth` blanks before the text
 //                      and after every line feed that more text follows, unless
 //                      `formatFlags` has kNoIndentFlag;
-//   plain path      P  plain(), plainf(): the text as it is;
+//   plain path      P  plain(): the text as it is;
 //   raw path           raw(): bytes by length; marks a capturing ShaderText raw.
 //
 // While `capturing`, all three append to `current` instead of the stream; with
@@ -19,8 +19,8 @@
 // flush() hands over what the block holds; destruction does too, so the
 // stream holds everything written once the paths are gone.
 //
-// Long texts. Only text that printf formatting produces (indentedf, plainf while
-// capturing, vindentedf for rawText) has to be materialised in the 1 MiB format
+// Long texts. Only text that printf formatting produces (vindentedf, for
+// rawText) has to be materialised in the 1 MiB format
 // buffer, so only that text is bounded: at most kMaxFormattedText bytes, cut
 // back to the start of a UTF-8 character so that no character is split. Texts
 // handed over as they are (names, quoted names, print texts, shader texts) are
@@ -75,12 +75,10 @@ public:
     // K: an indentation-only write.
     void indentOnly() { indented(std::string_view{}); }
     // K: printf-style, bounded as described above.
-    void indentedf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void vindentedf(const char* format, std::va_list args);
 
     // P.
     void plain(std::string_view text) { sink(text.data(), text.size()); }
-    void plainf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Raw path.
     void raw(const void* bytes, std::size_t length);
@@ -142,8 +140,6 @@ public:
     PlainBatch& operator=(const PlainBatch&) = delete;
 
     void text(std::string_view text);
-    // printf-style for short number texts (under 1 KiB each).
-    void formatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void indentOnly();
     void flush();
 
