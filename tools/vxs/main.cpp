@@ -18,13 +18,13 @@
 #include <memory>
 
 #include "platform/atomic_file.h"
+#include "platform/progress_bar.h"
 #include "platform/regular_file.h"
 #include "preview/preview.h"
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
 #include "scenefile/scene_stats.h"
 #include "vxs/gltf_export.h"
-#include "vxs/progress_bar.h"
 #include "vxs/scene_check.h"
 
 namespace {
@@ -99,7 +99,7 @@ int render(const std::string& path, const std::string& outPath,
     const auto start = std::chrono::steady_clock::now();
     preview::RenderResult result;
     {
-        vxs::ProgressBar bar(stderr, ::isatty(STDERR_FILENO) == 1, "rendering");
+        platform::ProgressBar bar(stderr, platform::isTerminal(stderr), "rendering");
         result = preview::renderSceneFile(path, options, [&](double f) { bar.update(f); });
     }
     for (const std::string& w : result.warnings)
