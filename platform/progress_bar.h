@@ -68,6 +68,7 @@ public:
     // The label alone, for work that says nothing of how far it got.
     void show();
     void clear();
+    bool enabled() const { return enabled_; }
 
 private:
     enum class Kind { Fraction, Count, Label };
