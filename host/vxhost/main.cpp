@@ -17,6 +17,7 @@
 #include "host/vxhost/session.h"
 #include "host/vxhost/terminal_progress.h"
 #include "platform/atomic_file.h"
+#include "platform/progress_bar.h"
 
 namespace {
 
@@ -159,7 +160,13 @@ int run(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : 2;
     }
 
-    const vxhost::TerminalProgress progress;
+    // A document or scene written to the terminal's own screen would be
+    // torn by the bar.
+    const auto toStdout = [](const std::optional<std::string>& path) { return path == "-"; };
+    const bool screenTaken = platform::isTerminal(stdout) &&
+                             ((convertCmd->parsed() && convertOut == "-") ||
+                              toStdout(runRequest.savePath) || toStdout(exportRequest.savePath));
+    const vxhost::TerminalProgress progress(!screenTaken);
     if (demoCmd->parsed()) return writeDemo(demoOut);
     if (convertCmd->parsed()) return convertDocument(convertIn, convertOut, convertLoad);
 

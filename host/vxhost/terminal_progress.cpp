@@ -4,7 +4,8 @@
 
 namespace vxhost {
 
-TerminalProgress::TerminalProgress() : bar_(stderr, platform::isTerminal(stderr), "") {
+TerminalProgress::TerminalProgress(bool allowed)
+    : bar_(stderr, allowed && platform::isTerminal(stderr), "") {
     host::SetProgressDisplay(this);
 }
 

@@ -8,7 +8,8 @@
 // gives no fraction shows its label alone. end() clears the line, so what
 // vxhost prints next starts on a clean one; vxhost's console and message
 // box clear it too (platform::clearProgressLine). Installed from
-// construction to destruction; one at a time.
+// construction to destruction; one at a time. `allowed` false (the output
+// goes to the same terminal) draws nothing either.
 #pragma once
 
 #include <string>
@@ -20,7 +21,7 @@ namespace vxhost {
 
 class TerminalProgress : public host::ProgressDisplay {
 public:
-    TerminalProgress();
+    explicit TerminalProgress(bool allowed = true);
     ~TerminalProgress() override;
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
