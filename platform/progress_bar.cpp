@@ -99,6 +99,10 @@ void ProgressBar::show() {
     poll(false);
 }
 
+void ProgressBar::redraw() {
+    if (enabled_) poll(true);
+}
+
 void ProgressBar::poll(bool finished) {
     unread_ = 0;
     const Clock::time_point now = timing_.now();

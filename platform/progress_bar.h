@@ -22,7 +22,8 @@
 // Other output. Whatever else writes to the bar's stream while a bar is
 // drawn calls clearProgressLine() first: the message then starts on a clean
 // line, and the bar comes back at its next update. Bars nest (the newest is
-// the one cleared) and belong to one thread.
+// the one cleared) and belong to one thread, or to callers that lock around
+// every use.
 #pragma once
 
 #include <chrono>
@@ -67,8 +68,13 @@ public:
     void count(std::uint64_t done);
     // The label alone, for work that says nothing of how far it got.
     void show();
+    // What the last call showed, drawn again now if the delay has passed:
+    // for a caller that wakes when the delay ends during a long step.
+    void redraw();
     void clear();
     bool enabled() const { return enabled_; }
+    // When the delay ends: no draw comes before.
+    Clock::time_point visibleFrom() const { return start_ + timing_.delay; }
 
 private:
     enum class Kind { Fraction, Count, Label };

@@ -11,7 +11,7 @@
 #include "host/demo_document.h"
 #include "host/plugin_api.h"
 #include "host/vxhost/document_source.h"
-#include "platform/progress_bar.h"
+#include "host/vxhost/terminal_progress.h"
 
 namespace vxhost {
 
@@ -69,12 +69,12 @@ std::string outcome(bool dialogShown) {
 
 void installConsole() {
     host::SetConsoleSink([](const std::string& text) {
-        platform::clearProgressLine();
+        TerminalProgress::clearLine();
         std::cerr << text << '\n';
     });
     host::SetMessageBoxHandler([](const std::string& text, host::Int32) {
         gMessageShown = true;
-        platform::clearProgressLine();
+        TerminalProgress::clearLine();
         std::cerr << "vxhost: " << text << '\n';
     });
 }
