@@ -82,6 +82,17 @@ TEST_F(ProgressBarDrawing, SlowWorkAppearsAfterTheDelayWithItsLabel) {
     EXPECT_NE(text.find(" 25%"), std::string::npos) << text;
 }
 
+TEST_F(ProgressBarDrawing, ARedrawWhenTheDelayEndsShowsAStepThatReportsNothingMore) {
+    ProgressBar b(out_, true, "exporting", timing(1s));
+    EXPECT_EQ(b.visibleFrom(), now_ + 1s);
+    b.update(0.3);
+    b.redraw();
+    EXPECT_EQ(drawn(), "");
+    now_ += 1s;
+    b.redraw();
+    EXPECT_EQ(drawn().rfind("\rexporting [#########     ", 0), 0u) << drawn();
+}
+
 TEST_F(ProgressBarDrawing, ShowsACountOrTheLabelAloneWhenTheTotalIsUnknown) {
     ProgressBar b(out_, true, "importing model.glb", timing(0ms));
     b.show();
