@@ -160,13 +160,11 @@ int run(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : 2;
     }
 
-    // A document or scene written to the terminal's own screen would be
-    // torn by the bar.
-    const auto toStdout = [](const std::optional<std::string>& path) { return path == "-"; };
-    const bool screenTaken = platform::isTerminal(stdout) &&
-                             ((convertCmd->parsed() && convertOut == "-") ||
-                              toStdout(runRequest.savePath) || toStdout(exportRequest.savePath));
-    const vxhost::TerminalProgress progress(!screenTaken);
+    // A document or scene written to the terminal's own screen would be torn
+    // by the bar (only the parsed subcommand's output is set).
+    const vxhost::TerminalProgress progress(
+        !platform::isTerminal(stdout) ||
+        !(convertOut == "-" || runRequest.savePath == "-" || exportRequest.savePath == "-"));
     if (demoCmd->parsed()) return writeDemo(demoOut);
     if (convertCmd->parsed()) return convertDocument(convertIn, convertOut, convertLoad);
 
