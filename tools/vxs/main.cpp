@@ -54,8 +54,8 @@ std::string readingLabel(const std::string& path) {
 }
 
 // Feeds the open file `in` (of `path`) to `reader` in pieces, telling
-// `bar` the fraction read, and finishes the reader; answers the number of
-// bytes. The bar is cleared however it ends.
+// `bar` the fraction read (or the bytes, when the size is unknown), and finishes the reader;
+// answers the number of bytes. The bar is cleared however it ends.
 std::uint64_t feed(std::FILE* in, const std::string& path, scenefile::StreamReader& reader,
                    ProgressBar& bar) {
     struct stat info {};
@@ -71,7 +71,10 @@ std::uint64_t feed(std::FILE* in, const std::string& path, scenefile::StreamRead
     while ((n = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
         reader.feed(std::string_view(chunk.data(), n));
         total += n;
-        if (size > 0) bar.update(static_cast<double>(total) / size);
+        if (size > 0)
+            bar.update(static_cast<double>(total) / size);
+        else
+            bar.count(total);  // a size the system does not know: the bytes so far
     }
     if (std::ferror(in)) throw std::runtime_error("cannot read \"" + path + "\"");
     reader.finish();
