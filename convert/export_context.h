@@ -5,7 +5,8 @@
 // counting from export to export.
 //
 // Contract. exportDocument sets `document`, `documentDirectory` and
-// `selectionKeys` afresh on every traversal and adds 1.0 to `progressTotal`;
+// `selectionKeys` afresh on every traversal and adds 1.0 to `progressTotal`
+// (from `progressStart`, which it sets);
 // `updateOnly` is the owner's to set before the traversal. Nothing here is
 // thread-safe: one conversion runs at a time, on the host's main thread.
 #pragma once
@@ -31,6 +32,7 @@ struct ExportContext {
     MaterialNameTable materialNameTable;
     std::unique_ptr<tal::talSceneapi_oo> scene;  // object layer; present only while a command runs
     float progressTotal = 0.0f;                  // grows by 1.0 per traversal
+    float progressStart = 0.0f;                  // progressTotal when this traversal began
     host::BaseDocument* document = nullptr;      // not owned; set by the traversal
     bool updateOnly = false;                     // only the selection's meshes are wanted
     std::set<std::uint64_t> selectionKeys;       // keys of the selection (updateOnly)

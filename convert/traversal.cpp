@@ -21,6 +21,7 @@
 #include "convert/light_export.h"
 #include "convert/mesh_export.h"
 #include "host/document.h"
+#include "host/plugin_api.h"
 #include "sceneapi/scene_api.h"
 
 namespace convert {
@@ -157,6 +158,7 @@ void exportDocument(ExportContext& context, host::BaseDocument* document) {
     context.documentDirectory.clear();
     if (!document || !context.scene || !context.scene->api()) return;
     tal::talSceneapi_oo& scene = *context.scene;
+    context.progressStart = context.progressTotal;
 
     const host::BaseTime savedTime = readParameter(*document, host::DOCUMENT_TIME).GetTime();
     const host::BaseTime startTime = readParameter(*document, host::DOCUMENT_MINTIME).GetTime();
@@ -207,6 +209,7 @@ void exportObject(ExportContext& context, host::BaseObject* object, TextureTagLi
     if (name.empty()) name = "object";
 
     scene.progress(name, startTotal);
+    host::SetProgress(startTotal - context.progressStart);
     editorVisible =
         resolveVisibility(*object, host::ID_BASEOBJECT_VISIBILITY_EDITOR, editorVisible);
     renderVisible =
@@ -244,6 +247,7 @@ void exportObject(ExportContext& context, host::BaseObject* object, TextureTagLi
     const float remaining = weight - (endTotal - startTotal);
     context.progressTotal = endTotal + remaining;
     if (remaining > kProgressSlack) scene.progress(name, context.progressTotal);
+    host::SetProgress(context.progressTotal - context.progressStart);
 }
 
 }  // namespace convert

@@ -17,7 +17,8 @@
 //
 // Progress. Every object writes a progress statement with the running total
 // before its group and, when its subtree did not use its whole weight, a
-// second one after it with the corrected total.
+// second one after it with the corrected total. The host's status bar hears
+// the same totals as the fraction of this traversal (host::SetProgress).
 #pragma once
 
 #include <cstdint>

@@ -13,6 +13,7 @@
 #include "host/document_parser.h"
 #include "host/document_text.h"
 #include "host/loader_context.h"
+#include "host/plugin_api.h"
 #include "platform/regular_file.h"
 
 namespace host {
@@ -133,19 +134,49 @@ void check(std::string_view text) {
     }
 }
 
+// The host's status bar during one document file's load: the parse fills
+// kParseShare of the bar by bytes, building the document the rest, one
+// top-level object after another. It goes however the load ends.
+class LoadProgress {
+public:
+    explicit LoadProgress(const std::string& path) {
+        std::string name = std::filesystem::path(path).filename().string();
+        BeginProgress(("loading " + (name.empty() ? path : name)).c_str());
+    }
+    ~LoadProgress() { EndProgress(); }
+    LoadProgress(const LoadProgress&) = delete;
+    LoadProgress& operator=(const LoadProgress&) = delete;
+
+    void parsed(std::size_t reached, std::size_t size) const {
+        SetProgress(kParseShare * static_cast<double>(reached) / static_cast<double>(size));
+    }
+    void built(std::size_t objects, std::size_t of) const {
+        SetProgress(kParseShare +
+                    (1.0 - kParseShare) * static_cast<double>(objects) / static_cast<double>(of));
+    }
+
+private:
+    static constexpr double kParseShare = 0.8;
+};
+
 // One pass of the document parser; when it declines the text, nlohmann's
 // parser names the problem, and should it find none, builds the tree itself.
 // `text` is followed by a NUL.
-loader::ParsedDocument parse(std::string_view text, bool bulkArrays) {
+loader::ParsedDocument parse(std::string_view text, bool bulkArrays, const LoadProgress* progress) {
     loader::ParsedDocument parsed;
-    if (loader::parseDocumentText(text.data(), text.size(), parsed, bulkArrays)) return parsed;
+    loader::ParseProgress reached;
+    if (progress)
+        reached = [progress, &text](std::size_t offset) { progress->parsed(offset, text.size()); };
+    if (loader::parseDocumentText(text.data(), text.size(), parsed, bulkArrays, reached))
+        return parsed;
     check(text);
     parsed = loader::ParsedDocument();
     parsed.root = Json::parse(text.begin(), text.end());
     return parsed;
 }
 
-void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) {
+void loadTop(loader::Context& ctx, const Json& j, const std::string& directory,
+             const LoadProgress* progress) {
     BaseDocument& doc = ctx.doc();
     ctx.object(j, "", {"name", "directory", "fps", "time", "layers", "materials", "objects"});
     if (j.contains("name")) {
@@ -177,9 +208,22 @@ void loadTop(loader::Context& ctx, const Json& j, const std::string& directory) 
     }
     if (j.contains("objects")) {
         const Json& objects = ctx.array(j["objects"], "objects");
-        for (std::size_t i = 0; i < objects.size(); ++i)
+        for (std::size_t i = 0; i < objects.size(); ++i) {
             doc.InsertObject(loader::loadObject(ctx, objects[i], indexPath("objects", i), 1));
+            if (progress) progress->built(i + 1, objects.size());
+        }
     }
+}
+
+std::unique_ptr<BaseDocument> load(std::string_view text, const std::string& directory,
+                                   bool bulkArrays, const LoadProgress* progress) {
+    loader::ParsedDocument parsed = parse(text, bulkArrays, progress);
+    auto doc = std::make_unique<BaseDocument>();
+    loader::Context ctx(*doc, &parsed.bulk);
+    loadTop(ctx, parsed.root, directory, progress);
+    ctx.resolveLinks();
+    ctx.assignKeys();
+    return doc;
 }
 
 }  // namespace
@@ -188,13 +232,7 @@ namespace loader {
 
 std::unique_ptr<BaseDocument> loadText(std::string_view text, const std::string& directory,
                                        bool bulkArrays) {
-    loader::ParsedDocument parsed = parse(text, bulkArrays);
-    auto doc = std::make_unique<BaseDocument>();
-    loader::Context ctx(*doc, &parsed.bulk);
-    loadTop(ctx, parsed.root, directory);
-    ctx.resolveLinks();
-    ctx.assignKeys();
-    return doc;
+    return load(text, directory, bulkArrays, nullptr);
 }
 
 }  // namespace loader
@@ -205,6 +243,7 @@ std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,
 }
 
 std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
+    const LoadProgress progress(path);
     loader::DocumentText text;
     std::string error;
     if (!text.read(path, error)) throw DocumentError(cannotRead(error));
@@ -214,7 +253,7 @@ std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path) {
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     if (ec) absolute = path;
     std::string folder = absolute.lexically_normal().parent_path().string();
-    return loader::loadText(text.view(), folder);
+    return load(text.view(), folder, true, &progress);
 }
 
 }  // namespace host

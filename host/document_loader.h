@@ -39,6 +39,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The load shows "loading <file name>" on the host's status bar
+// (BeginProgress, plugin_api.h) and takes it away when it ends.
 std::unique_ptr<BaseDocument> LoadDocumentFile(const std::string& path);
 // `text` is the JSON; `directory` is the document's default directory.
 std::unique_ptr<BaseDocument> LoadDocumentText(const std::string& text,

@@ -157,6 +157,28 @@ bool readList(const char*& p, Item item) {
     }
 }
 
+// The parse's progress hook, asked at every value and bulk array entry but
+// called only when kParseProgressStep more bytes have been read.
+class Marks {
+public:
+    Marks(const char* text, const ParseProgress& progress)
+        : text_(text), next_(progress ? address(text) : UINTPTR_MAX), progress_(progress) {}
+    void at(const char* p) {
+        if (address(p) >= next_) [[unlikely]]
+            reach(p);
+    }
+
+private:
+    static std::uintptr_t address(const char* p) { return reinterpret_cast<std::uintptr_t>(p); }
+    void reach(const char* p) {
+        progress_(static_cast<std::size_t>(p - text_));
+        next_ = address(p) + kParseProgressStep;
+    }
+    const char* text_;
+    std::uintptr_t next_;  // the address whose reaching calls the hook
+    const ParseProgress& progress_;
+};
+
 // Once a bulk array has kRehearsal entries, reserves room for as many more
 // as the rest of the text would hold at their average length: the array
 // then never moves, and room it does not use is never touched, so it costs
@@ -175,18 +197,19 @@ void reserveAhead(Vec& v, const char* start, const char* p, const char* end) {
     }
 }
 
-bool readPoints(const char*& p, const char* end, std::vector<Vector>& out) {
+bool readPoints(const char*& p, const char* end, std::vector<Vector>& out, Marks& marks) {
     const char* start = p;
     return readList(p, [&](const char*& q) {
         Vector v;
         if (!readVector(q, v)) return false;
         out.push_back(v);
         reserveAhead(out, start, q, end);
+        marks.at(q);
         return true;
     });
 }
 
-bool readPolygons(const char*& p, const char* end, std::vector<CPolygon>& out) {
+bool readPolygons(const char*& p, const char* end, std::vector<CPolygon>& out, Marks& marks) {
     const char* start = p;
     return readList(p, [&](const char*& q) {
         Int32 idx[4] = {0, 0, 0, 0};
@@ -197,11 +220,12 @@ bool readPolygons(const char*& p, const char* end, std::vector<CPolygon>& out) {
         if (n == 3) idx[3] = idx[2];  // a triangle: d = c
         out.push_back(CPolygon{idx[0], idx[1], idx[2], idx[3]});
         reserveAhead(out, start, q, end);
+        marks.at(q);
         return true;
     });
 }
 
-bool readUvw(const char*& p, const char* end, BulkArrays::Uvw& out) {
+bool readUvw(const char*& p, const char* end, BulkArrays::Uvw& out, Marks& marks) {
     const char* start = p;
     return readList(p, [&](const char*& q) {
         Vector c[4];
@@ -219,14 +243,16 @@ bool readUvw(const char*& p, const char* end, BulkArrays::Uvw& out) {
         uvw.d = c[3];
         out.entries.push_back(uvw);
         reserveAhead(out.entries, start, q, end);
+        marks.at(q);
         return true;
     });
 }
 
 class Parser {
 public:
-    Parser(const char* text, std::size_t size, ParsedDocument& out, bool bulkArrays)
-        : p_(text), end_(text + size), out_(out), bulkArrays_(bulkArrays) {}
+    Parser(const char* text, std::size_t size, ParsedDocument& out, bool bulkArrays,
+           const ParseProgress& progress)
+        : p_(text), end_(text + size), out_(out), bulkArrays_(bulkArrays), marks_(text, progress) {}
 
     bool run() {
         if (end_ - p_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) p_ += 3;
@@ -252,6 +278,7 @@ private:
     const char* end_;
     ParsedDocument& out_;
     bool bulkArrays_;
+    Marks marks_;
     std::vector<Frame> frames_;
     std::string key_;  // the key of the value being read, in an object
 };
@@ -261,6 +288,7 @@ bool Parser::tree(Json& root) {
     Json* slot = &root;
     for (;;) {
         p_ = skipWs(p_);
+        marks_.at(p_);
         bool complete = true;
         if (*p_ == '{' || *p_ == '[') {
             if (!open(slot, complete)) return false;
@@ -327,15 +355,15 @@ bool Parser::bulk(Json& slot) {
     bool ok = false;
     if (key_ == "points") {
         std::vector<Vector> v;
-        ok = readPoints(p, end_, v);
+        ok = readPoints(p, end_, v, marks_);
         if (ok) out_.bulk.points[&slot] = std::move(v);
     } else if (key_ == "polygons") {
         std::vector<CPolygon> v;
-        ok = readPolygons(p, end_, v);
+        ok = readPolygons(p, end_, v, marks_);
         if (ok) out_.bulk.polygons[&slot] = std::move(v);
     } else if (key_ == "uvw") {
         BulkArrays::Uvw v;
-        ok = readUvw(p, end_, v);
+        ok = readUvw(p, end_, v, marks_);
         if (ok) out_.bulk.uvw[&slot] = std::move(v);
     }
     if (!ok) return false;
@@ -429,8 +457,9 @@ bool Parser::string(std::string& out) {
 
 }  // namespace
 
-bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out, bool bulkArrays) {
-    return Parser(text, size, out, bulkArrays).run();
+bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out, bool bulkArrays,
+                       const ParseProgress& progress) {
+    return Parser(text, size, out, bulkArrays, progress).run();
 }
 
 }  // namespace host::loader

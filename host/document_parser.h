@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <unordered_map>
@@ -48,10 +49,17 @@ struct ParsedDocument {
     BulkArrays bulk;
 };
 
+// How far the parse got: `reached` is called with the offset of the byte
+// the parse has come to, each time it has moved about kParseProgressStep
+// bytes on, so that a load can show its progress. It may throw; the parse
+// then ends with that exception.
+using ParseProgress = std::function<void(std::size_t reached)>;
+constexpr std::size_t kParseProgressStep = std::size_t{1} << 18;
+
 // `text[size]` must be readable and NUL: the parser relies on it. Without
 // `bulkArrays` every array stays in the tree (the general path alone, for
 // tests that compare both).
 bool parseDocumentText(const char* text, std::size_t size, ParsedDocument& out,
-                       bool bulkArrays = true);
+                       bool bulkArrays = true, const ParseProgress& progress = {});
 
 }  // namespace host::loader

@@ -1,5 +1,5 @@
 // The host's side of the plug-in interface: allocator, icons, registration,
-// file dialog, console and message box. One copy of this state exists per
+// file dialog, console, message box and status bar. One copy of this state exists per
 // process because the library is shared by vxhost and the plug-in.
 #include "host/plugin_api.h"
 
@@ -24,6 +24,7 @@ struct HostState {
     std::function<void(const std::string&)> console;
     std::function<void(const std::string&, Int32)> messageBox;
     COMMANDSTATUS commandStatus = COMMANDSTATUS::OK;
+    ProgressDisplay* progress = nullptr;
 };
 
 HostState& state() {
@@ -149,5 +150,30 @@ void GeOutString(const String& text, Int32 flags) {
 void SetMessageBoxHandler(std::function<void(const std::string&, Int32 flags)> handler) {
     state().messageBox = std::move(handler);
 }
+
+// A display that fails (it cannot allocate, its stream broke) costs the
+// user the bar, never the work.
+void BeginProgress(const char* what) noexcept {
+    try {
+        if (ProgressDisplay* display = state().progress) display->begin(what ? what : "");
+    } catch (...) {
+    }
+}
+
+void SetProgress(Float fraction) noexcept {
+    try {
+        if (ProgressDisplay* display = state().progress) display->update(fraction);
+    } catch (...) {
+    }
+}
+
+void EndProgress() noexcept {
+    try {
+        if (ProgressDisplay* display = state().progress) display->end();
+    } catch (...) {
+    }
+}
+
+void SetProgressDisplay(ProgressDisplay* display) { state().progress = display; }
 
 }  // namespace host

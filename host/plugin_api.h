@@ -1,6 +1,7 @@
 // The host's plug-in interface: the entry point a plug-in exports, command
 // plug-ins and their registration, the host allocator, icons, the file
-// dialog, the console and the outcome a command showed.
+// dialog, the console, the status bar's progress and the outcome a command
+// showed.
 //
 // A plug-in library exports `c4d_main` (PluginMain). The host calls it with
 // C4DPL_START once after loading, C4DPL_MESSAGE for messages (p1 carries the
@@ -135,5 +136,29 @@ constexpr Int32 GEMB_OK = 0;
 constexpr Int32 GEMB_ICONEXCLAMATION = 0x30;
 void GeOutString(const String& text, Int32 flags);
 void SetMessageBoxHandler(std::function<void(const std::string&, Int32 flags)> handler);
+
+// The host's status bar: what a long piece of work is doing and how far it
+// got. BeginProgress names the work (UTF-8, e.g. "exporting"), SetProgress
+// gives the fraction done (0..1, as often as the work likes: the host
+// throttles), EndProgress takes the bar away when the work is done or has
+// failed. The host's own loads report here too. None of them throws, so a
+// plug-in may call them anywhere, destructors included; a host without a
+// display (no terminal) ignores them. Nothing of it reaches a scene, a
+// document or a live link.
+void BeginProgress(const char* what) noexcept;
+void SetProgress(Float fraction) noexcept;
+void EndProgress() noexcept;
+
+// Host side: where the status bar goes (vxhost: a bar on stderr when it is a
+// terminal). Not owned; null removes it. Its calls may throw: the host
+// functions above swallow it.
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+    virtual void begin(const std::string& what) = 0;
+    virtual void update(double fraction) = 0;
+    virtual void end() = 0;
+};
+void SetProgressDisplay(ProgressDisplay* display);
 
 }  // namespace host

@@ -33,6 +33,16 @@ private:
     convert::ExportContext& context_;
 };
 
+// The host's status bar for the conversion of one command, taken away
+// however the conversion ends and before anything else is printed.
+class ProgressScope {
+public:
+    explicit ProgressScope(const char* what) noexcept { host::BeginProgress(what); }
+    ~ProgressScope() { host::EndProgress(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+};
+
 // The document's name up to its last '.', "untitled" when it has none.
 std::string updateSceneName(const host::BaseDocument* doc) {
     std::string name = "untitled";
@@ -75,6 +85,7 @@ bool ExportController::runExport(host::BaseDocument* doc) {
     if (!factory) return true;
     {
         const SceneScope sceneScope(context, *factory);
+        const ProgressScope progress("exporting");
         if (context.scene->api()) sendScene(doc, true);
     }
     // Closed here rather than by the destructor, so that a failed close (a
@@ -93,6 +104,7 @@ void ExportController::runLiveLink(host::BaseDocument* doc, const std::string& s
     factory->setVersionRange(kMinRendererVersion, kMaxRendererVersion);
     {
         const SceneScope sceneScope(context, *factory);
+        const ProgressScope progress("sending to Vantrix");
         // The factory knows whether the renderer already shows this scene
         // only once the layer has opened the link.
         if (context.scene->api()) sendScene(doc, !factory->sceneMatched());

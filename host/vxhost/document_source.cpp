@@ -13,6 +13,7 @@
 #include "host/assimp/assimp_import.h"
 #include "host/document_loader.h"
 #include "host/gltf/gltf_import.h"
+#include "host/plugin_api.h"
 #include "platform/regular_file.h"
 
 namespace vxhost {
@@ -67,6 +68,19 @@ void report(const std::string& path, const std::vector<std::string>& warnings,
                   << (images.size() == 1 ? "" : "s") << " to " << folder << '\n';
 }
 
+// The status bar's label while an importer, which says nothing of how far it
+// got, reads `path`; it goes before the import's warnings are printed.
+class ImportProgress {
+public:
+    explicit ImportProgress(const std::string& path) {
+        const std::string name = fs::path(path).filename().string();
+        host::BeginProgress(("importing " + (name.empty() ? path : name)).c_str());
+    }
+    ~ImportProgress() { host::EndProgress(); }
+    ImportProgress(const ImportProgress&) = delete;
+    ImportProgress& operator=(const ImportProgress&) = delete;
+};
+
 }  // namespace
 
 std::string folderOf(const std::string& file) {
@@ -92,8 +106,11 @@ std::unique_ptr<host::BaseDocument> loadDocument(const std::string& path,
     const std::string images =
         imageFolder.empty() ? cacheFolder(absolute.lexically_normal()).string() : imageFolder;
     if (kind == Kind::Asset) {
-        host::assimp::ImportResult result =
-            host::assimp::ImportAssetFile(path, {images, documentDirectory});
+        host::assimp::ImportResult result;
+        {
+            const ImportProgress progress(path);
+            result = host::assimp::ImportAssetFile(path, {images, documentDirectory});
+        }
         report(path, result.warnings, result.writtenImages, images);
         return std::move(result.document);
     }
@@ -101,7 +118,11 @@ std::unique_ptr<host::BaseDocument> loadDocument(const std::string& path,
     options.imageDirectory = images;
     options.documentDirectory = documentDirectory;
     options.animation = load.animation;
-    host::gltf::ImportResult result = host::gltf::ImportGltfFile(path, options);
+    host::gltf::ImportResult result;
+    {
+        const ImportProgress progress(path);
+        result = host::gltf::ImportGltfFile(path, options);
+    }
     report(path, result.warnings, result.writtenImages, images);
     return std::move(result.document);
 }

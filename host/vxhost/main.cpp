@@ -4,6 +4,8 @@
 // document, or any document it can open, as a document file
 // (convert-document). Usage errors exit with 2, failures with 1 (session.h);
 // every output file appears whole or not at all (platform/atomic_file.h).
+// Work that lasts shows a progress bar on stderr when it is a terminal
+// (terminal_progress.h).
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <optional>
@@ -13,7 +15,9 @@
 #include "host/vxhost/document_source.h"
 #include "host/vxhost/plugin_library.h"
 #include "host/vxhost/session.h"
+#include "host/vxhost/terminal_progress.h"
 #include "platform/atomic_file.h"
+#include "platform/progress_bar.h"
 
 namespace {
 
@@ -63,6 +67,10 @@ int convertDocument(const std::string& in, const std::string& out,
         return 1;
     }
     try {
+        struct Writing {
+            Writing() { host::BeginProgress("writing the document"); }
+            ~Writing() { host::EndProgress(); }
+        } writing;
         if (out == "-") {
             std::cout << host::WriteDocumentText(*doc, "");
             return finishStandardOutput();
@@ -152,6 +160,11 @@ int run(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : 2;
     }
 
+    // A document or scene written to the terminal's own screen would be torn
+    // by the bar (only the parsed subcommand's output is set).
+    const vxhost::TerminalProgress progress(
+        !platform::isTerminal(stdout) ||
+        !(convertOut == "-" || runRequest.savePath == "-" || exportRequest.savePath == "-"));
     if (demoCmd->parsed()) return writeDemo(demoOut);
     if (convertCmd->parsed()) return convertDocument(convertIn, convertOut, convertLoad);
 

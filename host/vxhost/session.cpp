@@ -11,6 +11,7 @@
 #include "host/demo_document.h"
 #include "host/plugin_api.h"
 #include "host/vxhost/document_source.h"
+#include "host/vxhost/terminal_progress.h"
 
 namespace vxhost {
 
@@ -67,9 +68,13 @@ std::string outcome(bool dialogShown) {
 }  // namespace
 
 void installConsole() {
-    host::SetConsoleSink([](const std::string& text) { std::cerr << text << '\n'; });
+    host::SetConsoleSink([](const std::string& text) {
+        TerminalProgress::clearLine();
+        std::cerr << text << '\n';
+    });
     host::SetMessageBoxHandler([](const std::string& text, host::Int32) {
         gMessageShown = true;
+        TerminalProgress::clearLine();
         std::cerr << "vxhost: " << text << '\n';
     });
 }
@@ -120,6 +125,7 @@ int runCommand(const RunRequest& request) {
         } catch (...) {
             failure = "the command failed with an unknown exception";
         }
+        host::EndProgress();  // a plug-in that left its bar up loses it here
     }
     std::fflush(stdout);
     std::cout.flush();

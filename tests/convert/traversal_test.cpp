@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/document.h"
+#include "host/plugin_api.h"
 #include "traversal_fixture.h"
 
 namespace vxtest {
@@ -204,6 +205,30 @@ TEST_F(TraversalTest, ProgressTotalGrowsByOnePerTraversal) {
     run();
     EXPECT_FLOAT_EQ(context.progressTotal, 2.0f);
     EXPECT_EQ(api.filtered({"progress"}).front(), "progress A 1.000000");
+}
+
+// The host's status bar hears the fraction of the traversal under way.
+class FractionDisplay : public host::ProgressDisplay {
+public:
+    FractionDisplay() { host::SetProgressDisplay(this); }
+    ~FractionDisplay() override { host::SetProgressDisplay(nullptr); }
+    void begin(const std::string&) override {}
+    void update(double fraction) override { fractions.push_back(fraction); }
+    void end() override {}
+    std::vector<double> fractions;
+};
+
+TEST_F(TraversalTest, TheHostHearsEachTraversalGoFromNoneToAll) {
+    load(R"({"objects": [{"type": "null", "name": "A", "children": [{"type": "null", "name": "a"}]},
+                         {"type": "null", "name": "B"}, {"type": "null", "name": "C"}]})");
+    run();
+    FractionDisplay display;
+    run();  // the second traversal starts from none again
+    // Each object at its start and its end: A, its child a, B, C.
+    const auto near = [](double x) { return ::testing::DoubleNear(x, 1e-6); };
+    EXPECT_THAT(display.fractions,
+                ElementsAre(near(0), near(0), near(1.0 / 3), near(1.0 / 3), near(1.0 / 3),
+                            near(2.0 / 3), near(2.0 / 3), near(1)));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -84,6 +85,44 @@ ProcessResult runProcess(const std::vector<std::string>& argv) {
         result.err = readBack(err);
     }
     for (const int fd : {in, out, err}) {
+        if (fd >= 0) ::close(fd);
+    }
+    return result;
+}
+
+ProcessResult runWithTerminalStderr(const std::vector<std::string>& argv, int columns) {
+    ProcessResult result;
+    int master = -1, terminal = -1;
+    termios raw{};
+    ::cfmakeraw(&raw);
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = static_cast<unsigned short>(columns);
+    if (::openpty(&master, &terminal, nullptr, &raw, &size) != 0) return result;
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int out = outputFile();
+    const pid_t pid = in >= 0 && out >= 0 ? spawn(argv, in, out, terminal) : -1;
+    ::close(terminal);  // the child's copy is the last: reading ends when it goes
+    if (pid > 0) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                result.err.append(buffer, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                break;  // EIO: the terminal has no other end any more
+        }
+        int status = 0;
+        pid_t reaped = -1;
+        do {
+            reaped = ::waitpid(pid, &status, 0);
+        } while (reaped < 0 && errno == EINTR);
+        if (reaped == pid && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+        result.out = readBack(out);
+    }
+    for (const int fd : {master, in, out}) {
         if (fd >= 0) ::close(fd);
     }
     return result;

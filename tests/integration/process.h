@@ -25,6 +25,11 @@ struct ProcessResult {
 // waits for it.
 ProcessResult runProcess(const std::vector<std::string>& argv);
 
+// Runs `argv` as runProcess does, but with standard error on a
+// pseudo-terminal of `columns` columns in raw mode (no line-feed
+// translation), whose bytes are `err`: the program sees a terminal there.
+ProcessResult runWithTerminalStderr(const std::vector<std::string>& argv, int columns = 100);
+
 // Starts `argv` with standard input empty and both output streams to
 // /dev/null, without waiting. Its process id, which is also its process
 // group's; -1 when it could not be started.

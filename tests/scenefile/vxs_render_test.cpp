@@ -1,4 +1,4 @@
-// vxs render: the picture, its messages and exit statuses; and the terminal's progress bar.
+// vxs render: the picture, its messages and exit statuses.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +8,6 @@
 #include "scene_samples.h"
 #include "tests/integration/process.h"
 #include "tests/platform/test_files.h"
-#include "vxs/progress_bar.h"
 
 namespace {
 
@@ -108,43 +107,6 @@ TEST(VxsRender, ABadCommandLineExitsTwo) {
         EXPECT_EQ(r.exitStatus, 2) << args.back() << ": " << r.err;
     }
     EXPECT_FALSE(fs::exists(dir / "x.png"));
-}
-
-// The bar, drawn into a temporary file with a clock the test moves.
-class ProgressBarDrawing : public ::testing::Test {
-protected:
-    void SetUp() override { out_ = std::tmpfile(); }
-    void TearDown() override { std::fclose(out_); }
-    std::string drawn() {
-        std::fflush(out_);
-        std::rewind(out_);
-        std::string text;
-        for (int c; (c = std::fgetc(out_)) != EOF;) text += static_cast<char>(c);
-        return text;
-    }
-    std::FILE* out_ = nullptr;
-    vxs::ProgressBar::Clock::time_point now_{};
-};
-
-TEST_F(ProgressBarDrawing, DrawsInPlaceAtMostTenTimesASecondAndClearsTheLine) {
-    {
-        vxs::ProgressBar b(out_, true, "rendering", std::chrono::milliseconds(100),
-                           [this] { return now_; });
-        for (int i = 0; i < 1000; ++i) {
-            b.update(i / 1000.0);
-            now_ += std::chrono::milliseconds(1);
-        }
-        b.update(1.0);
-    }
-    const std::string text = drawn();
-    std::size_t draws = 0;
-    for (char c : text) draws += c == '\r';
-    // A draw at 0, 100, ..., 900 ms and the finished one, each starting with
-    // "\r"; the clearing adds two.
-    EXPECT_EQ(draws, 11u + 2u) << text;
-    EXPECT_NE(text.find("100%"), std::string::npos);
-    EXPECT_EQ(text.back(), '\r');
-    EXPECT_EQ(text.find('\n'), std::string::npos);
 }
 
 }  // namespace
