@@ -100,6 +100,31 @@ CLI::App* addDocumentCommand(CLI::App& app, const char* name, const char* help,
     return command;
 }
 
+// The subcommands that write document files instead of running the plug-in.
+struct DocumentFileCommands {
+    std::string demoOut = "-";
+    std::string convertIn, convertOut;
+    vxhost::LoadOptions convertLoad;
+    CLI::App* demo = nullptr;
+    CLI::App* convert = nullptr;
+
+    void add(CLI::App& app) {
+        demo = app.add_subcommand("demo-document", "write the built-in demo document as JSON");
+        demo->add_option("-o,--output", demoOut, "file to write (default: standard output)");
+        convert = app.add_subcommand(
+            "convert-document",
+            "write a document (glTF or document file) as a document file, to inspect or edit "
+            "what an import made of it");
+        convert->add_option("DOCUMENT", convertIn, "glTF file (.gltf, .glb) or document file")
+            ->required();
+        convert
+            ->add_option("-o,--output", convertOut,
+                         "document file to write (\"-\": standard output)")
+            ->required();
+        convert->add_option("--animation", convertLoad.animation, kAnimationHelp);
+    }
+};
+
 int run(int argc, char** argv) {
     CLI::App app{
         "vxhost: runs the plug-in's commands on a document file (JSON), a glTF file (.gltf, .glb) "
@@ -134,23 +159,8 @@ int run(int argc, char** argv) {
     auto* updateCmd = addDocumentCommand(
         app, "update", "update the renderer's scene of the document", updateRequest);
 
-    std::string demoOut = "-";
-    auto* demoCmd = app.add_subcommand("demo-document", "write the built-in demo document as JSON");
-    demoCmd->add_option("-o,--output", demoOut, "file to write (default: standard output)");
-
-    std::string convertIn, convertOut;
-    auto* convertCmd = app.add_subcommand(
-        "convert-document",
-        "write a document (glTF or document file) as a document file, to inspect or edit what an "
-        "import made of it");
-    convertCmd->add_option("DOCUMENT", convertIn, "glTF file (.gltf, .glb) or document file")
-        ->required();
-    convertCmd
-        ->add_option("-o,--output", convertOut, "document file to write (\"-\": standard output)")
-        ->required();
-
-    vxhost::LoadOptions convertLoad;
-    convertCmd->add_option("--animation", convertLoad.animation, kAnimationHelp);
+    DocumentFileCommands files;
+    files.add(app);
 
     for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
 
@@ -164,9 +174,10 @@ int run(int argc, char** argv) {
     // by the bar (only the parsed subcommand's output is set).
     const vxhost::TerminalProgress progress(
         !platform::isTerminal(stdout) ||
-        !(convertOut == "-" || runRequest.savePath == "-" || exportRequest.savePath == "-"));
-    if (demoCmd->parsed()) return writeDemo(demoOut);
-    if (convertCmd->parsed()) return convertDocument(convertIn, convertOut, convertLoad);
+        !(files.convertOut == "-" || runRequest.savePath == "-" || exportRequest.savePath == "-"));
+    if (files.demo->parsed()) return writeDemo(files.demoOut);
+    if (files.convert->parsed())
+        return convertDocument(files.convertIn, files.convertOut, files.convertLoad);
 
     vxhost::installConsole();
     try {
