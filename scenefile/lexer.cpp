@@ -338,20 +338,23 @@ std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
     return header;
 }
 
-std::size_t Lexer::numberItemsAhead() const {
-    std::size_t items = 1;
-    bool inItem = false;  // a number byte since the last comma (a run of commas is no items)
+NumberListAhead Lexer::numberListAhead() const {
+    NumberListAhead ahead{1, 0};
+    bool inItem = false;    // a number byte since the last comma (a run of commas is no items)
+    bool inNumber = false;  // the last byte was a number's
     for (std::size_t at = pos_; at < data_.size(); ++at) {
         const std::uint8_t kind = kNumberListBytes[static_cast<unsigned char>(data_[at])];
         if (kind == kNotInList) break;
         if (kind == kComma) {
-            items += inItem ? 1 : 0;
+            ahead.items += inItem ? 1 : 0;
             inItem = false;
         } else {
             inItem |= kind == kInNumber;
         }
+        ahead.numbers += kind == kInNumber && !inNumber ? 1 : 0;
+        inNumber = kind == kInNumber;
     }
-    return items;
+    return ahead;
 }
 
 Token Lexer::binary(std::size_t start) {

@@ -75,6 +75,11 @@ std::string binaryCutShort(std::uint32_t count, std::uint64_t bytes, std::uint64
 // Decodes an even number of hex digits (validated by the lexer).
 std::string decodeHex(std::string_view digits);
 
+struct NumberListAhead {
+    std::size_t items = 0;
+    std::size_t numbers = 0;
+};
+
 class Lexer {
 public:
     Lexer(std::string_view data, std::uint64_t base, std::uint64_t baseLine, bool final)
@@ -101,9 +106,9 @@ public:
 
     // For reserving room, not for parsing: the items a list of numbers has
     // from here to the first byte that no number, blank, line feed or comma
-    // has (one, and one more for each comma after a number), counting only
-    // the bytes in the window.
-    std::size_t numberItemsAhead() const;
+    // has (one, and one more for each comma after a number), and the numbers
+    // in them, counting only the bytes in the window.
+    NumberListAhead numberListAhead() const;
 
     SourcePos position(std::size_t at) const;
     [[noreturn]] void fail(std::size_t at, const std::string& problem) const;

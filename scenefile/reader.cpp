@@ -190,7 +190,7 @@ std::size_t StreamReader::fillBinary(std::string_view bytes) {
 }
 
 void StreamReader::endBinary() {
-    std::get<Array>(pendingArray_->args.front().v).items.push_back(Value{binary_->take()});
+    detail::generalArray(pendingArray_->args.front()).items.emplace_back().v = binary_->take();
     binary_.reset();
     separatorDue_ = true;
 }

@@ -295,7 +295,7 @@ Head StatementParser::parseParameter(const Token& first, std::size_t start, std:
         n.args.emplace_back();  // a parameter without a value (a type the writer has no text for)
     } else if (t.kind == TokenKind::LBracket && arraysByItem) {
         lex_.next();
-        n.args.push_back(Value{Array{}});
+        n.args.push_back(Value{NumberArray{}});
         reserveArrayItems(n);
         return Head{HeadKind::OpenArray, std::move(n)};
     } else {
@@ -306,13 +306,10 @@ Head StatementParser::parseParameter(const Token& first, std::size_t start, std:
 }
 
 bool StatementParser::parseArrayStep(Node& parameter, std::size_t depth) {
-    std::optional<Value> item = parseArrayItem(depth);
-    if (!item) {
-        parseTerminator(parameter);
-        return false;
-    }
-    std::get<Array>(parameter.args.front().v).items.push_back(std::move(*item));
-    return true;
+    if (parseArrayItem(parameter.args.front(), depth)) return true;
+    endArray(parameter.args.front());
+    parseTerminator(parameter);
+    return false;
 }
 
 void StatementParser::parseTerminator(Node& parameter) {

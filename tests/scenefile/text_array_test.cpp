@@ -111,18 +111,20 @@ TEST(TextArrays, NumbersReadAsFromCharsReadsThem) {
     }
     for (std::size_t i = 0; i < texts.size(); ++i) list += (i ? ", " : "") + texts[i];
     Document doc = readScene(triples + " ],\n" + list + " ],\n");
-    const Array& tripleItems = *doc.statements.at(0).value()->array();
-    const Array& listItems = *doc.statements.at(1).value()->array();
-    ASSERT_EQ(tripleItems.items.size(), texts.size() / 3);
-    ASSERT_EQ(listItems.items.size(), texts.size());
+    const NumberArray& triplesRead = *doc.statements.at(0).value()->numberArray();
+    const NumberArray& listRead = *doc.statements.at(1).value()->numberArray();
+    ASSERT_EQ(triplesRead.tuples(), texts.size() / 3);
+    ASSERT_EQ(triplesRead.arity, 3u);
+    ASSERT_EQ(listRead.tuples(), texts.size());
+    ASSERT_EQ(listRead.arity, 1u);
     for (std::size_t i = 0; i < texts.size(); ++i) {
         SCOPED_TRACE(texts[i]);
         const Number expected = expectedNumber(texts[i]);
-        const Number& inList = listItems.items[i].numbers()->at(0);
+        const Number inList = listRead.number(i);
         EXPECT_EQ(bitsOf(inList.value), bitsOf(expected.value));
         EXPECT_EQ(inList.integral, expected.integral);
-        if (i / 3 >= tripleItems.items.size()) continue;
-        const Number& inTriple = tripleItems.items[i / 3].numbers()->at(i % 3);
+        if (i / 3 >= triplesRead.tuples()) continue;
+        const Number inTriple = triplesRead.tuple(i / 3).at(i % 3);
         EXPECT_EQ(bitsOf(inTriple.value), bitsOf(expected.value));
         EXPECT_EQ(inTriple.integral, expected.integral);
     }
@@ -130,11 +132,11 @@ TEST(TextArrays, NumbersReadAsFromCharsReadsThem) {
 
 TEST(TextArrays, TuplesEndAtCommasAndContinueAcrossLines) {
     Document doc = readScene("\"m\" [ 1 2\n3, 4,\n\t5 6 ],\n\"e\" [ ],\n");
-    const auto& items = doc.statements.at(0).value()->array()->items;
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0].numbers()->size(), 3u);
-    EXPECT_EQ(items[1].numbers()->size(), 1u);
-    EXPECT_EQ(items[2].numbers()->at(1).value, 6.0);
+    const NumberArray& m = *doc.statements.at(0).value()->numberArray();
+    ASSERT_EQ(m.tuples(), 3u);
+    EXPECT_EQ(m.tuple(0).size(), 3u);
+    EXPECT_EQ(m.tuple(1).size(), 1u);
+    EXPECT_EQ(m.tuple(2).at(1).value, 6.0);
     EXPECT_TRUE(doc.statements.at(1).value()->array()->items.empty());
 }
 
