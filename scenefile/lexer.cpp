@@ -242,6 +242,45 @@ Token Lexer::peekSkippingNewlines() {
     return t;
 }
 
+std::size_t Lexer::plainNumber(std::size_t start, double& value, bool& integral) const {
+    const std::size_t none = data_.size() + 1;
+    const char* const first = data_.data() + start;
+    const char* const last = data_.data() + data_.size();
+    const char* p = first + (*first == '-' ? 1 : 0);
+    const char* const digits = p;
+    std::uint64_t u = 0;
+    while (p < last && static_cast<unsigned char>(*p - '0') < 10)
+        u = u * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    const bool runEnds = p < last ? kRunBytes[static_cast<unsigned char>(*p)] == kEndsRun : final_;
+    if (runEnds && p > digits && p - digits <= 15) {
+        // Up to 15 digits are exact in a double: the value std::from_chars gives, -0 included.
+        value = *first == '-' ? -static_cast<double>(u) : static_cast<double>(u);
+        integral = true;
+        return static_cast<std::size_t>(p - data_.data());
+    }
+    integral = true;
+    for (; p < last; ++p) {
+        const std::uint8_t kind = kRunBytes[static_cast<unsigned char>(*p)];
+        if (kind == kEndsRun) break;
+        integral &= kind == kIntegralByte;
+    }
+    if (p == last && !final_) return none;
+    auto [ptr, ec] = std::from_chars(first, p, value);
+    return ec == std::errc() && ptr == p ? static_cast<std::size_t>(p - data_.data()) : none;
+}
+
+bool Lexer::nextPlainNumber(bool acrossLines, double& value, bool& integral) {
+    std::size_t at = acrossLines ? afterBlankLines() : pos_;
+    if (!acrossLines)
+        while (at < data_.size() && isBlank(static_cast<unsigned char>(data_[at]))) ++at;
+    if (at >= data_.size() || kRunBytes[static_cast<unsigned char>(data_[at])] != kIntegralByte)
+        return false;
+    const std::size_t end = plainNumber(at, value, integral);
+    if (end > data_.size()) return false;
+    pos_ = end;
+    return true;
+}
+
 Token Lexer::next() {
     skipBlanks();
     std::size_t start = pos_;
@@ -250,7 +289,16 @@ Token Lexer::next() {
         return makeToken(TokenKind::End, start, start);
     }
     auto c = static_cast<unsigned char>(data_[start]);
-    if (kRunBytes[c] == kIntegralByte) return run(start);  // the common case: a number
+    if (kRunBytes[c] == kIntegralByte) {  // the common case: a number
+        Token t;
+        const std::size_t end = plainNumber(start, t.number, t.integral);
+        if (end > data_.size()) return run(start);
+        t.kind = TokenKind::Number;
+        t.begin = start;
+        t.end = pos_ = end;
+        t.text = data_.substr(start, end - start);
+        return t;
+    }
     auto single = [&](TokenKind kind) {
         pos_ = start + 1;
         return makeToken(kind, start, start + 1);
@@ -338,23 +386,40 @@ std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
     return header;
 }
 
-NumberListAhead Lexer::numberListAhead() const {
-    NumberListAhead ahead{1, 0};
-    bool inItem = false;    // a number byte since the last comma (a run of commas is no items)
-    bool inNumber = false;  // the last byte was a number's
+std::size_t Lexer::numberItemsAhead() const {
+    std::size_t items = 1;
+    bool inItem = false;  // a number byte since the last comma (a run of commas is no items)
     for (std::size_t at = pos_; at < data_.size(); ++at) {
         const std::uint8_t kind = kNumberListBytes[static_cast<unsigned char>(data_[at])];
         if (kind == kNotInList) break;
         if (kind == kComma) {
-            ahead.items += inItem ? 1 : 0;
+            items += inItem ? 1 : 0;
             inItem = false;
         } else {
             inItem |= kind == kInNumber;
         }
-        ahead.numbers += kind == kInNumber && !inNumber ? 1 : 0;
-        inNumber = kind == kInNumber;
     }
-    return ahead;
+    return items;
+}
+
+std::size_t Lexer::numbersAheadEstimate() const {
+    const char* from = data_.data() + pos_;
+    const std::size_t left = data_.size() - pos_;
+    const void* bracket = std::memchr(from, ']', left);
+    const char* to = bracket ? static_cast<const char*>(bracket) : from + left;
+    // One number at least, and one more after each separator: a plain count the compiler
+    // vectorises.
+    std::size_t separators = 0;
+    for (const char* p = from; p < to; ++p)
+        separators += static_cast<std::size_t>((*p == ' ') | (*p == ',') | (*p == '\n') |
+                                               (*p == '\t') | (*p == '\r'));
+    return separators + 1;
+}
+
+bool Lexer::numberAhead() const {
+    const std::size_t at = afterBlankLines();
+    return at < data_.size() &&
+           kRunBytes[static_cast<unsigned char>(data_[at])] == kIntegralByte;
 }
 
 Token Lexer::binary(std::size_t start) {

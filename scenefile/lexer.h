@@ -75,11 +75,6 @@ std::string binaryCutShort(std::uint32_t count, std::uint64_t bytes, std::uint64
 // Decodes an even number of hex digits (validated by the lexer).
 std::string decodeHex(std::string_view digits);
 
-struct NumberListAhead {
-    std::size_t items = 0;
-    std::size_t numbers = 0;
-};
-
 class Lexer {
 public:
     Lexer(std::string_view data, std::uint64_t base, std::uint64_t baseLine, bool final)
@@ -91,6 +86,11 @@ public:
     bool final() const { return final_; }
 
     Token next();  // after blanks; a line feed is a token
+    // A number in its common form (a digit or '-' first) after blanks (and
+    // line feeds, with `acrossLines`), whole in the window: answers true with
+    // the lexer past it, as next() would read it. Otherwise false with the
+    // lexer unmoved, and next() tells what the bytes are.
+    bool nextPlainNumber(bool acrossLines, double& value, bool& integral);
     Token peek();
     Token nextSkippingNewlines();  // after blanks and line feeds
     Token peekSkippingNewlines();
@@ -106,9 +106,15 @@ public:
 
     // For reserving room, not for parsing: the items a list of numbers has
     // from here to the first byte that no number, blank, line feed or comma
-    // has (one, and one more for each comma after a number), and the numbers
-    // in them, counting only the bytes in the window.
-    NumberListAhead numberListAhead() const;
+    // has (one, and one more for each comma after a number), counting only
+    // the bytes in the window.
+    std::size_t numberItemsAhead() const;
+    // For reserving room: at least the numbers from here to the next ']' (or
+    // the window's end) when only blanks, line feeds and commas separate
+    // them, a few more where separators stand together.
+    std::size_t numbersAheadEstimate() const;
+    // After blanks and line feeds: whether a digit or '-' comes (looked at only).
+    bool numberAhead() const;
 
     SourcePos position(std::size_t at) const;
     [[noreturn]] void fail(std::size_t at, const std::string& problem) const;
@@ -128,6 +134,8 @@ private:
     Token run(std::size_t start);
     Token word(std::size_t start, std::size_t end, bool integralForm);
     void readNumber(std::string_view digits, bool integralForm, Token& t) const;
+    // The end of the plain number at `start` (past the window when none).
+    std::size_t plainNumber(std::size_t start, double& value, bool& integral) const;
 
     std::string_view data_;
     std::size_t pos_ = 0;

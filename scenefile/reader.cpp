@@ -119,8 +119,7 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
                     consume(lex, committed);
                     return committed;
                 }
-                bool more = parser.parseArrayStep(*pendingArray_, open_.size());
-                committed = lex.pos();
+                bool more = parser.parseArrayStep(*pendingArray_, open_.size(), committed);
                 if (!more) {
                     Node done = std::move(*pendingArray_);
                     pendingArray_.reset();

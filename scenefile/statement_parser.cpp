@@ -305,10 +305,15 @@ Head StatementParser::parseParameter(const Token& first, std::size_t start, std:
     return leaf(std::move(n));
 }
 
-bool StatementParser::parseArrayStep(Node& parameter, std::size_t depth) {
-    if (parseArrayItem(parameter.args.front(), depth)) return true;
-    endArray(parameter.args.front());
+bool StatementParser::parseArrayStep(Node& parameter, std::size_t depth, std::size_t& committed) {
+    Value& array = parameter.args.front();
+    while (parseArrayItem(array, depth)) {
+        committed = lex_.pos();
+        if (!lex_.numberAhead()) return true;
+    }
+    endArray(array);
     parseTerminator(parameter);
+    committed = lex_.pos();
     return false;
 }
 

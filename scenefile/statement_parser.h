@@ -45,10 +45,12 @@ public:
     // OpenArray and the caller reads the items with parseArrayStep.
     Head parseHead(std::size_t depth, bool arraysByItem);
 
-    // One item of the array that OpenArray began: answers true with the item
+    // Items of the array that OpenArray began, one and more up to the next
+    // one that begins with other than a number: answers true with them
     // appended, or false when the closing bracket and the parameter's end
-    // were read (the parameter is then complete).
-    bool parseArrayStep(Node& parameter, std::size_t depth);
+    // were read (the parameter is then complete). `committed` is moved past
+    // each item appended, as it is appended.
+    bool parseArrayStep(Node& parameter, std::size_t depth, std::size_t& committed);
 
     // Room in the array that OpenArray began for the number items the
     // window holds from here on (a large text array then grows without
@@ -90,6 +92,7 @@ private:
     bool parseArrayItem(Value& array, std::size_t depth);
     Value parseElement(const Token& first, std::size_t depth);  // other than numbers
     void readTuple(const Token& first, bool acrossLines, Token& after);
+    void readTupleRest(bool acrossLines, Token& after);  // tuple_ holds the first number
     Value parseTuple(const Token& first, bool acrossLines, Token& after);
     void reserveItems(Value& array) const;
     Value decodeBinary(const Token& binary) const;

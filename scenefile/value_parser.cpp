@@ -110,7 +110,16 @@ void StatementParser::parseBody(Node& block, std::size_t depth) {
 void StatementParser::readTuple(const Token& first, bool acrossLines, Token& after) {
     tuple_.clear();
     tuple_.push_back({first.number, first.integral});
+    readTupleRest(acrossLines, after);
+}
+
+void StatementParser::readTupleRest(bool acrossLines, Token& after) {
     for (;;) {
+        Number n;
+        if (lex_.nextPlainNumber(acrossLines, n.value, n.integral)) {
+            tuple_.push_back(n);
+            continue;
+        }
         const std::size_t before = lex_.pos();
         after = acrossLines ? lex_.nextSkippingNewlines() : lex_.next();
         if (after.kind != TokenKind::Number) {
@@ -129,19 +138,18 @@ Value StatementParser::parseTuple(const Token& first, bool acrossLines, Token& a
 void StatementParser::reserveItems(Value& array) const {
     // An estimate from the bytes ahead; room never touched costs no memory,
     // and the bound keeps a run of commas from asking for much more.
-    const NumberListAhead ahead = lex_.numberListAhead();
     if (auto* flat = std::get_if<NumberArray>(&array.v)) {
         constexpr std::size_t kMaxNumbers = (std::size_t{1} << 30) / sizeof(double);
-        const std::size_t size = flat->values.size();
-        const std::size_t wanted = std::min(size + ahead.numbers, kMaxNumbers);
+        const std::size_t wanted =
+            std::min(flat->values.size() + lex_.numbersAheadEstimate(), kMaxNumbers);
         if (wanted > flat->values.capacity())
             flat->reserve(std::max(wanted, 2 * flat->values.capacity()));
         return;
     }
-    std::vector<Value>& items = std::get<Array>(array.v).items;
+    auto* items = &std::get<Array>(array.v).items;
     constexpr std::size_t kMaxItems = (std::size_t{1} << 30) / sizeof(Value);
-    const std::size_t wanted = std::min(items.size() + ahead.items, kMaxItems);
-    if (wanted > items.capacity()) items.reserve(std::max(wanted, 2 * items.capacity()));
+    const std::size_t wanted = std::min(items->size() + lex_.numberItemsAhead(), kMaxItems);
+    if (wanted > items->capacity()) items->reserve(std::max(wanted, 2 * items->capacity()));
 }
 
 void StatementParser::reserveArrayItems(Node& parameter) const {
@@ -158,8 +166,17 @@ Value StatementParser::parseArray(std::size_t depth) {
 }
 
 void endArray(Value& array) {
-    const auto* flat = std::get_if<NumberArray>(&array.v);
-    if (flat && flat->values.empty()) array.v = Array{};
+    auto* flat = std::get_if<NumberArray>(&array.v);
+    if (!flat) return;
+    if (flat->values.empty()) {
+        array.v = Array{};
+        return;
+    }
+    // Room left by the doubling is given back when it is a sizeable part.
+    if (flat->values.capacity() - flat->values.size() > flat->values.size() / 8)
+        flat->values.shrink_to_fit();
+    flat->integralBits.shrink_to_fit();
+    flat->ends.shrink_to_fit();
 }
 
 Array& generalArray(Value& array) {
@@ -168,14 +185,21 @@ Array& generalArray(Value& array) {
 }
 
 bool StatementParser::parseArrayItem(Value& array, std::size_t depth) {
-    Token t = lex_.nextSkippingNewlines();
-    if (t.kind == TokenKind::RBracket) return false;
-    if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
-    if (t.kind == TokenKind::Number) {
+    Number n;
+    Token t;
+    const bool plain = lex_.nextPlainNumber(true, n.value, n.integral);
+    if (!plain) {
+        t = lex_.nextSkippingNewlines();
+        if (t.kind == TokenKind::RBracket) return false;
+        if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
+    }
+    if (plain || t.kind == TokenKind::Number) {
         // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a
         // matrix). The token after it is read already; a comma is the separator.
         Token after;
-        readTuple(t, true, after);
+        tuple_.clear();
+        tuple_.push_back(plain ? n : Number{t.number, t.integral});
+        readTupleRest(true, after);
         if (after.kind == TokenKind::Comma)
             lex_.seek(after.end);
         else
@@ -191,7 +215,9 @@ bool StatementParser::parseArrayItem(Value& array, std::size_t depth) {
     Value item = binary ? Value{} : parseElement(t, depth);
     parseArraySeparator();
     if (binary) item = decodeBinary(t);
+    const bool general = array.kind() == ValueKind::Array;
     generalArray(array).items.push_back(std::move(item));
+    if (!general) reserveItems(array);
     return true;
 }
 
