@@ -281,6 +281,24 @@ bool Lexer::nextPlainNumber(bool acrossLines, double& value, bool& integral) {
     return true;
 }
 
+bool Lexer::plainNumbersAndComma(std::vector<Number>& tuple) {
+    for (;;) {
+        const std::size_t at = afterBlankLines();
+        if (at >= data_.size()) return false;
+        const auto c = static_cast<unsigned char>(data_[at]);
+        if (c == ',' && !tuple.empty()) {
+            pos_ = at + 1;
+            return true;
+        }
+        if (kRunBytes[c] != kIntegralByte) return false;
+        Number n;
+        const std::size_t end = plainNumber(at, n.value, n.integral);
+        if (end > data_.size()) return false;
+        tuple.push_back(n);
+        pos_ = end;
+    }
+}
+
 Token Lexer::next() {
     skipBlanks();
     std::size_t start = pos_;
@@ -407,13 +425,14 @@ std::size_t Lexer::numbersAheadEstimate() const {
     const std::size_t left = data_.size() - pos_;
     const void* bracket = std::memchr(from, ']', left);
     const char* to = bracket ? static_cast<const char*>(bracket) : from + left;
-    // One number at least, and one more after each separator: a plain count the compiler
-    // vectorises.
-    std::size_t separators = 0;
-    for (const char* p = from; p < to; ++p)
-        separators += static_cast<std::size_t>((*p == ' ') | (*p == ',') | (*p == '\n') |
-                                               (*p == '\t') | (*p == '\r'));
-    return separators + 1;
+    // The bytes after a separator that are none: a plain count the compiler vectorises.
+    auto separates = [](char c) {
+        return (c == ' ') | (c == ',') | (c == '\n') | (c == '\t') | (c == '\r');
+    };
+    std::size_t starts = 1;
+    for (const char* p = from + 1; p < to; ++p)
+        starts += static_cast<std::size_t>(separates(p[-1]) & !separates(*p));
+    return starts;
 }
 
 bool Lexer::numberAhead() const {

@@ -16,8 +16,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scenefile/parse_error.h"
+#include "scenefile/tree.h"
 
 namespace scenefile::detail {
 
@@ -91,6 +93,10 @@ public:
     // the lexer past it, as next() would read it. Otherwise false with the
     // lexer unmoved, and next() tells what the bytes are.
     bool nextPlainNumber(bool acrossLines, double& value, bool& integral);
+    // Plain numbers from here on, across line feeds, appended to `tuple`;
+    // then, when `tuple` holds any and a comma follows, the comma, and the
+    // answer is true. Otherwise false, with the lexer after the last number.
+    bool plainNumbersAndComma(std::vector<Number>& tuple);
     Token peek();
     Token nextSkippingNewlines();  // after blanks and line feeds
     Token peekSkippingNewlines();

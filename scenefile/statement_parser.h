@@ -92,7 +92,6 @@ private:
     bool parseArrayItem(Value& array, std::size_t depth);
     Value parseElement(const Token& first, std::size_t depth);  // other than numbers
     void readTuple(const Token& first, bool acrossLines, Token& after);
-    void readTupleRest(bool acrossLines, Token& after);  // tuple_ holds the first number
     Value parseTuple(const Token& first, bool acrossLines, Token& after);
     void reserveItems(Value& array) const;
     Value decodeBinary(const Token& binary) const;

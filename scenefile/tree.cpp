@@ -34,12 +34,11 @@ void NumberArray::append(const Number* numbers, std::size_t count) {
         for (std::size_t t = 1; t <= tuplesBefore; ++t) ends.push_back(t * arity);
         arity = 0;
     }
-    std::size_t at = values.size();
-    values.resize(at + count);
-    integralBits.resize((at + count + 63) / 64);
-    for (std::size_t i = 0; i < count; ++i, ++at) {
-        values[at] = numbers[i].value;
-        integralBits[at / 64] |= static_cast<std::uint64_t>(numbers[i].integral) << (at % 64);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = values.size();
+        if (at % 64 == 0) integralBits.push_back(0);
+        integralBits.back() |= static_cast<std::uint64_t>(numbers[i].integral) << (at % 64);
+        values.push_back(numbers[i].value);
     }
     if (arity == 0) ends.push_back(values.size());
 }

@@ -110,10 +110,6 @@ void StatementParser::parseBody(Node& block, std::size_t depth) {
 void StatementParser::readTuple(const Token& first, bool acrossLines, Token& after) {
     tuple_.clear();
     tuple_.push_back({first.number, first.integral});
-    readTupleRest(acrossLines, after);
-}
-
-void StatementParser::readTupleRest(bool acrossLines, Token& after) {
     for (;;) {
         Number n;
         if (lex_.nextPlainNumber(acrossLines, n.value, n.integral)) {
@@ -185,25 +181,32 @@ Array& generalArray(Value& array) {
 }
 
 bool StatementParser::parseArrayItem(Value& array, std::size_t depth) {
-    Number n;
+    tuple_.clear();
+    bool comma = lex_.plainNumbersAndComma(tuple_);
     Token t;
-    const bool plain = lex_.nextPlainNumber(true, n.value, n.integral);
-    if (!plain) {
+    if (tuple_.empty()) {
         t = lex_.nextSkippingNewlines();
         if (t.kind == TokenKind::RBracket) return false;
         if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
+        if (t.kind == TokenKind::Number) {
+            tuple_.push_back({t.number, t.integral});
+            comma = lex_.plainNumbersAndComma(tuple_);
+        }
     }
-    if (plain || t.kind == TokenKind::Number) {
+    if (!tuple_.empty()) {
         // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a
-        // matrix). The token after it is read already; a comma is the separator.
-        Token after;
-        tuple_.clear();
-        tuple_.push_back(plain ? n : Number{t.number, t.integral});
-        readTupleRest(true, after);
-        if (after.kind == TokenKind::Comma)
-            lex_.seek(after.end);
-        else
-            parseArraySeparator();
+        // matrix), those in other forms than the plain one included.
+        while (!comma) {
+            const std::size_t before = lex_.pos();
+            Token after = lex_.nextSkippingNewlines();
+            if (after.kind != TokenKind::Number) {
+                lex_.seek(before);
+                parseArraySeparator();
+                break;
+            }
+            tuple_.push_back({after.number, after.integral});
+            comma = lex_.plainNumbersAndComma(tuple_);
+        }
         if (auto* flat = std::get_if<NumberArray>(&array.v))
             flat->append(tuple_.data(), tuple_.size());
         else
