@@ -242,6 +242,10 @@ Token Lexer::peekSkippingNewlines() {
     return t;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 std::size_t Lexer::plainNumber(std::size_t start, double& value, bool& integral) const {
     const std::size_t none = data_.size() + 1;
     const char* const first = data_.data() + start;
@@ -251,15 +255,27 @@ std::size_t Lexer::plainNumber(std::size_t start, double& value, bool& integral)
     std::uint64_t u = 0;
     while (p < last && static_cast<unsigned char>(*p - '0') < 10)
         u = u * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    const char* const point = p;
+    if (p < last && *p == '.') {
+        ++p;
+        while (p < last && static_cast<unsigned char>(*p - '0') < 10)
+            u = u * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    }
+    const std::size_t count = static_cast<std::size_t>(p - digits) - (p != point ? 1 : 0);
     const bool runEnds = p < last ? kRunBytes[static_cast<unsigned char>(*p)] == kEndsRun : final_;
-    if (runEnds && p > digits && p - digits <= 15) {
-        // Up to 15 digits are exact in a double: the value std::from_chars gives, -0 included.
-        value = *first == '-' ? -static_cast<double>(u) : static_cast<double>(u);
-        integral = true;
+    if (runEnds && count >= 1 && count <= 15) {
+        // Up to 15 digits are exact in a double, and so are the powers of ten
+        // below 1e16: one correctly rounded division gives the value that
+        // std::from_chars gives, -0 included.
+        const double magnitude =
+            static_cast<double>(u) /
+            kExactPowersOfTen[p == point ? 0 : static_cast<std::size_t>(p - point - 1)];
+        value = *first == '-' ? -magnitude : magnitude;
+        integral = p == point;
         return static_cast<std::size_t>(p - data_.data());
     }
     integral = true;
-    for (; p < last; ++p) {
+    for (p = first; p < last; ++p) {
         const std::uint8_t kind = kRunBytes[static_cast<unsigned char>(*p)];
         if (kind == kEndsRun) break;
         integral &= kind == kIntegralByte;
@@ -283,7 +299,10 @@ bool Lexer::nextPlainNumber(bool acrossLines, double& value, bool& integral) {
 
 bool Lexer::plainNumbersAndComma(std::vector<Number>& tuple) {
     for (;;) {
-        const std::size_t at = afterBlankLines();
+        std::size_t at = pos_;
+        while (at < data_.size() && (data_[at] == ' ' || data_[at] == '\n')) ++at;
+        if (at < data_.size() && isBlank(static_cast<unsigned char>(data_[at])))
+            at = afterBlankLines();
         if (at >= data_.size()) return false;
         const auto c = static_cast<unsigned char>(data_[at]);
         if (c == ',' && !tuple.empty()) {
@@ -425,13 +444,21 @@ std::size_t Lexer::numbersAheadEstimate() const {
     const std::size_t left = data_.size() - pos_;
     const void* bracket = std::memchr(from, ']', left);
     const char* to = bracket ? static_cast<const char*>(bracket) : from + left;
-    // The bytes after a separator that are none: a plain count the compiler vectorises.
-    auto separates = [](char c) {
-        return (c == ' ') | (c == ',') | (c == '\n') | (c == '\t') | (c == '\r');
-    };
+    // The bytes after a separator (a comma, a blank, a line feed) that are none, counted in
+    // blocks whose sums fit a byte, a loop the compiler vectorises.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(from);
+    const std::size_t size = static_cast<std::size_t>(to - from);
     std::size_t starts = 1;
-    for (const char* p = from + 1; p < to; ++p)
-        starts += static_cast<std::size_t>(separates(p[-1]) & !separates(*p));
+    for (std::size_t block = 1; block < size; block += 255) {
+        const std::size_t stop = std::min(size, block + 255);
+        std::uint8_t sum = 0;
+        for (std::size_t i = block; i < stop; ++i) {
+            const bool before = bytes[i - 1] <= ' ' || bytes[i - 1] == ',';
+            const bool here = bytes[i] <= ' ' || bytes[i] == ',';
+            sum = static_cast<std::uint8_t>(sum + (before & !here));
+        }
+        starts += sum;
+    }
     return starts;
 }
 
