@@ -111,6 +111,17 @@ Token makeToken(TokenKind kind, std::size_t begin, std::size_t end) {
     return t;
 }
 
+// Built in the caller's token: a token built aside and copied costs more
+// than reading the number did.
+Token numberToken(std::string_view data, std::size_t begin, std::size_t end, double value,
+                  bool integral) {
+    Token t = makeToken(TokenKind::Number, begin, end);
+    t.text = data.substr(begin, end - begin);
+    t.number = value;
+    t.integral = integral;
+    return t;
+}
+
 std::string shorten(std::string_view s) {
     std::string out;
     for (unsigned char c : s.substr(0, 40)) {
@@ -213,16 +224,6 @@ void Lexer::expected(const std::string& what, const Token& found) const {
     fail(found.begin, "expected " + what + ", found " + describe(found));
 }
 
-void Lexer::skipBlanks() {
-    while (pos_ < data_.size() && isBlank(static_cast<unsigned char>(data_[pos_]))) ++pos_;
-}
-
-void Lexer::skipBlankLines() {
-    while (pos_ < data_.size() &&
-           (isBlank(static_cast<unsigned char>(data_[pos_])) || data_[pos_] == '\n'))
-        ++pos_;
-}
-
 Token Lexer::peek() {
     std::size_t saved = pos_;
     Token t = next();
@@ -232,7 +233,7 @@ Token Lexer::peek() {
 
 Token Lexer::nextSkippingNewlines() {
     skipBlankLines();
-    return next();
+    return tokenAtPos();
 }
 
 Token Lexer::peekSkippingNewlines() {
@@ -320,21 +321,23 @@ bool Lexer::plainNumbersAndComma(std::vector<Number>& tuple) {
 
 Token Lexer::next() {
     skipBlanks();
-    std::size_t start = pos_;
+    return tokenAtPos();
+}
+
+Token Lexer::tokenAtPos() {
+    const std::size_t start = pos_;
     if (start >= data_.size()) {
         if (!final_) needMore(data_.size() + 1);
         return makeToken(TokenKind::End, start, start);
     }
     auto c = static_cast<unsigned char>(data_[start]);
     if (kRunBytes[c] == kIntegralByte) {  // the common case: a number
-        Token t;
-        const std::size_t end = plainNumber(start, t.number, t.integral);
+        double value = 0;
+        bool integral = false;
+        const std::size_t end = plainNumber(start, value, integral);
         if (end > data_.size()) return run(start);
-        t.kind = TokenKind::Number;
-        t.begin = start;
-        t.end = pos_ = end;
-        t.text = data_.substr(start, end - start);
-        return t;
+        pos_ = end;
+        return numberToken(data_, start, end, value, integral);
     }
     auto single = [&](TokenKind kind) {
         pos_ = start + 1;
@@ -464,8 +467,7 @@ std::size_t Lexer::numbersAheadEstimate() const {
 
 bool Lexer::numberAhead() const {
     const std::size_t at = afterBlankLines();
-    return at < data_.size() &&
-           kRunBytes[static_cast<unsigned char>(data_[at])] == kIntegralByte;
+    return at < data_.size() && kRunBytes[static_cast<unsigned char>(data_[at])] == kIntegralByte;
 }
 
 Token Lexer::binary(std::size_t start) {

@@ -100,7 +100,9 @@ public:
     Token peek();
     Token nextSkippingNewlines();  // after blanks and line feeds
     Token peekSkippingNewlines();
-    void skipBlankLines();  // blanks and line feeds
+    void skipBlankLines() {  // blanks and line feeds
+        while (pos_ < data_.size() && (isBlank(data_[pos_]) || data_[pos_] == '\n')) ++pos_;
+    }
 
     // Binary arrays whose values the caller decodes as they arrive. After
     // blanks and line feeds: whether a binary array begins (only its first
@@ -130,7 +132,14 @@ public:
 
 private:
     [[noreturn]] void needMore(std::size_t needed) const;
-    void skipBlanks();
+    // Space, tab, CR, VT, FF.
+    static bool isBlank(char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    }
+    void skipBlanks() {
+        while (pos_ < data_.size() && isBlank(data_[pos_])) ++pos_;
+    }
+    Token tokenAtPos();  // next() after the blanks
     std::size_t afterBlankLines() const;
     std::optional<BinaryHeader> headerAt(std::size_t start) const;
     Token quoted(std::size_t start);
