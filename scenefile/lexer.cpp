@@ -247,7 +247,9 @@ Token Lexer::peekSkippingNewlines() {
 constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-std::size_t Lexer::plainNumber(std::size_t start, double& value, bool& integral) const {
+// Inlined where it is used, so that the number stays in registers.
+[[gnu::always_inline]] inline std::size_t Lexer::plainNumber(std::size_t start, double& value,
+                                                             bool& integral) const {
     const std::size_t none = data_.size() + 1;
     const char* const first = data_.data() + start;
     const char* const last = data_.data() + data_.size();
@@ -311,10 +313,11 @@ bool Lexer::plainNumbersAndComma(std::vector<Number>& tuple) {
             return true;
         }
         if (kRunBytes[c] != kIntegralByte) return false;
-        Number n;
-        const std::size_t end = plainNumber(at, n.value, n.integral);
+        double value = 0;
+        bool integral = false;
+        const std::size_t end = plainNumber(at, value, integral);
         if (end > data_.size()) return false;
-        tuple.push_back(n);
+        tuple.push_back({value, integral});
         pos_ = end;
     }
 }
@@ -415,11 +418,6 @@ std::size_t Lexer::afterBlankLines() const {
     return at;
 }
 
-bool Lexer::binaryAhead() const {
-    std::size_t at = afterBlankLines();
-    return at < data_.size() && data_[at] == '\x01';
-}
-
 std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
     std::optional<BinaryHeader> header = headerAt(afterBlankLines());
     if (header) pos_ = header->start + kBinaryHeader;
@@ -463,11 +461,6 @@ std::size_t Lexer::numbersAheadEstimate() const {
         starts += sum;
     }
     return starts;
-}
-
-bool Lexer::numberAhead() const {
-    const std::size_t at = afterBlankLines();
-    return at < data_.size() && kRunBytes[static_cast<unsigned char>(data_[at])] == kIntegralByte;
 }
 
 Token Lexer::binary(std::size_t start) {

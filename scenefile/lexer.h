@@ -109,7 +109,11 @@ public:
     // byte is looked at); its header, when all of it is in the window and
     // valid, with the lexer moved past it (otherwise the lexer stays and
     // next() reports what is wrong).
-    bool binaryAhead() const;
+    bool binaryAhead() const {
+        std::size_t at = pos_;
+        while (at < data_.size() && (isBlank(data_[at]) || data_[at] == '\n')) ++at;
+        return at < data_.size() && data_[at] == '\x01';
+    }
     std::optional<BinaryHeader> nextBinaryHeader();
 
     // For reserving room, not for parsing: the items a list of numbers has
@@ -121,8 +125,6 @@ public:
     // the window's end) when only blanks, line feeds and commas separate
     // them, a few more where separators stand together.
     std::size_t numbersAheadEstimate() const;
-    // After blanks and line feeds: whether a digit or '-' comes (looked at only).
-    bool numberAhead() const;
 
     SourcePos position(std::size_t at) const;
     [[noreturn]] void fail(std::size_t at, const std::string& problem) const;

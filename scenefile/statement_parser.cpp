@@ -309,7 +309,7 @@ bool StatementParser::parseArrayStep(Node& parameter, std::size_t depth, std::si
     Value& array = parameter.args.front();
     while (parseArrayItem(array, depth)) {
         committed = lex_.pos();
-        if (!lex_.numberAhead()) return true;
+        if (lex_.binaryAhead()) return true;
     }
     endArray(array);
     parseTerminator(parameter);

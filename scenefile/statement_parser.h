@@ -46,7 +46,7 @@ public:
     Head parseHead(std::size_t depth, bool arraysByItem);
 
     // Items of the array that OpenArray began, one and more up to the next
-    // one that begins with other than a number: answers true with them
+    // binary array (left for the caller to decode): answers true with them
     // appended, or false when the closing bracket and the parameter's end
     // were read (the parameter is then complete). `committed` is moved past
     // each item appended, as it is appended.
