@@ -1,5 +1,7 @@
 #include "scenefile/reader.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -227,8 +229,30 @@ std::string readFileBytes(const std::string& path) {
 }
 
 Document readSceneFile(const std::string& path, ReaderOptions options) {
-    std::string bytes = readFileBytes(path);
-    return readScene(bytes, options);
+    // Read in pieces through the stream reader: the file's bytes are not all
+    // in memory at once beside the tree, and a piece is still in the cache
+    // when it is parsed.
+    std::string error;
+    const int fd = platform::openRegularFile(path, error);
+    if (fd < 0) throw std::runtime_error("cannot open \"" + path + "\": " + error);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    TreeBuilder tree;
+    StreamReader reader(tree, options);
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    const auto piece = std::make_unique<char[]>(kPiece);
+    for (;;) {
+        const ssize_t n = ::read(fd, piece.get(), kPiece);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
+        if (n == 0) break;
+        reader.feed(std::string_view(piece.get(), static_cast<std::size_t>(n)));
+    }
+    reader.finish();
+    return tree.take();
 }
 
 }  // namespace scenefile
