@@ -1,5 +1,6 @@
 #include "scenefile/reader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -228,10 +229,32 @@ std::string readFileBytes(const std::string& path) {
     return bytes;
 }
 
+namespace {
+
+// Fills `piece` from `fd` up to its size or the end of the file; answers the
+// bytes read.
+std::size_t readPiece(int fd, std::string& piece, const std::string& path) {
+    std::size_t filled = 0;
+    while (filled < piece.size()) {
+        const ssize_t n = ::read(fd, piece.data() + filled, piece.size() - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
+        if (n == 0) break;
+        filled += static_cast<std::size_t>(n);
+    }
+    return filled;
+}
+
+}  // namespace
+
 Document readSceneFile(const std::string& path, ReaderOptions options) {
     // Read in pieces through the stream reader: the file's bytes are not all
     // in memory at once beside the tree, and a piece is still in the cache
-    // when it is parsed.
+    // when it is parsed. A statement longer than a piece would be retried at
+    // each piece; the rest of the file is then read at once, so that it is
+    // retried once (and, should the file grow meanwhile, at pieces four times
+    // as long as what waits).
     std::string error;
     const int fd = platform::openRegularFile(path, error);
     if (fd < 0) throw std::runtime_error("cannot open \"" + path + "\": " + error);
@@ -239,17 +262,22 @@ Document readSceneFile(const std::string& path, ReaderOptions options) {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
+    struct stat info {};
+    const std::uint64_t size =
+        ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
     TreeBuilder tree;
     StreamReader reader(tree, options);
-    constexpr std::size_t kPiece = std::size_t{1} << 20;
-    const auto piece = std::make_unique<char[]>(kPiece);
-    for (;;) {
-        const ssize_t n = ::read(fd, piece.get(), kPiece);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0)
-            throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
+    std::string piece;
+    for (std::uint64_t read = 0;;) {
+        std::size_t want = std::size_t{1} << 20;
+        if (reader.bytesWaiting() > 0)
+            want = std::max({want, 4 * reader.bytesWaiting(),
+                             static_cast<std::size_t>(size > read ? size - read : 0)});
+        piece.resize(want);
+        const std::size_t n = readPiece(fd, piece, path);
         if (n == 0) break;
-        reader.feed(std::string_view(piece.get(), static_cast<std::size_t>(n)));
+        read += n;
+        reader.feed(std::string_view(piece).substr(0, n));
     }
     reader.finish();
     return tree.take();

@@ -71,6 +71,8 @@ public:
     void readAll(std::string_view bytes);
 
     std::uint64_t bytesRead() const { return base_ + buffer_.size(); }
+    // Bytes of an unfinished statement kept until more arrive.
+    std::size_t bytesWaiting() const { return buffer_.size(); }
 
 private:
     // Reads the statements complete in `window` (which starts at base_);
