@@ -11,6 +11,7 @@
 #include "scenefile/dump.h"
 #include "scenefile/reader.h"
 #include "scenefile/scene_index.h"
+#include "tests/platform/test_files.h"
 
 namespace {
 
@@ -166,6 +167,34 @@ TEST(NumberArrays, RoomIsCloseToTheNumbersHeld) {
                               v.integralBits.capacity() * sizeof(std::uint64_t) +
                               v.ends.capacity() * sizeof(std::size_t);
     EXPECT_LE(bytes, 90000 * sizeof(double) * 9 / 8 + 2048);
+}
+
+TEST(NumberArrays, AFileReadsAsItsBytesDo) {
+    // Read in pieces: arrays across their ends, and statements longer than a piece.
+    std::string text = "group \"g\" {\n\"long\" \"" + std::string(3 << 20, 'a') + "\",\n";
+    text += "\"p\" [ ";
+    for (int i = 0; i < 120000; ++i) text += std::to_string(i) + " 0.5 -2.25,\n";
+    text += "\"a\" ],\n\"q\" [ ";
+    for (int i = 0; i < 700000; ++i) text += "1 ";
+    text += "],\n}\n";
+    testfiles::TempDir dir;
+    testfiles::writeFile(dir / "scene.vxs", text);
+    EXPECT_EQ(dumpDocument(readSceneFile(dir / "scene.vxs")), dumpDocument(readScene(text)));
+    // Cut inside the array: the same error as the bytes give.
+    testfiles::writeFile(dir / "cut.vxs", text.substr(0, text.size() / 2));
+    std::string fromFile, fromBytes;
+    try {
+        readSceneFile(dir / "cut.vxs");
+    } catch (const ParseError& e) {
+        fromFile = e.what();
+    }
+    try {
+        readScene(text.substr(0, text.size() / 2));
+    } catch (const ParseError& e) {
+        fromBytes = e.what();
+    }
+    EXPECT_FALSE(fromFile.empty());
+    EXPECT_EQ(fromFile, fromBytes);
 }
 
 }  // namespace
