@@ -6,7 +6,8 @@
 // number records whether it was written as an integer, so ids and counts stay
 // exact); "on"/"off" read as bools; quoted and hex texts read as texts (bytes,
 // UTF-8 as written); binary arrays read as typed vectors decoded from little
-// endian. A node owns everything below it; values are copyable (an inline
+// endian; a text array whose elements are all numbers reads as one flat
+// NumberArray. A node owns everything below it; values are copyable (an inline
 // shader block is shared, immutable once read). Positions are the byte offset
 // (from 0) and line (from 1, counting every line feed byte, also those inside
 // binary data) of the first byte of a statement.
@@ -184,8 +185,9 @@ struct Document {
 const char* nodeKindName(NodeKind kind);
 
 // The scalar numbers of a value, flattened in file order: a binary array's
-// values, an array's element numbers (of a NumberArray too), or the numbers themselves. Answers
-// false (leaving `out` empty) for texts, bools, shaders and mixed content.
+// values, an array's element numbers (a NumberArray's too), or the numbers
+// themselves. Answers false (leaving `out` empty) for texts, bools, shaders
+// and mixed content.
 bool flattenNumbers(const Value& value, std::vector<double>& out);
 bool flattenFloats(const Value& value, std::vector<float>& out);
 bool flattenInts(const Value& value, std::vector<std::int64_t>& out);
