@@ -233,10 +233,12 @@ namespace {
 
 // Fills `piece` from `fd` up to its size or the end of the file; answers the
 // bytes read.
-std::size_t readPiece(int fd, std::string& piece, const std::string& path) {
+// Fills `size` bytes at `to` from `fd`, fewer at the end of the file;
+// answers the bytes read.
+std::size_t readPiece(int fd, char* to, std::size_t size, const std::string& path) {
     std::size_t filled = 0;
-    while (filled < piece.size()) {
-        const ssize_t n = ::read(fd, piece.data() + filled, piece.size() - filled);
+    while (filled < size) {
+        const ssize_t n = ::read(fd, to + filled, size - filled);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0)
             throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
@@ -251,10 +253,10 @@ std::size_t readPiece(int fd, std::string& piece, const std::string& path) {
 Document readSceneFile(const std::string& path, ReaderOptions options) {
     // Read in pieces through the stream reader: the file's bytes are not all
     // in memory at once beside the tree, and a piece is still in the cache
-    // when it is parsed. A statement longer than a piece would be retried at
-    // each piece; the rest of the file is then read at once, so that it is
-    // retried once (and, should the file grow meanwhile, at pieces four times
-    // as long as what waits).
+    // when it is parsed. A statement longer than half a piece would be
+    // retried at each piece; the rest of the file is then read at once, so
+    // that it is retried once (and, should the file grow meanwhile, at pieces
+    // four times as long as what waits).
     std::string error;
     const int fd = platform::openRegularFile(path, error);
     if (fd < 0) throw std::runtime_error("cannot open \"" + path + "\": " + error);
@@ -267,17 +269,19 @@ Document readSceneFile(const std::string& path, ReaderOptions options) {
         ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
     TreeBuilder tree;
     StreamReader reader(tree, options);
-    std::string piece;
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    std::size_t room = kPiece;
+    auto piece = std::make_unique_for_overwrite<char[]>(room);
     for (std::uint64_t read = 0;;) {
-        std::size_t want = std::size_t{1} << 20;
-        if (reader.bytesWaiting() > 0)
+        std::size_t want = kPiece;
+        if (reader.bytesWaiting() > kPiece / 2)
             want = std::max({want, 4 * reader.bytesWaiting(),
                              static_cast<std::size_t>(size > read ? size - read : 0)});
-        piece.resize(want);
-        const std::size_t n = readPiece(fd, piece, path);
+        if (want > room) piece = std::make_unique_for_overwrite<char[]>(room = want);
+        const std::size_t n = readPiece(fd, piece.get(), want, path);
         if (n == 0) break;
         read += n;
-        reader.feed(std::string_view(piece).substr(0, n));
+        reader.feed(std::string_view(piece.get(), n));
     }
     reader.finish();
     return tree.take();
