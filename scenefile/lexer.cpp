@@ -441,10 +441,17 @@ std::size_t Lexer::numberItemsAhead() const {
 }
 
 std::size_t Lexer::numbersAheadEstimate() const {
-    const char* from = data_.data() + pos_;
-    const std::size_t left = data_.size() - pos_;
+    // Only where a number comes next, and up to the end of the array or the
+    // next binary array, whose bytes are no numbers.
+    const std::size_t at = afterBlankLines();
+    if (at >= data_.size() || kNumberListBytes[static_cast<unsigned char>(data_[at])] != kInNumber)
+        return 0;
+    const char* from = data_.data() + at;
+    const std::size_t left = data_.size() - at;
     const void* bracket = std::memchr(from, ']', left);
     const char* to = bracket ? static_cast<const char*>(bracket) : from + left;
+    if (const void* binary = std::memchr(from, '\x01', static_cast<std::size_t>(to - from)))
+        to = static_cast<const char*>(binary);
     // The bytes after a separator (a comma, a blank, a line feed) that are none, counted in
     // blocks whose sums fit a byte, a loop the compiler vectorises.
     const auto* bytes = reinterpret_cast<const unsigned char*>(from);

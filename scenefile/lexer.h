@@ -122,8 +122,9 @@ public:
     // the bytes in the window.
     std::size_t numberItemsAhead() const;
     // For reserving room: at least the numbers from here to the next ']' (or
-    // the window's end) when only blanks, line feeds and commas separate
-    // them, a few more where separators stand together.
+    // binary array, or the window's end) when only blanks, line feeds and
+    // commas separate them, a few more where separators stand together; 0
+    // when no number comes next.
     std::size_t numbersAheadEstimate() const;
 
     SourcePos position(std::size_t at) const;
