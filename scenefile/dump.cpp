@@ -96,6 +96,22 @@ void binary(const BinaryArray& b, int depth, std::string_view name, std::string&
     out += ']';
 }
 
+// Shown as an Array of the same tuples is.
+void numberArray(const NumberArray& a, int depth, std::string& out) {
+    out += '[';
+    for (std::size_t t = 0; t < a.tuples(); ++t) {
+        out += '\n';
+        indent(depth + 1, out);
+        for (std::size_t i = a.begin(t); i < a.end(t); ++i) {
+            if (i > a.begin(t)) out += ' ';
+            number(a.number(i), out);
+        }
+    }
+    out += '\n';
+    indent(depth, out);
+    out += ']';
+}
+
 void value(const Value& v, int depth, std::string_view name, std::string& out) {
     if (v.linked) out += "! ";
     switch (v.kind()) {
@@ -140,6 +156,9 @@ void value(const Value& v, int depth, std::string_view name, std::string& out) {
             out += ']';
             break;
         }
+        case ValueKind::NumberArray:
+            numberArray(*v.numberArray(), depth, out);
+            break;
         case ValueKind::Binary:
             binary(*v.binary(), depth, name, out);
             break;

@@ -111,6 +111,17 @@ Token makeToken(TokenKind kind, std::size_t begin, std::size_t end) {
     return t;
 }
 
+// Built in the caller's token: a token built aside and copied costs more
+// than reading the number did.
+Token numberToken(std::string_view data, std::size_t begin, std::size_t end, double value,
+                  bool integral) {
+    Token t = makeToken(TokenKind::Number, begin, end);
+    t.text = data.substr(begin, end - begin);
+    t.number = value;
+    t.integral = integral;
+    return t;
+}
+
 std::string shorten(std::string_view s) {
     std::string out;
     for (unsigned char c : s.substr(0, 40)) {
@@ -213,16 +224,6 @@ void Lexer::expected(const std::string& what, const Token& found) const {
     fail(found.begin, "expected " + what + ", found " + describe(found));
 }
 
-void Lexer::skipBlanks() {
-    while (pos_ < data_.size() && isBlank(static_cast<unsigned char>(data_[pos_]))) ++pos_;
-}
-
-void Lexer::skipBlankLines() {
-    while (pos_ < data_.size() &&
-           (isBlank(static_cast<unsigned char>(data_[pos_])) || data_[pos_] == '\n'))
-        ++pos_;
-}
-
 Token Lexer::peek() {
     std::size_t saved = pos_;
     Token t = next();
@@ -232,7 +233,7 @@ Token Lexer::peek() {
 
 Token Lexer::nextSkippingNewlines() {
     skipBlankLines();
-    return next();
+    return tokenAtPos();
 }
 
 Token Lexer::peekSkippingNewlines() {
@@ -242,15 +243,105 @@ Token Lexer::peekSkippingNewlines() {
     return t;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// Inlined where it is used, so that the number stays in registers.
+[[gnu::always_inline]] inline std::size_t Lexer::plainNumber(std::size_t start, double& value,
+                                                             bool& integral) const {
+    const std::size_t none = data_.size() + 1;
+    const char* const first = data_.data() + start;
+    const char* const last = data_.data() + data_.size();
+    const char* p = first + (*first == '-' ? 1 : 0);
+    const char* const digits = p;
+    std::uint64_t u = 0;
+    while (p < last && static_cast<unsigned char>(*p - '0') < 10)
+        u = u * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    const char* const point = p;
+    if (p < last && *p == '.') {
+        ++p;
+        while (p < last && static_cast<unsigned char>(*p - '0') < 10)
+            u = u * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    }
+    const std::size_t count = static_cast<std::size_t>(p - digits) - (p != point ? 1 : 0);
+    const bool runEnds = p < last ? kRunBytes[static_cast<unsigned char>(*p)] == kEndsRun : final_;
+    if (runEnds && count >= 1 && count <= 15) {
+        // Up to 15 digits are exact in a double, and so are the powers of ten
+        // below 1e16: one correctly rounded division gives the value that
+        // std::from_chars gives, -0 included.
+        const double magnitude =
+            static_cast<double>(u) /
+            kExactPowersOfTen[p == point ? 0 : static_cast<std::size_t>(p - point - 1)];
+        value = *first == '-' ? -magnitude : magnitude;
+        integral = p == point;
+        return static_cast<std::size_t>(p - data_.data());
+    }
+    integral = true;
+    for (p = first; p < last; ++p) {
+        const std::uint8_t kind = kRunBytes[static_cast<unsigned char>(*p)];
+        if (kind == kEndsRun) break;
+        integral &= kind == kIntegralByte;
+    }
+    if (p == last && !final_) return none;
+    auto [ptr, ec] = std::from_chars(first, p, value);
+    return ec == std::errc() && ptr == p ? static_cast<std::size_t>(p - data_.data()) : none;
+}
+
+bool Lexer::nextPlainNumber(bool acrossLines, double& value, bool& integral) {
+    std::size_t at = acrossLines ? afterBlankLines() : pos_;
+    if (!acrossLines)
+        while (at < data_.size() && isBlank(static_cast<unsigned char>(data_[at]))) ++at;
+    if (at >= data_.size() || kRunBytes[static_cast<unsigned char>(data_[at])] != kIntegralByte)
+        return false;
+    const std::size_t end = plainNumber(at, value, integral);
+    if (end > data_.size()) return false;
+    pos_ = end;
+    return true;
+}
+
+bool Lexer::plainNumbersAndComma(std::vector<Number>& tuple) {
+    for (;;) {
+        std::size_t at = pos_;
+        while (at < data_.size() && (data_[at] == ' ' || data_[at] == '\n')) ++at;
+        if (at < data_.size() && isBlank(static_cast<unsigned char>(data_[at])))
+            at = afterBlankLines();
+        if (at >= data_.size()) return false;
+        const auto c = static_cast<unsigned char>(data_[at]);
+        if (c == ',' && !tuple.empty()) {
+            pos_ = at + 1;
+            return true;
+        }
+        if (kRunBytes[c] != kIntegralByte) return false;
+        double value = 0;
+        bool integral = false;
+        const std::size_t end = plainNumber(at, value, integral);
+        if (end > data_.size()) return false;
+        tuple.push_back({value, integral});
+        pos_ = end;
+    }
+}
+
 Token Lexer::next() {
     skipBlanks();
-    std::size_t start = pos_;
+    return tokenAtPos();
+}
+
+Token Lexer::tokenAtPos() {
+    const std::size_t start = pos_;
     if (start >= data_.size()) {
         if (!final_) needMore(data_.size() + 1);
         return makeToken(TokenKind::End, start, start);
     }
     auto c = static_cast<unsigned char>(data_[start]);
-    if (kRunBytes[c] == kIntegralByte) return run(start);  // the common case: a number
+    if (kRunBytes[c] == kIntegralByte) {  // the common case: a number
+        double value = 0;
+        bool integral = false;
+        const std::size_t end = plainNumber(start, value, integral);
+        if (end > data_.size()) return run(start);
+        pos_ = end;
+        return numberToken(data_, start, end, value, integral);
+    }
     auto single = [&](TokenKind kind) {
         pos_ = start + 1;
         return makeToken(kind, start, start + 1);
@@ -327,11 +418,6 @@ std::size_t Lexer::afterBlankLines() const {
     return at;
 }
 
-bool Lexer::binaryAhead() const {
-    std::size_t at = afterBlankLines();
-    return at < data_.size() && data_[at] == '\x01';
-}
-
 std::optional<BinaryHeader> Lexer::nextBinaryHeader() {
     std::optional<BinaryHeader> header = headerAt(afterBlankLines());
     if (header) pos_ = header->start + kBinaryHeader;
@@ -352,6 +438,36 @@ std::size_t Lexer::numberItemsAhead() const {
         }
     }
     return items;
+}
+
+std::size_t Lexer::numbersAheadEstimate() const {
+    // Only where a number comes next, and up to the end of the array or the
+    // next binary array, whose bytes are no numbers.
+    const std::size_t at = afterBlankLines();
+    if (at >= data_.size() || kNumberListBytes[static_cast<unsigned char>(data_[at])] != kInNumber)
+        return 0;
+    const char* from = data_.data() + at;
+    const std::size_t left = data_.size() - at;
+    const void* bracket = std::memchr(from, ']', left);
+    const char* to = bracket ? static_cast<const char*>(bracket) : from + left;
+    if (const void* binary = std::memchr(from, '\x01', static_cast<std::size_t>(to - from)))
+        to = static_cast<const char*>(binary);
+    // The bytes after a separator (a comma, a blank, a line feed) that are none, counted in
+    // blocks whose sums fit a byte, a loop the compiler vectorises.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(from);
+    const std::size_t size = static_cast<std::size_t>(to - from);
+    std::size_t starts = 1;
+    for (std::size_t block = 1; block < size; block += 255) {
+        const std::size_t stop = std::min(size, block + 255);
+        std::uint8_t sum = 0;
+        for (std::size_t i = block; i < stop; ++i) {
+            const bool before = bytes[i - 1] <= ' ' || bytes[i - 1] == ',';
+            const bool here = bytes[i] <= ' ' || bytes[i] == ',';
+            sum = static_cast<std::uint8_t>(sum + (before & !here));
+        }
+        starts += sum;
+    }
+    return starts;
 }
 
 Token Lexer::binary(std::size_t start) {

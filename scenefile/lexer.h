@@ -16,8 +16,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scenefile/parse_error.h"
+#include "scenefile/tree.h"
 
 namespace scenefile::detail {
 
@@ -86,17 +88,32 @@ public:
     bool final() const { return final_; }
 
     Token next();  // after blanks; a line feed is a token
+    // A number in its common form (a digit or '-' first) after blanks (and
+    // line feeds, with `acrossLines`), whole in the window: answers true with
+    // the lexer past it, as next() would read it. Otherwise false with the
+    // lexer unmoved, and next() tells what the bytes are.
+    bool nextPlainNumber(bool acrossLines, double& value, bool& integral);
+    // Plain numbers from here on, across line feeds, appended to `tuple`;
+    // then, when `tuple` holds any and a comma follows, the comma, and the
+    // answer is true. Otherwise false, with the lexer after the last number.
+    bool plainNumbersAndComma(std::vector<Number>& tuple);
     Token peek();
     Token nextSkippingNewlines();  // after blanks and line feeds
     Token peekSkippingNewlines();
-    void skipBlankLines();  // blanks and line feeds
+    void skipBlankLines() {  // blanks and line feeds
+        while (pos_ < data_.size() && (isBlank(data_[pos_]) || data_[pos_] == '\n')) ++pos_;
+    }
 
     // Binary arrays whose values the caller decodes as they arrive. After
     // blanks and line feeds: whether a binary array begins (only its first
     // byte is looked at); its header, when all of it is in the window and
     // valid, with the lexer moved past it (otherwise the lexer stays and
     // next() reports what is wrong).
-    bool binaryAhead() const;
+    bool binaryAhead() const {
+        std::size_t at = pos_;
+        while (at < data_.size() && (isBlank(data_[at]) || data_[at] == '\n')) ++at;
+        return at < data_.size() && data_[at] == '\x01';
+    }
     std::optional<BinaryHeader> nextBinaryHeader();
 
     // For reserving room, not for parsing: the items a list of numbers has
@@ -104,6 +121,11 @@ public:
     // has (one, and one more for each comma after a number), counting only
     // the bytes in the window.
     std::size_t numberItemsAhead() const;
+    // For reserving room: at least the numbers from here to the next ']' (or
+    // binary array, or the window's end) when only blanks, line feeds and
+    // commas separate them, a few more where separators stand together; 0
+    // when no number comes next.
+    std::size_t numbersAheadEstimate() const;
 
     SourcePos position(std::size_t at) const;
     [[noreturn]] void fail(std::size_t at, const std::string& problem) const;
@@ -113,7 +135,14 @@ public:
 
 private:
     [[noreturn]] void needMore(std::size_t needed) const;
-    void skipBlanks();
+    // Space, tab, CR, VT, FF.
+    static bool isBlank(char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    }
+    void skipBlanks() {
+        while (pos_ < data_.size() && isBlank(data_[pos_])) ++pos_;
+    }
+    Token tokenAtPos();  // next() after the blanks
     std::size_t afterBlankLines() const;
     std::optional<BinaryHeader> headerAt(std::size_t start) const;
     Token quoted(std::size_t start);
@@ -123,6 +152,8 @@ private:
     Token run(std::size_t start);
     Token word(std::size_t start, std::size_t end, bool integralForm);
     void readNumber(std::string_view digits, bool integralForm, Token& t) const;
+    // The end of the plain number at `start` (past the window when none).
+    std::size_t plainNumber(std::size_t start, double& value, bool& integral) const;
 
     std::string_view data_;
     std::size_t pos_ = 0;

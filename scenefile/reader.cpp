@@ -1,5 +1,8 @@
 #include "scenefile/reader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -119,8 +122,7 @@ std::size_t StreamReader::parse(std::string_view window, bool final) {
                     consume(lex, committed);
                     return committed;
                 }
-                bool more = parser.parseArrayStep(*pendingArray_, open_.size());
-                committed = lex.pos();
+                bool more = parser.parseArrayStep(*pendingArray_, open_.size(), committed);
                 if (!more) {
                     Node done = std::move(*pendingArray_);
                     pendingArray_.reset();
@@ -190,7 +192,7 @@ std::size_t StreamReader::fillBinary(std::string_view bytes) {
 }
 
 void StreamReader::endBinary() {
-    std::get<Array>(pendingArray_->args.front().v).items.push_back(Value{binary_->take()});
+    detail::generalArray(pendingArray_->args.front()).items.emplace_back().v = binary_->take();
     binary_.reset();
     separatorDue_ = true;
 }
@@ -227,9 +229,62 @@ std::string readFileBytes(const std::string& path) {
     return bytes;
 }
 
+namespace {
+
+// Fills `piece` from `fd` up to its size or the end of the file; answers the
+// bytes read.
+// Fills `size` bytes at `to` from `fd`, fewer at the end of the file;
+// answers the bytes read.
+std::size_t readPiece(int fd, char* to, std::size_t size, const std::string& path) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t n = ::read(fd, to + filled, size - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            throw std::runtime_error("cannot open \"" + path + "\": " + std::strerror(errno));
+        if (n == 0) break;
+        filled += static_cast<std::size_t>(n);
+    }
+    return filled;
+}
+
+}  // namespace
+
 Document readSceneFile(const std::string& path, ReaderOptions options) {
-    std::string bytes = readFileBytes(path);
-    return readScene(bytes, options);
+    // Read in pieces through the stream reader: the file's bytes are not all
+    // in memory at once beside the tree, and a piece is still in the cache
+    // when it is parsed. A statement longer than half a piece would be
+    // retried at each piece; the rest of the file is then read at once, so
+    // that it is retried once (and, should the file grow meanwhile, at pieces
+    // four times as long as what waits).
+    std::string error;
+    const int fd = platform::openRegularFile(path, error);
+    if (fd < 0) throw std::runtime_error("cannot open \"" + path + "\": " + error);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    const std::uint64_t size =
+        ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    TreeBuilder tree;
+    StreamReader reader(tree, options);
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    std::size_t room = kPiece;
+    auto piece = std::make_unique_for_overwrite<char[]>(room);
+    for (std::uint64_t read = 0;;) {
+        std::size_t want = kPiece;
+        if (reader.bytesWaiting() > kPiece / 2)
+            want = std::max({want, 4 * reader.bytesWaiting(),
+                             static_cast<std::size_t>(size > read ? size - read : 0)});
+        if (want > room) piece = std::make_unique_for_overwrite<char[]>(room = want);
+        const std::size_t n = readPiece(fd, piece.get(), want, path);
+        if (n == 0) break;
+        read += n;
+        reader.feed(std::string_view(piece.get(), n));
+    }
+    reader.finish();
+    return tree.take();
 }
 
 }  // namespace scenefile

@@ -17,7 +17,8 @@
 // neither kept nor rescanned. A text array gets room for as many items as
 // the bytes at hand hold (from a count of their commas), so that a large one
 // is not moved each time it grows. Bytes already read are dropped.
-// Whole-buffer reading (readScene) parses in place, without a copy.
+// Whole-buffer reading (readScene) parses in place, without a copy; a file
+// (readSceneFile) is read in pieces of 1 MiB, never held whole beside its tree.
 #pragma once
 
 #include <cstddef>
@@ -70,6 +71,8 @@ public:
     void readAll(std::string_view bytes);
 
     std::uint64_t bytesRead() const { return base_ + buffer_.size(); }
+    // Bytes of an unfinished statement kept until more arrive.
+    std::size_t bytesWaiting() const { return buffer_.size(); }
 
 private:
     // Reads the statements complete in `window` (which starts at base_);

@@ -78,6 +78,7 @@ namespace {
 std::size_t countScalars(const Value& v) {
     if (const auto* nums = v.numbers()) return nums->size();
     if (const auto* bin = v.binary()) return bin->count();
+    if (const auto* flat = v.numberArray()) return flat->values.size();
     std::size_t n = 0;
     if (const auto* arr = v.array())
         for (const Value& item : arr->items) n += countScalars(item);

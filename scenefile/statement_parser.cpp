@@ -295,7 +295,7 @@ Head StatementParser::parseParameter(const Token& first, std::size_t start, std:
         n.args.emplace_back();  // a parameter without a value (a type the writer has no text for)
     } else if (t.kind == TokenKind::LBracket && arraysByItem) {
         lex_.next();
-        n.args.push_back(Value{Array{}});
+        n.args.push_back(Value{NumberArray{}});
         reserveArrayItems(n);
         return Head{HeadKind::OpenArray, std::move(n)};
     } else {
@@ -305,14 +305,16 @@ Head StatementParser::parseParameter(const Token& first, std::size_t start, std:
     return leaf(std::move(n));
 }
 
-bool StatementParser::parseArrayStep(Node& parameter, std::size_t depth) {
-    std::optional<Value> item = parseArrayItem(depth);
-    if (!item) {
-        parseTerminator(parameter);
-        return false;
+bool StatementParser::parseArrayStep(Node& parameter, std::size_t depth, std::size_t& committed) {
+    Value& array = parameter.args.front();
+    while (parseArrayItem(array, depth)) {
+        committed = lex_.pos();
+        if (lex_.binaryAhead()) return true;
     }
-    std::get<Array>(parameter.args.front().v).items.push_back(std::move(*item));
-    return true;
+    endArray(array);
+    parseTerminator(parameter);
+    committed = lex_.pos();
+    return false;
 }
 
 void StatementParser::parseTerminator(Node& parameter) {

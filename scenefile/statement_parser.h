@@ -27,7 +27,7 @@ enum class HeadKind {
     Leaf,       // a complete statement
     Open,       // a block's header: `node` without children
     Close,      // "}"
-    OpenArray,  // a parameter whose value is an array: `node` holds an empty Array
+    OpenArray,  // a parameter whose value is an array: `node` holds an empty NumberArray
 };
 
 struct Head {
@@ -45,10 +45,12 @@ public:
     // OpenArray and the caller reads the items with parseArrayStep.
     Head parseHead(std::size_t depth, bool arraysByItem);
 
-    // One item of the array that OpenArray began: answers true with the item
+    // Items of the array that OpenArray began, one and more up to the next
+    // binary array (left for the caller to decode): answers true with them
     // appended, or false when the closing bracket and the parameter's end
-    // were read (the parameter is then complete).
-    bool parseArrayStep(Node& parameter, std::size_t depth);
+    // were read (the parameter is then complete). `committed` is moved past
+    // each item appended, as it is appended.
+    bool parseArrayStep(Node& parameter, std::size_t depth, std::size_t& committed);
 
     // Room in the array that OpenArray began for the number items the
     // window holds from here on (a large text array then grows without
@@ -83,13 +85,15 @@ private:
     Value parseValue(std::size_t depth);
     Value parseTextOrShader(const Token& text, std::size_t depth);
     Value parseInlineShader(const Token& type, std::size_t depth);
-    Array parseArray(std::size_t depth);
-    // One array item or the closing bracket (nullopt); nothing is consumed for good
-    // until the item's separator was seen.
-    std::optional<Value> parseArrayItem(std::size_t depth);
+    Value parseArray(std::size_t depth);
+    // One array item appended to `array` (a NumberArray until an item of
+    // another kind makes it an Array), or the closing bracket read (false).
+    // Nothing is appended until the item's separator was seen.
+    bool parseArrayItem(Value& array, std::size_t depth);
     Value parseElement(const Token& first, std::size_t depth);  // other than numbers
+    void readTuple(const Token& first, bool acrossLines, Token& after);
     Value parseTuple(const Token& first, bool acrossLines, Token& after);
-    void reserveItems(std::vector<Value>& items) const;
+    void reserveItems(Value& array) const;
     Value decodeBinary(const Token& binary) const;
     void parseBody(Node& block, std::size_t depth);
 
@@ -101,5 +105,10 @@ private:
 };
 
 Value textValue(const Token& token);
+
+// An array value read to its closing bracket: one without elements is an empty Array.
+void endArray(Value& array);
+// The array value as an Array, a NumberArray converted in place.
+Array& generalArray(Value& array);
 
 }  // namespace scenefile::detail

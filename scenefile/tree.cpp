@@ -8,6 +8,54 @@ std::size_t BinaryArray::count() const {
     return std::visit([](const auto& v) { return v.size(); }, values) + dropped;
 }
 
+std::size_t NumberArray::begin(std::size_t tuple) const {
+    if (arity) return tuple * arity;
+    return tuple ? ends[tuple - 1] : 0;
+}
+
+std::size_t NumberArray::end(std::size_t tuple) const {
+    return arity ? (tuple + 1) * arity : ends[tuple];
+}
+
+std::vector<Number> NumberArray::tuple(std::size_t tuple) const {
+    std::vector<Number> out;
+    out.reserve(end(tuple) - begin(tuple));
+    for (std::size_t i = begin(tuple); i < end(tuple); ++i) out.push_back(number(i));
+    return out;
+}
+
+void NumberArray::append(const Number* numbers, std::size_t count) {
+    const std::size_t tuplesBefore = tuples();
+    if (values.empty()) {
+        arity = count;
+    } else if (arity != 0 && count != arity) {
+        // The first tuple of another size: from now on each tuple's end is kept.
+        ends.reserve(tuplesBefore + 1);
+        for (std::size_t t = 1; t <= tuplesBefore; ++t) ends.push_back(t * arity);
+        arity = 0;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = values.size();
+        if (at % 64 == 0) integralBits.push_back(0);
+        integralBits.back() |= static_cast<std::uint64_t>(numbers[i].integral) << (at % 64);
+        values.push_back(numbers[i].value);
+    }
+    if (arity == 0) ends.push_back(values.size());
+}
+
+void NumberArray::reserve(std::size_t numbers) {
+    values.reserve(numbers);
+    integralBits.reserve((numbers + 63) / 64);
+}
+
+Array toArray(const NumberArray& numbers) {
+    Array out;
+    out.items.reserve(numbers.tuples());
+    for (std::size_t t = 0; t < numbers.tuples(); ++t)
+        out.items.emplace_back().v.emplace<std::vector<Number>>(numbers.tuple(t));
+    return out;
+}
+
 const Node* Value::shader() const {
     const auto* s = std::get_if<InlineShader>(&v);
     return s ? s->block.get() : nullptr;
@@ -93,6 +141,11 @@ bool flatten(const Value& value, std::vector<T>& out, Convert convert) {
     if (const auto* arr = value.array()) {
         for (const Value& item : arr->items)
             if (!flatten(item, out, convert)) return false;
+        return true;
+    }
+    if (const auto* flat = value.numberArray()) {
+        out.reserve(out.size() + flat->values.size());
+        for (double d : flat->values) out.push_back(convert(d));
         return true;
     }
     return false;

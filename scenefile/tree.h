@@ -6,7 +6,8 @@
 // number records whether it was written as an integer, so ids and counts stay
 // exact); "on"/"off" read as bools; quoted and hex texts read as texts (bytes,
 // UTF-8 as written); binary arrays read as typed vectors decoded from little
-// endian. A node owns everything below it; values are copyable (an inline
+// endian; a text array whose elements are all numbers reads as one flat
+// NumberArray. A node owns everything below it; values are copyable (an inline
 // shader block is shared, immutable once read). Positions are the byte offset
 // (from 0) and line (from 1, counting every line feed byte, also those inside
 // binary data) of the first byte of a statement.
@@ -66,16 +67,52 @@ struct InlineShader {
 struct Value;
 
 // "[ ... ]": text elements (each a Value: numbers, text, bool, inline shader)
-// and binary arrays (each one item), in file order.
+// and binary arrays (each one item), in file order. An array whose elements
+// are all numbers is a NumberArray instead; an empty one is an Array.
 struct Array {
     std::vector<Value> items;
 };
 
-enum class ValueKind { None, Numbers, Bool, Text, Blob, Array, Binary, ShaderRef, Shader };
+// "[ 1 2 3, 4 5 6 ]": an array whose elements are all tuples of numbers (the
+// numbers up to each comma), kept flat. Tuple i holds values[begin(i)] up to
+// values[end(i)]; all tuples have `arity` numbers, or, when they differ
+// (arity 0), tuple i ends at ends[i]. Holds at least one tuple once read.
+struct NumberArray {
+    std::vector<double> values;
+    std::vector<std::uint64_t> integralBits;  // bit i % 64 of word i / 64: values[i] is integral
+    std::size_t arity = 0;
+    std::vector<std::size_t> ends;
+
+    std::size_t tuples() const { return arity ? values.size() / arity : ends.size(); }
+    std::size_t begin(std::size_t tuple) const;
+    std::size_t end(std::size_t tuple) const;
+    bool integral(std::size_t i) const { return integralBits[i / 64] >> (i % 64) & 1; }
+    Number number(std::size_t i) const { return {values[i], integral(i)}; }
+    std::vector<Number> tuple(std::size_t tuple) const;
+
+    void append(const Number* numbers, std::size_t count);  // one tuple, count >= 1
+    void reserve(std::size_t numbers);
+};
+
+// The same elements as an Array of number tuples.
+Array toArray(const NumberArray& numbers);
+
+enum class ValueKind {
+    None,
+    Numbers,
+    Bool,
+    Text,
+    Blob,
+    Array,
+    Binary,
+    ShaderRef,
+    Shader,
+    NumberArray
+};
 
 struct Value {
     using Variant = std::variant<std::monostate, std::vector<Number>, bool, Text, Blob, Array,
-                                 BinaryArray, ShaderRef, InlineShader>;
+                                 BinaryArray, ShaderRef, InlineShader, NumberArray>;
     Variant v;
     bool linked = false;  // written after "!" (a shader link)
 
@@ -83,6 +120,7 @@ struct Value {
     const std::vector<Number>* numbers() const { return std::get_if<std::vector<Number>>(&v); }
     const Text* text() const { return std::get_if<Text>(&v); }
     const Array* array() const { return std::get_if<Array>(&v); }
+    const NumberArray* numberArray() const { return std::get_if<NumberArray>(&v); }
     const BinaryArray* binary() const { return std::get_if<BinaryArray>(&v); }
     const Node* shader() const;  // the inline shader block, or null
 };
@@ -147,8 +185,9 @@ struct Document {
 const char* nodeKindName(NodeKind kind);
 
 // The scalar numbers of a value, flattened in file order: a binary array's
-// values, an array's element numbers, or the numbers themselves. Answers
-// false (leaving `out` empty) for texts, bools, shaders and mixed content.
+// values, an array's element numbers (a NumberArray's too), or the numbers
+// themselves. Answers false (leaving `out` empty) for texts, bools, shaders
+// and mixed content.
 bool flattenNumbers(const Value& value, std::vector<double>& out);
 bool flattenFloats(const Value& value, std::vector<float>& out);
 bool flattenInts(const Value& value, std::vector<std::int64_t>& out);

@@ -31,7 +31,7 @@ Value StatementParser::parseValue(std::size_t depth) {
         case TokenKind::Blob:
             return Value{Blob{decodeHex(t.text)}};
         case TokenKind::LBracket:
-            return Value{parseArray(depth)};
+            return parseArray(depth);
         case TokenKind::Bang: {
             Token target = lex_.next();
             Value v;
@@ -106,11 +106,16 @@ void StatementParser::parseBody(Node& block, std::size_t depth) {
 }
 
 // The numbers from `first` up to the first token that is none (`after`, left
-// unread), each read once; the tuple's vector is allocated once, at its size.
-Value StatementParser::parseTuple(const Token& first, bool acrossLines, Token& after) {
+// unread), each read once, into tuple_.
+void StatementParser::readTuple(const Token& first, bool acrossLines, Token& after) {
     tuple_.clear();
     tuple_.push_back({first.number, first.integral});
     for (;;) {
+        Number n;
+        if (lex_.nextPlainNumber(acrossLines, n.value, n.integral)) {
+            tuple_.push_back(n);
+            continue;
+        }
         const std::size_t before = lex_.pos();
         after = acrossLines ? lex_.nextSkippingNewlines() : lex_.next();
         if (after.kind != TokenKind::Number) {
@@ -119,48 +124,104 @@ Value StatementParser::parseTuple(const Token& first, bool acrossLines, Token& a
         }
         tuple_.push_back({after.number, after.integral});
     }
+}
+
+Value StatementParser::parseTuple(const Token& first, bool acrossLines, Token& after) {
+    readTuple(first, acrossLines, after);
     return Value{std::vector<Number>(tuple_.begin(), tuple_.end())};
 }
 
-void StatementParser::reserveItems(std::vector<Value>& items) const {
+void StatementParser::reserveItems(Value& array) const {
     // An estimate from the bytes ahead; room never touched costs no memory,
     // and the bound keeps a run of commas from asking for much more.
+    if (auto* flat = std::get_if<NumberArray>(&array.v)) {
+        constexpr std::size_t kMaxNumbers = (std::size_t{1} << 30) / sizeof(double);
+        const std::size_t wanted =
+            std::min(flat->values.size() + lex_.numbersAheadEstimate(), kMaxNumbers);
+        if (wanted > flat->values.capacity())
+            flat->reserve(std::max(wanted, 2 * flat->values.capacity()));
+        return;
+    }
+    auto* items = &std::get<Array>(array.v).items;
     constexpr std::size_t kMaxItems = (std::size_t{1} << 30) / sizeof(Value);
-    const std::size_t wanted = std::min(items.size() + lex_.numberItemsAhead(), kMaxItems);
-    if (wanted > items.capacity()) items.reserve(std::max(wanted, 2 * items.capacity()));
+    const std::size_t wanted = std::min(items->size() + lex_.numberItemsAhead(), kMaxItems);
+    if (wanted > items->capacity()) items->reserve(std::max(wanted, 2 * items->capacity()));
 }
 
 void StatementParser::reserveArrayItems(Node& parameter) const {
-    reserveItems(std::get<Array>(parameter.args.front().v).items);
+    reserveItems(parameter.args.front());
 }
 
-Array StatementParser::parseArray(std::size_t depth) {
-    Array arr;
-    reserveItems(arr.items);
-    while (auto item = parseArrayItem(depth)) arr.items.push_back(std::move(*item));
-    return arr;
+Value StatementParser::parseArray(std::size_t depth) {
+    Value array{NumberArray{}};
+    reserveItems(array);
+    while (parseArrayItem(array, depth)) {
+    }
+    endArray(array);
+    return array;
 }
 
-std::optional<Value> StatementParser::parseArrayItem(std::size_t depth) {
-    Token t = lex_.nextSkippingNewlines();
-    if (t.kind == TokenKind::RBracket) return std::nullopt;
-    if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
-    if (t.kind == TokenKind::Number) {
+void endArray(Value& array) {
+    auto* flat = std::get_if<NumberArray>(&array.v);
+    if (!flat) return;
+    if (flat->values.empty()) {
+        array.v = Array{};
+        return;
+    }
+    // Room left by the doubling is given back when it is a sizeable part.
+    if (flat->values.capacity() - flat->values.size() > flat->values.size() / 8)
+        flat->values.shrink_to_fit();
+    flat->integralBits.shrink_to_fit();
+    flat->ends.shrink_to_fit();
+}
+
+Array& generalArray(Value& array) {
+    if (const auto* flat = std::get_if<NumberArray>(&array.v)) array.v = toArray(*flat);
+    return std::get<Array>(array.v);
+}
+
+bool StatementParser::parseArrayItem(Value& array, std::size_t depth) {
+    tuple_.clear();
+    bool comma = lex_.plainNumbersAndComma(tuple_);
+    Token t;
+    if (tuple_.empty()) {
+        t = lex_.nextSkippingNewlines();
+        if (t.kind == TokenKind::RBracket) return false;
+        if (t.kind == TokenKind::End) lex_.expected("']' to close the array", t);
+        if (t.kind == TokenKind::Number) {
+            tuple_.push_back({t.number, t.integral});
+            comma = lex_.plainNumbersAndComma(tuple_);
+        }
+    }
+    if (!tuple_.empty()) {
         // A tuple: the numbers up to the next comma ("%g %g %g", 16 for a
-        // matrix). The token after it is read already; a comma is the separator.
-        Token after;
-        Value item = parseTuple(t, true, after);
-        if (after.kind == TokenKind::Comma)
-            lex_.seek(after.end);
+        // matrix), those in other forms than the plain one included.
+        while (!comma) {
+            const std::size_t before = lex_.pos();
+            Token after = lex_.nextSkippingNewlines();
+            if (after.kind != TokenKind::Number) {
+                lex_.seek(before);
+                parseArraySeparator();
+                break;
+            }
+            tuple_.push_back({after.number, after.integral});
+            comma = lex_.plainNumbersAndComma(tuple_);
+        }
+        if (auto* flat = std::get_if<NumberArray>(&array.v))
+            flat->append(tuple_.data(), tuple_.size());
         else
-            parseArraySeparator();
-        return item;
+            std::get<Array>(array.v).items.emplace_back().v.emplace<std::vector<Number>>(
+                tuple_.begin(), tuple_.end());
+        return true;
     }
     bool binary = t.kind == TokenKind::Binary;
     Value item = binary ? Value{} : parseElement(t, depth);
     parseArraySeparator();
     if (binary) item = decodeBinary(t);
-    return item;
+    const bool general = array.kind() == ValueKind::Array;
+    generalArray(array).items.push_back(std::move(item));
+    if (!general) reserveItems(array);
+    return true;
 }
 
 void StatementParser::parseArraySeparator() {

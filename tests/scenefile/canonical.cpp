@@ -73,6 +73,11 @@ std::string canonicalValue(const Value& v) {
             arrayItems(v, out);
             return prefix + out + ")";
         }
+        case ValueKind::NumberArray: {
+            std::string out = "arr(";
+            for (double d : v.numberArray()->values) appendJoined(out, canonicalNumber(d));
+            return prefix + out + ")";
+        }
         case ValueKind::ShaderRef:
             return prefix + "ref(" + std::to_string(std::get<ShaderRef>(v.v).id) + ")";
         case ValueKind::Shader: {

@@ -87,12 +87,14 @@ TEST(Reader, ExportLikeSceneHasItsStructureAndValues) {
         ASSERT_TRUE(flattenInts(*geometry->parameter("triangles")->value(), triangles));
         EXPECT_EQ(triangles.size(), 36u);
         const Value& tri = *geometry->parameter("triangles")->value();
-        ASSERT_NE(tri.array(), nullptr);
         if (binary) {
+            ASSERT_NE(tri.array(), nullptr);
             ASSERT_EQ(tri.array()->items.size(), 1u);
             EXPECT_EQ(tri.array()->items[0].binary()->kind, 'i');
         } else {
-            EXPECT_EQ(tri.array()->items.size(), 36u);
+            ASSERT_NE(tri.numberArray(), nullptr);
+            EXPECT_EQ(tri.numberArray()->tuples(), 36u);
+            EXPECT_EQ(tri.numberArray()->arity, 1u);
         }
 
         // The material's surface links the texture shader inline after "!".
@@ -112,11 +114,11 @@ TEST(Reader, ExportLikeSceneHasItsStructureAndValues) {
         // Matrices of an animation: two elements of 16 numbers each.
         const Node* anim = find(doc.statements, NodeKind::Block, "animation");
         ASSERT_NE(anim, nullptr);
-        const Array* matrices = anim->parameter("matrices")->value()->array();
+        const NumberArray* matrices = anim->parameter("matrices")->value()->numberArray();
         ASSERT_NE(matrices, nullptr);
-        ASSERT_EQ(matrices->items.size(), 2u);
-        EXPECT_EQ(matrices->items[1].numbers()->size(), 16u);
-        EXPECT_EQ(matrices->items[1].numbers()->at(12).value, 5.0);
+        ASSERT_EQ(matrices->tuples(), 2u);
+        EXPECT_EQ(matrices->tuple(1).size(), 16u);
+        EXPECT_EQ(matrices->tuple(1).at(12).value, 5.0);
     }
 }
 

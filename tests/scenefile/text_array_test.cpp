@@ -111,30 +111,72 @@ TEST(TextArrays, NumbersReadAsFromCharsReadsThem) {
     }
     for (std::size_t i = 0; i < texts.size(); ++i) list += (i ? ", " : "") + texts[i];
     Document doc = readScene(triples + " ],\n" + list + " ],\n");
-    const Array& tripleItems = *doc.statements.at(0).value()->array();
-    const Array& listItems = *doc.statements.at(1).value()->array();
-    ASSERT_EQ(tripleItems.items.size(), texts.size() / 3);
-    ASSERT_EQ(listItems.items.size(), texts.size());
+    const NumberArray& triplesRead = *doc.statements.at(0).value()->numberArray();
+    const NumberArray& listRead = *doc.statements.at(1).value()->numberArray();
+    ASSERT_EQ(triplesRead.tuples(), texts.size() / 3);
+    ASSERT_EQ(triplesRead.arity, 3u);
+    ASSERT_EQ(listRead.tuples(), texts.size());
+    ASSERT_EQ(listRead.arity, 1u);
     for (std::size_t i = 0; i < texts.size(); ++i) {
         SCOPED_TRACE(texts[i]);
         const Number expected = expectedNumber(texts[i]);
-        const Number& inList = listItems.items[i].numbers()->at(0);
+        const Number inList = listRead.number(i);
         EXPECT_EQ(bitsOf(inList.value), bitsOf(expected.value));
         EXPECT_EQ(inList.integral, expected.integral);
-        if (i / 3 >= tripleItems.items.size()) continue;
-        const Number& inTriple = tripleItems.items[i / 3].numbers()->at(i % 3);
+        if (i / 3 >= triplesRead.tuples()) continue;
+        const Number inTriple = triplesRead.tuple(i / 3).at(i % 3);
         EXPECT_EQ(bitsOf(inTriple.value), bitsOf(expected.value));
         EXPECT_EQ(inTriple.integral, expected.integral);
     }
 }
 
+TEST(TextArrays, DecimalsOfEveryLengthReadAsFromCharsReadsThem) {
+    // Decimals of up to 15 digits take a short way, longer ones the general
+    // one; both give std::from_chars's double, bit for bit.
+    std::vector<std::string> texts = {"0.0",
+                                      "-0.0",
+                                      "5.",
+                                      "-5.",
+                                      "-.5",
+                                      "999999999999999.",
+                                      "9999999999999999.",
+                                      "0.000000000000001",
+                                      "0.0000000000000001",
+                                      "-9.99999999999999",
+                                      "123456789012345.6",
+                                      "0.1",
+                                      "0.3",
+                                      "1.7976931348623157"};
+    std::mt19937_64 rng(20261209);
+    for (int i = 0; i < 20000; ++i) {
+        const auto digits = static_cast<int>(1 + rng() % 17);
+        const auto point = static_cast<int>(rng() % static_cast<std::uint64_t>(digits + 1));
+        std::string s = rng() % 2 ? "-" : "";
+        for (int d = 0; d <= digits; ++d) {
+            if (d == point) s += '.';
+            if (d < digits) s += static_cast<char>('0' + rng() % 10);
+        }
+        texts.push_back(s);
+    }
+    std::string text = "\"p\" [ ";
+    for (const std::string& t : texts) text += t + ",";
+    Document doc = readScene(text + " ],\n");
+    const NumberArray& read = *doc.statements.at(0).value()->numberArray();
+    ASSERT_EQ(read.values.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i]);
+        EXPECT_EQ(bitsOf(read.values[i]), bitsOf(expectedNumber(texts[i]).value));
+        EXPECT_FALSE(read.integral(i));
+    }
+}
+
 TEST(TextArrays, TuplesEndAtCommasAndContinueAcrossLines) {
     Document doc = readScene("\"m\" [ 1 2\n3, 4,\n\t5 6 ],\n\"e\" [ ],\n");
-    const auto& items = doc.statements.at(0).value()->array()->items;
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0].numbers()->size(), 3u);
-    EXPECT_EQ(items[1].numbers()->size(), 1u);
-    EXPECT_EQ(items[2].numbers()->at(1).value, 6.0);
+    const NumberArray& m = *doc.statements.at(0).value()->numberArray();
+    ASSERT_EQ(m.tuples(), 3u);
+    EXPECT_EQ(m.tuple(0).size(), 3u);
+    EXPECT_EQ(m.tuple(1).size(), 1u);
+    EXPECT_EQ(m.tuple(2).at(1).value, 6.0);
     EXPECT_TRUE(doc.statements.at(1).value()->array()->items.empty());
 }
 
@@ -166,6 +208,88 @@ TEST(TextArrays, MalformedNumbersAreLocatedErrors) {
         SCOPED_TRACE(c.text);
         // Whole, and as a stream in chunks of one byte and of a few.
         for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
+            try {
+                TreeBuilder tree;
+                StreamReader reader(tree);
+                const std::string_view text = c.text;
+                if (chunk == 0) reader.readAll(text);
+                for (std::size_t at = 0; chunk && at < text.size(); at += chunk)
+                    reader.feed(text.substr(at, chunk));
+                if (chunk) reader.finish();
+                ADD_FAILURE() << "no error";
+            } catch (const ParseError& e) {
+                EXPECT_EQ(e.problem(), c.problem);
+                EXPECT_EQ(e.pos().line, c.line);
+                EXPECT_EQ(e.pos().offset, c.offset);
+            }
+        }
+    }
+}
+
+// A binary array's marker, kind and count, without its values.
+std::string binaryHeader(char kind, std::uint32_t count) {
+    std::string s = "\x01\x02\x03";
+    s += kind;
+    for (int i = 0; i < 4; ++i) s += static_cast<char>(count >> (8 * i));
+    return s;
+}
+
+TEST(TextArrays, ArraysCutShortOrMixedFailAtTheSamePlaceInEveryChunking) {
+    // Numbers before texts, binary arrays and inline shaders; arrays that the
+    // input's end cuts anywhere; a long array whose last tuple is wrong.
+    const std::string words12("\x01\0\0\0\x02\0\0\0", 8);
+    std::string many = "\"p\" [\n";
+    for (int i = 0; i < 300; ++i) many += std::to_string(i) + " 0.5 -1,\n";
+    struct Case {
+        std::string text;
+        std::uint64_t line, offset;
+        const char* problem;
+    } cases[] = {
+        {"\"p\" [ 1 2, 3 4, \"a\", 5x ],\n", 1, 21, "expected an array element, found '5x'"},
+        {"\"p\" [ 1 2, 3 4, \"a\" 5 ],\n", 1, 20,
+         "expected ',' or ']' in the array, found number 5"},
+        {"\"p\" [ 1 2, 3 4", 1, 14, "expected ',' or ']' in the array, found end of input"},
+        {"\"p\" [ 1 2, 3 4,", 1, 15, "expected ']' to close the array, found end of input"},
+        {"\"p\" [ 1 2, 3 4,\n", 2, 16, "expected ']' to close the array, found end of input"},
+        {"\"p\" [ 1 2, \"a\"", 1, 14, "expected ',' or ']' in the array, found end of input"},
+        {"\"p\" [ 1 2, " + binaryHeader('i', 3) + words12, 1, 11,
+         "binary array of 3 values needs 12 bytes, but only 8 remain"},
+        {"\"p\" [ 1 2, " + binaryHeader('i', 2) + words12 + " 3 ],\n", 1, 28,
+         "expected ',' or ']' in the array, found number 3"},
+        {"\"p\" [ 1 2, " + binaryHeader('i', 2) + words12 + ", 3 4 5x ],\n", 1, 33,
+         "expected ',' or ']' in the array, found '5x'"},
+        {"\"s\" [ \"t\" {\n\"c\" [ 1 2x ] ,\n} ],\n", 2, 20,
+         "expected ',' or ']' in the array, found '2x'"},
+        {"\"s\" [ 1 2, \"t\" {\n\"c\" [ 1 2 3, 4 5 1e999 ] ,\n} ],\n", 2, 34,
+         "number out of range: 1e999"},
+        {"shader \"t\" {\n\"c\" [ 1 2 3, 4 5 .. ] ,\n}\n", 2, 30,
+         "expected ',' or ']' in the array, found '..'"},
+        {"vertices [ 1 2 3,\n4 5 1.2.3 ]\n", 2, 22,
+         "expected ',' or ']' in the array, found '1.2.3'"},
+        {"vertices [ 1 2 3,\n4 5 6\n", 3, 24,
+         "expected ',' or ']' in the array, found end of input"},
+        {many + "1 2 3e ],\n", 302, 3500, "expected ',' or ']' in the array, found '3e'"},
+        {many + "1 2 3", 302, 3501, "expected ',' or ']' in the array, found end of input"},
+        {many, 302, 3496, "expected ']' to close the array, found end of input"},
+        {"\"p\" [", 1, 5, "expected ']' to close the array, found end of input"},
+        {"\"p\" [ 1 2 3, 4" + std::string("\x01"), 1, 14,
+         "binary array header cut short by the end of input"},
+        {"\"p\" [ 1 2 3, 4 \x01\x02", 1, 15, "binary array header cut short by the end of input"},
+        {"\"p\" [ 1 2 3, 4 } ],\n", 1, 15, "expected ',' or ']' in the array, found '}'"},
+        {"\"p\" [ 1 2 3, 1e400 2 ],\n", 1, 13, "number out of range: 1e400"},
+        {"\"p\" [ 99999999999999999999999 1e-500 ],\n", 1, 30, "number out of range: 1e-500"},
+        {"\"p\" [ 1 2 3,\n// comment\n4 ],\n", 2, 13, "expected an array element, found comment"},
+        {"\"p\" [ 1 2 3 ,, ],\n", 1, 13, "expected an array element, found ','"},
+        {"options {\n\"p\" [ 1 2 3, 4 5 ]\n", 3, 29,
+         "end of input inside the options block \"\" that began on line 1 (1 block(s) left open)"},
+        {"options {\n\"p\" [ 1 2 3, \"a\" ", 2, 27,
+         "expected ',' or ']' in the array, found end of input"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        for (std::size_t chunk :
+             {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{17}}) {
+            SCOPED_TRACE(chunk);
             try {
                 TreeBuilder tree;
                 StreamReader reader(tree);
