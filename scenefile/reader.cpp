@@ -36,7 +36,7 @@ namespace {
 // array's bytes again each time. Untouched room costs no memory.
 constexpr std::size_t kMaxReserve = std::size_t{1} << 30;
 
-void reserveFor(std::string& buffer, std::size_t needed) {
+void reserveFor(LargePageString& buffer, std::size_t needed) {
     if (needed > buffer.capacity() && needed > buffer.size() + (std::size_t{1} << 16))
         buffer.reserve(std::min(needed, kMaxReserve));
 }
@@ -270,18 +270,17 @@ Document readSceneFile(const std::string& path, ReaderOptions options) {
     TreeBuilder tree;
     StreamReader reader(tree, options);
     constexpr std::size_t kPiece = std::size_t{1} << 20;
-    std::size_t room = kPiece;
-    auto piece = std::make_unique_for_overwrite<char[]>(room);
+    LargePageBuffer piece(kPiece);
     for (std::uint64_t read = 0;;) {
         std::size_t want = kPiece;
         if (reader.bytesWaiting() > kPiece / 2)
             want = std::max({want, 4 * reader.bytesWaiting(),
                              static_cast<std::size_t>(size > read ? size - read : 0)});
-        if (want > room) piece = std::make_unique_for_overwrite<char[]>(room = want);
-        const std::size_t n = readPiece(fd, piece.get(), want, path);
+        if (want > piece.size()) piece = LargePageBuffer(want);
+        const std::size_t n = readPiece(fd, piece.data(), want, path);
         if (n == 0) break;
         read += n;
-        reader.feed(std::string_view(piece.get(), n));
+        reader.feed(std::string_view(piece.data(), n));
     }
     reader.finish();
     return tree.take();

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "scenefile/binary_fill.h"
+#include "scenefile/large_pages.h"
 #include "scenefile/limits.h"
 #include "scenefile/parse_error.h"
 #include "scenefile/tree.h"
@@ -89,7 +90,7 @@ private:
 
     SceneSink& sink_;
     ReaderOptions options_;
-    std::string buffer_;                        // bytes after the last complete statement
+    LargePageString buffer_;                    // bytes after the last complete statement
     std::uint64_t base_ = 0;                    // stream offset of buffer_'s first byte
     std::uint64_t line_ = 1;                    // line of that byte
     std::size_t retryAt_ = 0;                   // buffer size below which parsing cannot progress

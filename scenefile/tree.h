@@ -20,6 +20,8 @@
 #include <variant>
 #include <vector>
 
+#include "scenefile/large_pages.h"
+
 namespace scenefile {
 
 struct Node;
@@ -78,7 +80,7 @@ struct Array {
 // values[end(i)]; all tuples have `arity` numbers, or, when they differ
 // (arity 0), tuple i ends at ends[i]. Holds at least one tuple once read.
 struct NumberArray {
-    std::vector<double> values;
+    std::vector<double, LargePageAllocator<double>> values;
     std::vector<std::uint64_t> integralBits;  // bit i % 64 of word i / 64: values[i] is integral
     std::size_t arity = 0;
     std::vector<std::size_t> ends;

@@ -168,8 +168,12 @@ void endArray(Value& array) {
         array.v = Array{};
         return;
     }
-    // Room left by the doubling is given back when it is a sizeable part.
-    if (flat->values.capacity() - flat->values.size() > flat->values.size() / 8)
+    // Room left by the doubling is given back when it is a sizeable part. A
+    // block mapped on its own keeps it: its untouched pages were never
+    // backed, and giving them back would copy every number once more.
+    const std::size_t capacity = flat->values.capacity();
+    if (capacity * sizeof(double) < kLargePageThreshold &&
+        capacity - flat->values.size() > flat->values.size() / 8)
         flat->values.shrink_to_fit();
     flat->integralBits.shrink_to_fit();
     flat->ends.shrink_to_fit();

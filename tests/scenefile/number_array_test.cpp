@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scenefile/dump.h"
+#include "scenefile/large_pages.h"
 #include "scenefile/reader.h"
 #include "scenefile/scene_index.h"
 #include "tests/platform/test_files.h"
@@ -59,7 +60,8 @@ TEST(NumberArrays, TuplesOfOneSizeKeepTheirArity) {
     EXPECT_EQ(p.arity, 3u);
     EXPECT_EQ(p.tuples(), 2u);
     EXPECT_TRUE(p.ends.empty());
-    EXPECT_EQ(p.values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(std::vector<double>(p.values.begin(), p.values.end()),
+              (std::vector<double>{1, 2, 3, 4, 5, 6}));
     const NumberArray& m = *doc.statements.at(1).value()->numberArray();
     EXPECT_EQ(m.arity, 16u);
     ASSERT_EQ(m.tuples(), 2u);
@@ -195,6 +197,29 @@ TEST(NumberArrays, AFileReadsAsItsBytesDo) {
     }
     EXPECT_FALSE(fromFile.empty());
     EXPECT_EQ(fromFile, fromBytes);
+}
+
+// The big numbers of a tree live in blocks mapped on their own: what is
+// stored survives the moves from block to block as an array grows, a copy is
+// whole, and every block is given back.
+TEST(NumberArrays, BlocksMappedOnTheirOwnHoldTheNumbersAndAreGivenBack) {
+    const std::size_t before = largePageBytesInUse.load();
+    {
+        NumberArray flat;
+        const std::size_t count = 3 * kLargePageThreshold / sizeof(double);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Number n{static_cast<double>(i) * 0.5, i % 2 == 0};
+            flat.append(&n, 1);
+        }
+        EXPECT_GT(largePageBytesInUse.load(), before);
+        const NumberArray copy = flat;
+        ASSERT_EQ(copy.values.size(), count);
+        for (std::size_t i = 0; i < count; i += 4099) {
+            EXPECT_EQ(copy.values[i], static_cast<double>(i) * 0.5);
+            EXPECT_EQ(copy.integral(i), i % 2 == 0);
+        }
+    }
+    EXPECT_EQ(largePageBytesInUse.load(), before);
 }
 
 }  // namespace
