@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -180,6 +181,30 @@ TEST(TextArrays, TuplesEndAtCommasAndContinueAcrossLines) {
     EXPECT_TRUE(doc.statements.at(1).value()->array()->items.empty());
 }
 
+// Reads `text` whole, then as a stream in chunks of each size given, and
+// expects the same error every time: `problem` at `line` and `offset`.
+void expectErrorInEveryChunking(std::string_view text, std::initializer_list<std::size_t> chunks,
+                                std::uint64_t line, std::uint64_t offset, const char* problem) {
+    std::vector<std::size_t> sizes{0};  // 0: whole
+    sizes.insert(sizes.end(), chunks);
+    for (std::size_t chunk : sizes) {
+        SCOPED_TRACE(chunk);
+        try {
+            TreeBuilder tree;
+            StreamReader reader(tree);
+            if (chunk == 0) reader.readAll(text);
+            for (std::size_t at = 0; chunk && at < text.size(); at += chunk)
+                reader.feed(text.substr(at, chunk));
+            if (chunk) reader.finish();
+            ADD_FAILURE() << "no error";
+        } catch (const ParseError& e) {
+            EXPECT_EQ(e.problem(), problem);
+            EXPECT_EQ(e.pos().line, line);
+            EXPECT_EQ(e.pos().offset, offset);
+        }
+    }
+}
+
 TEST(TextArrays, MalformedNumbersAreLocatedErrors) {
     struct Case {
         const char* text;
@@ -206,23 +231,7 @@ TEST(TextArrays, MalformedNumbersAreLocatedErrors) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        // Whole, and as a stream in chunks of one byte and of a few.
-        for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
-            try {
-                TreeBuilder tree;
-                StreamReader reader(tree);
-                const std::string_view text = c.text;
-                if (chunk == 0) reader.readAll(text);
-                for (std::size_t at = 0; chunk && at < text.size(); at += chunk)
-                    reader.feed(text.substr(at, chunk));
-                if (chunk) reader.finish();
-                ADD_FAILURE() << "no error";
-            } catch (const ParseError& e) {
-                EXPECT_EQ(e.problem(), c.problem);
-                EXPECT_EQ(e.pos().line, c.line);
-                EXPECT_EQ(e.pos().offset, c.offset);
-            }
-        }
+        expectErrorInEveryChunking(c.text, {1, 5}, c.line, c.offset, c.problem);
     }
 }
 
@@ -287,24 +296,7 @@ TEST(TextArrays, ArraysCutShortOrMixedFailAtTheSamePlaceInEveryChunking) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
-        for (std::size_t chunk :
-             {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{17}}) {
-            SCOPED_TRACE(chunk);
-            try {
-                TreeBuilder tree;
-                StreamReader reader(tree);
-                const std::string_view text = c.text;
-                if (chunk == 0) reader.readAll(text);
-                for (std::size_t at = 0; chunk && at < text.size(); at += chunk)
-                    reader.feed(text.substr(at, chunk));
-                if (chunk) reader.finish();
-                ADD_FAILURE() << "no error";
-            } catch (const ParseError& e) {
-                EXPECT_EQ(e.problem(), c.problem);
-                EXPECT_EQ(e.pos().line, c.line);
-                EXPECT_EQ(e.pos().offset, c.offset);
-            }
-        }
+        expectErrorInEveryChunking(c.text, {1, 3, 17}, c.line, c.offset, c.problem);
     }
 }
 
