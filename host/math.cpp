@@ -3,6 +3,7 @@
 #include "host/math.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace host {
 
@@ -161,6 +162,29 @@ Vector MatrixToHPB(const Matrix& m, Int32 rotationOrder) {
         (c == 0 ? out.x : (c == 1 ? out.y : out.z)) = angles[f];
     }
     return out;
+}
+
+namespace {
+
+double wrapNear(double angle, double near) {
+    constexpr double turn = 2 * std::numbers::pi;
+    return angle + turn * std::round((near - angle) / turn);
+}
+
+}  // namespace
+
+Vector MatrixToHPBNear(const Matrix& m, const Vector& near) {
+    const Vector s = MatrixToHPB(m, ROTATIONORDER_DEFAULT);
+    const Vector candidates[2] = {
+        s, {s.x + std::numbers::pi, std::numbers::pi - s.y, s.z + std::numbers::pi}};
+    Vector best;
+    double bestDistance = INFINITY;
+    for (const Vector& c : candidates) {
+        const Vector w{wrapNear(c.x, near.x), wrapNear(c.y, near.y), wrapNear(c.z, near.z)};
+        const double d = std::abs(w.x - near.x) + std::abs(w.y - near.y) + std::abs(w.z - near.z);
+        if (d < bestDistance) bestDistance = d, best = w;
+    }
+    return best;
 }
 
 }  // namespace host

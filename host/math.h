@@ -76,6 +76,12 @@ Matrix HPBToMatrix(const Vector& rotation, Int32 rotationOrder);
 // `m` (axes normalised first; a sheared matrix gives an approximation). At a
 // gimbal lock the middle factor is +-90 degrees and the last angle is 0.
 Vector MatrixToHPB(const Matrix& m, Int32 rotationOrder);
+// The angles (default order) of the rotation part of `m` nearest to `near`:
+// of the two triples that give the same rotation, (H, P, B) and
+// (H + pi, pi - P, B + pi), each angle moved by whole turns towards `near`,
+// the one with the smaller sum of distances. Keys of an animation so follow
+// one another without flipping.
+Vector MatrixToHPBNear(const Matrix& m, const Vector& near);
 
 constexpr Int32 ROTATIONORDER_DEFAULT = 6;
 

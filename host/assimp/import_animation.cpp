@@ -84,7 +84,7 @@ void decompose(BaseObject& object) {
     const Vector scale(length(m.v1), length(m.v2), length(m.v3));
     m.v1 = Normalize(m.v1), m.v2 = Normalize(m.v2), m.v3 = Normalize(m.v3);
     object.SetRelPos(m.off);
-    object.SetRelRot(hpbNear(m, Vector()));
+    object.SetRelRot(MatrixToHPBNear(m, Vector()));
     object.SetRelScale(scale);
 }
 
@@ -116,7 +116,7 @@ void importAnimation(Context& ctx) {
         addTracks(object, ID_BASEOBJECT_REL_ROTATION,
                   keys(ctx, channel.mRotationKeys, channel.mNumRotationKeys, perSecond, at,
                        [](const aiQuaternion& q, const Vector& near) {
-                           return hpbNear(Space::rotation(q), near);
+                           return MatrixToHPBNear(Space::rotation(q), near);
                        }));
         addTracks(object, ID_BASEOBJECT_REL_SCALE,
                   keys(ctx, channel.mScalingKeys, channel.mNumScalingKeys, perSecond, at,

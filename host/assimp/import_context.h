@@ -28,9 +28,6 @@ struct Space {
     static Matrix rotation(const aiQuaternion& q);
 };
 
-// Angles (H, P, B) of a host rotation, the solution nearest to `near`.
-Vector hpbNear(const Matrix& rotation, const Vector& near);
-
 // --- Warnings ----------------------------------------------------------------
 using Warnings = host::ImportWarnings;
 

@@ -13,15 +13,6 @@
 
 namespace host::assimp::detail {
 
-namespace {
-
-double wrapNear(double angle, double near) {
-    constexpr double turn = 2 * std::numbers::pi;
-    return angle + turn * std::round((near - angle) / turn);
-}
-
-}  // namespace
-
 Vector32 Space::normal(const aiVector3D& n) {
     const Vector v = Normalize(Vector(n.x, n.y, -n.z));
     return {static_cast<Float32>(v.x), static_cast<Float32>(v.y), static_cast<Float32>(v.z)};
@@ -42,21 +33,6 @@ Matrix Space::rotation(const aiQuaternion& q) {
     if (!(length > 0.0) || !std::isfinite(length)) return Matrix();
     n.Normalize();
     return Space{}.matrix(aiMatrix4x4(n.GetMatrix()));
-}
-
-Vector hpbNear(const Matrix& rotation, const Vector& near) {
-    const Vector s = MatrixToHPB(rotation, ROTATIONORDER_DEFAULT);
-    // H, P, B and (H + pi, pi - P, B + pi) give the same rotation.
-    const Vector candidates[2] = {
-        s, {s.x + std::numbers::pi, std::numbers::pi - s.y, s.z + std::numbers::pi}};
-    Vector best;
-    double bestDistance = INFINITY;
-    for (const Vector& c : candidates) {
-        const Vector w{wrapNear(c.x, near.x), wrapNear(c.y, near.y), wrapNear(c.z, near.z)};
-        const double d = std::abs(w.x - near.x) + std::abs(w.y - near.y) + std::abs(w.z - near.z);
-        if (d < bestDistance) bestDistance = d, best = w;
-    }
-    return best;
 }
 
 std::string text(const aiString& s) { return std::string(s.C_Str(), s.length); }

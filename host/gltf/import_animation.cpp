@@ -112,7 +112,7 @@ Vector hostValue(const Curve& curve, const std::vector<double>& v, const Vector&
         case Path::Scale:
             return {v[0], v[1], v[2]};
         case Path::Rotation:
-            return hpbNear(hostRotation(v[0], v[1], v[2], v[3]), near);
+            return MatrixToHPBNear(hostRotation(v[0], v[1], v[2], v[3]), near);
     }
     return {};
 }

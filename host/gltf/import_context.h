@@ -32,9 +32,6 @@ Matrix hostMatrix(const std::vector<double>& m);
 // The host rotation matrix of a glTF rotation quaternion (x, y, z, w);
 // normalised first, a zero quaternion is the identity.
 Matrix hostRotation(double x, double y, double z, double w);
-// Angles (H, P, B) of a host rotation, the solution nearest to `near`
-// (each angle also moved by whole turns), so animated angles stay continuous.
-Vector hpbNear(const Matrix& rotation, const Vector& near);
 // The angle (radians) between two rotation matrices.
 double rotationDistance(const Matrix& a, const Matrix& b);
 

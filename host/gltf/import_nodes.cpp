@@ -79,7 +79,7 @@ void setTransform(const Context& ctx, const tinygltf::Node& node, BaseObject& ob
     }
     if (!r.empty()) {
         if (r.size() != 4) ctx.fail(path + ".rotation", "expected 4 numbers (x, y, z, w)");
-        object.SetRelRot(hpbNear(hostRotation(r[0], r[1], r[2], r[3]), Vector()));
+        object.SetRelRot(MatrixToHPBNear(hostRotation(r[0], r[1], r[2], r[3]), Vector()));
     }
     if (!s.empty()) {
         if (s.size() != 3) ctx.fail(path + ".scale", "expected 3 numbers");

@@ -27,11 +27,6 @@ Matrix mirrored(const double r[3][3]) {
     return m;
 }
 
-double wrapNear(double angle, double near) {
-    constexpr double turn = 2 * std::numbers::pi;
-    return angle + turn * std::round((near - angle) / turn);
-}
-
 }  // namespace
 
 Vector hostPoint(double x, double y, double z) {
@@ -59,21 +54,6 @@ Matrix hostRotation(double x, double y, double z, double w) {
                             {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
                             {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}};
     return mirrored(r);
-}
-
-Vector hpbNear(const Matrix& rotation, const Vector& near) {
-    const Vector s = MatrixToHPB(rotation, ROTATIONORDER_DEFAULT);
-    // H, P, B and (H + pi, pi - P, B + pi) give the same rotation.
-    const Vector candidates[2] = {
-        s, {s.x + std::numbers::pi, std::numbers::pi - s.y, s.z + std::numbers::pi}};
-    Vector best;
-    double bestDistance = INFINITY;
-    for (const Vector& c : candidates) {
-        const Vector w{wrapNear(c.x, near.x), wrapNear(c.y, near.y), wrapNear(c.z, near.z)};
-        const double d = std::abs(w.x - near.x) + std::abs(w.y - near.y) + std::abs(w.z - near.z);
-        if (d < bestDistance) bestDistance = d, best = w;
-    }
-    return best;
 }
 
 double rotationDistance(const Matrix& a, const Matrix& b) {
